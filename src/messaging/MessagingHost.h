@@ -1,0 +1,71 @@
+#pragma once
+// The narrow interfaces through which the messaging core reaches the rest of the program.
+//
+// The core holds every protocol rule (formats, duplicate filters, delivery decision, ping). It
+// never touches a window or a socket itself: the main window implements MessagingHost, the
+// mailslot endpoints stand behind MessagingTransport, and the clock is injected, so the whole
+// protocol runs in tests on a simulated LAN with a clock the test moves.
+
+#include <cstdint>
+#include <string>
+
+#include "messaging/DateTime.h"
+
+namespace pelmora {
+
+// What the core needs of the main window. Every text is Windows-1252.
+class MessagingHost {
+ public:
+  virtual ~MessagingHost() = default;
+
+  // One entry of the conversation view: time (now), heading "first" + row 21 + "second", text,
+  // in the colour of the palette index (0 time .. 5 system).
+  virtual void AppendLine(const std::string& first, const std::string& second,
+                          const std::string& text, int paletteIndex) = 0;
+  // The arrival reaction of the window (address book, selectors, beep, view mode). The window
+  // upper-cases the sender it is given; `sender` is in/out so the caller sees that.
+  virtual void NotifyArrival(std::string& sender, const std::string& receiver,
+                             const std::string& text, int paletteIndex) = 0;
+  // Status bar panel 0 (own name), 1 (destination) or 2 (clock).
+  virtual void SetStatusText(int panel, const std::string& text) = 0;
+  // The clock in the system's long time format, without AM/PM designators.
+  virtual std::string LongTimeText(DateTime when) = 0;
+
+  // Destination controls: the groups check box and the position selected in the group selector
+  // (-1 when none).
+  virtual bool GroupsTicked() = 0;
+  virtual int SelectedGroupIndex() = 0;
+
+  // Compose controls back to rest: normal mode (empty MTexto, hide it, show and focus BTexto)
+  // and typed-destination mode (empty and hide MTexto_hardway, show and focus BReceptor_hardway).
+  virtual void RestNormalCompose() = 0;
+  virtual void RestHardwayCompose() = 0;
+
+  // While the options dialog is open, identification replies go to its two name lists
+  // (LNombres and CLNombres), each only when it does not hold the name yet, ignoring case.
+  virtual void AddToOptionsNameLists(const std::string& name) = 0;
+};
+
+// What the core needs of the network: the mailslot writers and the state of the messenger
+// endpoint. Results of writes are never acted on, but are returned for tests and tools.
+class MessagingTransport {
+ public:
+  virtual ~MessagingTransport() = default;
+  // One datagram, exactly these bytes, to slot `slot` on machine or workgroup `server`.
+  virtual bool WriteSlotString(const std::string& server, const std::string& slot,
+                               const std::string& bytes) = 0;
+  // A messenger datagram (sender, recipient, text; converted to OEM) to "messngr" on `server`.
+  virtual bool SendMessengerMessage(const std::string& server, const std::string& sender,
+                                    const std::string& recipient, const std::string& text) = 0;
+  // Whether this program holds the messenger slot on its own machine.
+  virtual bool MessengerActive() = 0;
+};
+
+// Local time as a date-time value; tests move it by hand.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual DateTime Now() = 0;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,1 @@
+// Groups and the lost-messages file.

@@ -1,0 +1,33 @@
+#pragma once
+// Conversions between the single-byte code pages the program speaks and UTF-8.
+//
+// Inside the program every text is a std::string of Windows-1252 ("ANSI") bytes, as it travels on
+// the private channels and sits in the files. The messenger datagram carries the OEM (console)
+// code page, 850 or 437; Qt wants UTF-8. A character that the target cannot hold becomes "?",
+// the way the Windows conversions behave.
+
+#include <string>
+#include <string_view>
+
+namespace pelmora::text {
+
+// OEM code pages the messenger datagram may use.
+enum class OemCodePage { Cp850 = 850, Cp437 = 437 };
+
+// Returns the code page for a number from the machine configuration; false for anything else.
+bool OemCodePageFromNumber(int number, OemCodePage& out);
+
+std::string AnsiToOem(std::string_view ansi, OemCodePage oem = OemCodePage::Cp850);
+std::string OemToAnsi(std::string_view oem, OemCodePage codePage = OemCodePage::Cp850);
+
+std::string AnsiToUtf8(std::string_view ansi);
+// Invalid UTF-8 sequences and characters that Windows-1252 lacks become "?".
+std::string Utf8ToAnsi(std::string_view utf8);
+
+// Upper-cases the ASCII letters a to z only; every other byte stays as it is. Names are held
+// upper case this way, so accented letters keep their case exactly as the user typed them.
+std::string UpperAscii(std::string_view s);
+std::string LowerAscii(std::string_view s);
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
+
+}  // namespace pelmora::text

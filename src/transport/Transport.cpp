@@ -1,0 +1,1 @@
+// The mailslot transport: endpoints, writers, the messenger endpoint and the Linux carrier.
