@@ -1,0 +1,84 @@
+#include "messaging/TextTable.h"
+
+#include <array>
+
+namespace pelmora {
+
+namespace {
+
+// Row n of the interface is kRows[n - 1]; columns Spanish, German, English. The accented letters
+// are written as their Windows-1252 bytes so that the table holds exactly those bytes whatever
+// the encoding of this source file is taken to be.
+const char* const kRows[kTextRowCount][kLanguageCount] = {
+    {"Espa\xF1ol", "Deutsch", "English"},  // 1
+    {"Pelmora ya est\xE1 ejecut\xE1ndose", "Pelmora l\xE4uft bereits", "Pelmora is already running"},  // 2
+    {"&Opciones", "&Optionen", "&Options"},  // 3
+    {"&Borrar todo", "Alles &l\xF6schen", "&Clear All"},  // 4
+    {"&Destino", "&Empf\xE4nger", "&Receiver"},  // 5
+    {"&Grupos", "&Gruppen", "&Groups"},  // 6
+    {"&Escribir mensaje", "&Neue Nachricht", "&New message"},  // 7
+    {"&Cerrar", "&Schliessen", "&Close"},  // 8
+    {"&Minimizar", "&Verkleinern", "&Minimize"},  // 9
+    {"Ventana de opciones", "Optionsfenster", "Options window"},  // 10
+    {"Por si viene el jefe", "Falls der Chef kommt", "If the boss is coming"},  // 11
+    {"Escribir nuevo destino", "Neuen Empf\xE4nger eintragen", "Type in new target name"},  // 12
+    {"Seleccionar nuevo destino", "Neuen Empf\xE4nger ausw\xE4hlen", "Select new target name"},  // 13
+    {"Direccionar usuarios o grupos", "Einzelpersonen oder Gruppen ansprechen", "Address users or groups"},  // 14
+    {"Escribir nuevo mensaje", "Neue Nachricht eingeben", "Write a new message"},  // 15
+    {"Mensajes", "Nachricht", "Messages"},  // 16
+    {"Origen: ", "Absender:", "Source: "},  // 17
+    {"Destino: ", "Empf\xE4nger:", "Target name: "},  // 18
+    {" mensaje nuevo   ", " neue Nachricht   ", " new message   "},  // 19
+    {" mensajes nuevos   ", " neue Nachrichten   ", " new messages   "},  // 20
+    {" a ", " an ", " to "},  // 21
+    {"Ninguno", "Keine", "None"},  // 22
+    {"Opciones", "Optionen", "Options"},  // 23
+    {"Idioma:", "Sprache: ", "Language:"},  // 24
+    {"&Tecla de acceso r\xE1pido", "&Tastenkombination", "Shor&tcut key"},  // 25
+    {"Previsualizaci\xF3n", "Vorschau", "Preview"},  // 26
+    {"Beep", "Beep", "Beep"},  // 27
+    {"&Restaurar", "&Wiederherstellen", "&Restore"},  // 28
+    {"&Cambio autom\xE1tico de destinatario", "&Empf\xE4ngernamen automatisch \xE4ndern", "&Automatic target name changing"},  // 29
+    {"&En respuesta a un nuevo mensaje", "Beim Empfang einer neuen &Nachricht", "On n&ew message arrival"},  // 30
+    {"Varios", "Verschiedenes", "Miscelaneous"},  // 31
+    {"Cargar el &grupo de trabajo al iniciar", "Arbeits&gruppe beim Start laden", "Load work&group on startup"},  // 32
+    {"Tecleo obligatorio de &destino", "Eingabe des Em&pf\xE4ngernames ben\xF6tigt", "&Target name typing mandatory"},  // 33
+    {"Grabar fichero &log", "&Log sichern", "Save &log file"},  // 34
+    {"General", "Allgemeines", "General"},  // 35
+    {"Recuperar mensajes perdidos", "Wiederherstellen verlorener Mitteilungen", "Recover lost messages"},  // 36
+    {"Nombres", "Namen", "Names"},  // 37
+    {"Grupos", "Gruppen", "Groups"},  // 38
+    {"&Nuevo nombre", "&Neuer Name", "&New name"},  // 39
+    {"&Borrar nombre", "Namen &loeschen", "&Delete name"},  // 40
+    {"Borrar &todos", "Alle&s weg", "Dele&te all"},  // 41
+    {"&Ping", "&Ping", "&Ping"},  // 42
+    {"&Nuevo grupo", "&Neue Gruppe", "&New group"},  // 43
+    {"&Borrar grupo", "Gruppe &l\xF6schen", "&Delete group"},  // 44
+    {"Colores", "Farben", "Colors"},  // 45
+    {"Fondo", "Hintergrund", "Background"},  // 46
+    {"Hora", "Uhrzeit", "Time"},  // 47
+    {"Cabeceras", "Adresszeilen", "Headings"},  // 48
+    {"Mensajes enviados", "Abgesendete Nachrichten", "Sent messages"},  // 49
+    {"Mensajes recibidos", "Empfangene Nachrichten", "Received messages"},  // 50
+    {"Mensajes seguros", "Sichere Nachrichten", "Secure messages"},  // 51
+    {"Mensajes del sistema", "Systemnachrichten", "System messages"},  // 52
+    {"Prede&terminados", "Voreins&tellungen", "Defaul&t"},  // 53
+};
+
+}  // namespace
+
+const std::string& LocalText(int row, int languageIndex) {
+  // Built once, on first use; static initialisation is thread-safe.
+  static const auto table = [] {
+    std::array<std::array<std::string, kLanguageCount>, kTextRowCount> t;
+    for (int r = 0; r < kTextRowCount; ++r)
+      for (int l = 0; l < kLanguageCount; ++l) t[r][l] = kRows[r][l];
+    return t;
+  }();
+  static const std::string empty;
+  if (row < 1 || row > kTextRowCount || languageIndex < 0 || languageIndex >= kLanguageCount)
+    return empty;
+  return table[row - 1][languageIndex];
+}
+
+}  // namespace pelmora

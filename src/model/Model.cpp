@@ -1,1 +1,0 @@
-// Groups and the lost-messages file.

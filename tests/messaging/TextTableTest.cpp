@@ -1,0 +1,57 @@
+#include "messaging/TextTable.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace pelmora {
+namespace {
+
+TEST(TextTableTest, RowsReadBackExactly) {
+  // The accented letters are Windows-1252 bytes, written here by value.
+  EXPECT_EQ(LocalText(1, 0), "Espa\xF1ol");
+  EXPECT_EQ(LocalText(1, 1), "Deutsch");
+  EXPECT_EQ(LocalText(1, 2), "English");
+  EXPECT_EQ(LocalText(2, 0), "Pelmora ya est\xE1 ejecut\xE1ndose");
+  EXPECT_EQ(LocalText(2, 1), "Pelmora l\xE4uft bereits");
+  EXPECT_EQ(LocalText(2, 2), "Pelmora is already running");
+  // The banner counter texts carry three trailing blanks, the joining word one on each side.
+  EXPECT_EQ(LocalText(19, 0), " mensaje nuevo   ");
+  EXPECT_EQ(LocalText(19, 1), " neue Nachricht   ");
+  EXPECT_EQ(LocalText(19, 2), " new message   ");
+  EXPECT_EQ(LocalText(20, 0), " mensajes nuevos   ");
+  EXPECT_EQ(LocalText(20, 1), " neue Nachrichten   ");
+  EXPECT_EQ(LocalText(20, 2), " new messages   ");
+  EXPECT_EQ(LocalText(21, 0), " a ");
+  EXPECT_EQ(LocalText(21, 1), " an ");
+  EXPECT_EQ(LocalText(21, 2), " to ");
+  // The byte itself, not a UTF-8 sequence.
+  EXPECT_EQ(LocalText(1, 0).size(), 7u);
+  EXPECT_EQ(static_cast<unsigned char>(LocalText(1, 0)[4]), 0xF1);
+}
+
+TEST(TextTableTest, SpotChecksAcrossTheTable) {
+  EXPECT_EQ(LocalText(17, 0), "Origen: ");
+  EXPECT_EQ(LocalText(17, 1), "Absender:");
+  EXPECT_EQ(LocalText(18, 1), "Empf\xE4nger:");
+  EXPECT_EQ(LocalText(22, 0), "Ninguno");
+  EXPECT_EQ(LocalText(24, 1), "Sprache: ");
+  EXPECT_EQ(LocalText(29, 1), "&Empf\xE4ngernamen automatisch \xE4ndern");
+  EXPECT_EQ(LocalText(33, 1), "Eingabe des Em&pf\xE4ngernames ben\xF6tigt");
+  EXPECT_EQ(LocalText(34, 0), "Grabar fichero &log");
+  EXPECT_EQ(LocalText(53, 2), "Defaul&t");
+  for (int row = 1; row <= kTextRowCount; ++row)
+    for (int lang = 0; lang < kLanguageCount; ++lang)
+      EXPECT_FALSE(LocalText(row, lang).empty()) << row << "/" << lang;
+}
+
+TEST(TextTableTest, OutOfRangeGivesEmptyText) {
+  EXPECT_EQ(LocalText(0, 0), "");
+  EXPECT_EQ(LocalText(54, 0), "");
+  EXPECT_EQ(LocalText(-1, 1), "");
+  EXPECT_EQ(LocalText(1, 3), "");
+  EXPECT_EQ(LocalText(1, -1), "");
+}
+
+}  // namespace
+}  // namespace pelmora
