@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace pelmora {
+
+// Saves what `widget` shows as "<name>.png" in the folder named by the environment variable
+// PELMORA_SCREENSHOTS (created when missing). Returns the file's path, or an empty string when the
+// variable is unset or the file cannot be written. Meant for tests that leave pictures for a human
+// to look at; works on the offscreen platform.
+QString SaveScreenshot(QWidget* widget, const QString& name);
+
+}  // namespace pelmora
