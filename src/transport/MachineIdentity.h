@@ -1,0 +1,58 @@
+#pragma once
+// Who this machine is on the network: its computer name, its workgroup, the UDP port of the
+// carrier between machines and the OEM code page of the messenger datagram.
+//
+// The configuration file stands in for the machine keys: /etc/pelmora.conf, or the file named by
+// PELMORA_MACHINE_CONF (tests give every test host its own), ini syntax:
+//
+//   [RED]
+//   GRUPO_TRABAJO = OFICINA
+//   PUERTO = 13138
+//   OEM = 850
+//
+// Without a workgroup there, `workgroup =` of [global] in /etc/samba/smb.conf is taken, else
+// WORKGROUP. Port 13138 needs no privileges; 138 is the one Windows machines use.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "text/CodePage.h"
+
+namespace pelmora {
+
+inline constexpr std::uint16_t kDefaultCarrierPort = 13138;
+inline constexpr const char* kDefaultWorkgroup = "WORKGROUP";
+inline constexpr const char* kMachineConfPath = "/etc/pelmora.conf";
+inline constexpr const char* kSambaConfPath = "/etc/samba/smb.conf";
+inline constexpr const char* kMachineConfVariable = "PELMORA_MACHINE_CONF";
+
+struct MachineIdentity {
+  std::string computerName;  // upper case, at most 15 characters
+  std::string workgroup;     // upper case
+  std::uint16_t port = kDefaultCarrierPort;
+  text::OemCodePage oem = text::OemCodePage::Cp850;
+};
+
+// First label of the host name, upper-cased (ASCII), cut to 15 characters.
+std::string ComputerNameFromHostName(std::string_view hostName);
+
+// The value of `key` in `[section]` of ini text; section and key ignore letter case, blanks
+// around them and the value are trimmed, lines starting with ';' or '#' are comments.
+std::optional<std::string> IniValue(std::string_view iniText, std::string_view section,
+                                    std::string_view key);
+
+// The identity from the given texts (nullopt: the file is missing). Bad numbers fall back to the
+// defaults.
+MachineIdentity MakeMachineIdentity(std::string_view hostName,
+                                    const std::optional<std::string>& machineConf,
+                                    const std::optional<std::string>& sambaConf);
+
+// Reads the host name and the files now.
+MachineIdentity LoadMachineIdentity();
+
+// The identity read once, at first use, for the rest of the process.
+const MachineIdentity& ThisMachine();
+
+}  // namespace pelmora

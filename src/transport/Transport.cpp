@@ -1,1 +1,0 @@
-// The mailslot transport: endpoints, writers, the messenger endpoint and the Linux carrier.

@@ -1,0 +1,292 @@
+// Carriage between machines: every write to another machine or to the workgroup is one NetBIOS
+// datagram broadcast on each IPv4 interface; every process that holds a slot runs one receiver
+// that takes the frames meant for this machine and hands each to the slot's own local socket.
+// Like the redirector on Windows, this is the platform's side: endpoints only see local sockets.
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "text/CodePage.h"
+#include "transport/MachineIdentity.h"
+#include "transport/NetbiosFrame.h"
+#include "transport/SlotPlatform.h"
+#include "transport/linux/LocalSlot.h"
+
+namespace pelmora::platform {
+namespace {
+
+struct Interface {
+  unsigned index;
+  in_addr address;
+  in_addr broadcast;
+};
+
+std::vector<Interface> BroadcastInterfaces() {
+  std::vector<Interface> out;
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return out;
+  for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
+    const unsigned flags = a->ifa_flags;
+    if (!(flags & IFF_UP) || (flags & IFF_LOOPBACK) || !(flags & IFF_BROADCAST) ||
+        a->ifa_broadaddr == nullptr)
+      continue;
+    Interface i{};
+    i.index = if_nametoindex(a->ifa_name);
+    i.address = reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr;
+    i.broadcast = reinterpret_cast<sockaddr_in*>(a->ifa_broadaddr)->sin_addr;
+    if (i.index != 0) out.push_back(i);
+  }
+  freeifaddrs(list);
+  return out;
+}
+
+std::set<std::uint32_t> OwnAddresses() {
+  std::set<std::uint32_t> out;
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return out;
+  for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+    if (a->ifa_addr != nullptr && a->ifa_addr->sa_family == AF_INET)
+      out.insert(reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr);
+  }
+  freeifaddrs(list);
+  return out;
+}
+
+std::uint16_t NextDatagramId() {
+  static std::atomic<std::uint16_t> next{static_cast<std::uint16_t>(std::random_device{}())};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+// ---- the slots this process holds -------------------------------------------------------------
+
+std::mutex& NamesMutex() {
+  static std::mutex m;
+  return m;
+}
+std::multiset<std::string>& HeldSlots() {  // lower case
+  static std::multiset<std::string> s;
+  return s;
+}
+
+bool HoldsSlot(const std::string& lowerSlot) {
+  std::lock_guard<std::mutex> lock(NamesMutex());
+  return HeldSlots().count(lowerSlot) != 0;
+}
+
+// ---- the receiver -----------------------------------------------------------------------------
+
+class Receiver {
+ public:
+  Receiver() {
+    const MachineIdentity& me = ThisMachine();
+    computerName_ = NetbiosNameOf(me.computerName);
+    workgroup_ = NetbiosNameOf(me.workgroup);
+    wakeup_ = CreateWakeup();
+    forward_ = OpenLocalSender();
+    udp_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (udp_ < 0 || wakeup_ < 0 || forward_ < 0) return;
+    const int on = 1;
+    setsockopt(udp_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(udp_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    const int buffer = 1 << 20;  // bursts to the workgroup arrive together
+    setsockopt(udp_, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(me.port);
+    any.sin_addr.s_addr = htonl(INADDR_ANY);
+    // Without the port (held by another program, or 138 without the privilege) this process
+    // still serves its local slots; it only hears nothing from other machines.
+    if (bind(udp_, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) return;
+    thread_ = std::thread([this] { Run(); });
+  }
+
+  ~Receiver() {
+    SignalWakeup(wakeup_);
+    if (thread_.joinable()) thread_.join();
+    if (udp_ >= 0) close(udp_);
+    CloseLocalWriter(forward_);
+    CloseWakeup(wakeup_);
+  }
+
+ private:
+  void Run() {
+    std::vector<std::uint8_t> buffer(65536);
+    pollfd fds[2] = {{wakeup_, POLLIN, 0}, {udp_, POLLIN, 0}};
+    for (;;) {
+      const int n = poll(fds, 2, -1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 || fds[0].revents != 0) return;
+      if (!(fds[1].revents & POLLIN)) continue;
+      sockaddr_in from{};
+      socklen_t fromLen = sizeof from;
+      const ssize_t got = recvfrom(udp_, buffer.data(), buffer.size(), MSG_DONTWAIT,
+                                   reinterpret_cast<sockaddr*>(&from), &fromLen);
+      if (got < 0) continue;
+      Take(buffer.data(), static_cast<std::size_t>(got), from.sin_addr.s_addr);
+    }
+  }
+
+  void Take(const std::uint8_t* data, std::size_t len, std::uint32_t sourceAddress) {
+    const auto frame = ParseMailslotFrame(data, len);
+    if (!frame) return;
+    const bool toMe = !computerName_.empty() &&
+                      text::EqualsIgnoreAsciiCase(frame->destinationName, computerName_);
+    const bool toGroup = !workgroup_.empty() &&
+                         text::EqualsIgnoreAsciiCase(frame->destinationName, workgroup_);
+    if (!toMe && !toGroup) return;
+    if (FromThisMachine(sourceAddress)) return;
+    const std::string slot = text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath));
+    if (!HoldsSlot(slot)) return;
+    sockaddr_un address;
+    socklen_t length;
+    if (!SlotAddress(slot, address, length)) return;
+    sendto(forward_, frame->payload.data(), frame->payload.size(), MSG_NOSIGNAL,
+           reinterpret_cast<sockaddr*>(&address), length);
+  }
+
+  // A broadcast also reaches the sender's own receivers; those copies went through the local
+  // socket already. The address list is re-read when an unknown sender shows up and the list is
+  // older than a second, so a new address of this machine is learnt quickly.
+  bool FromThisMachine(std::uint32_t sourceAddress) {
+    const auto now = std::chrono::steady_clock::now();
+    if (own_.count(sourceAddress) != 0) return true;
+    if (now - ownRead_ > std::chrono::seconds(1)) {
+      own_ = OwnAddresses();
+      ownRead_ = now;
+    }
+    return own_.count(sourceAddress) != 0;
+  }
+
+  std::string computerName_;
+  std::string workgroup_;
+  int udp_ = -1;
+  int wakeup_ = -1;
+  int forward_ = -1;
+  std::set<std::uint32_t> own_;
+  std::chrono::steady_clock::time_point ownRead_{};
+  std::thread thread_;
+};
+
+// Start and stop happen under their own lock, never under the names lock: stopping joins the
+// receiver thread, which takes the names lock for every frame.
+std::mutex& LifeMutex() {
+  static std::mutex m;
+  return m;
+}
+std::unique_ptr<Receiver>& TheReceiver() {
+  static std::unique_ptr<Receiver> r;
+  return r;
+}
+int& OpenSlotCount() {
+  static int n = 0;
+  return n;
+}
+
+}  // namespace
+
+void RegisterOpenSlot(const std::string& slot) {
+  {
+    std::lock_guard<std::mutex> lock(NamesMutex());
+    HeldSlots().insert(text::LowerAscii(slot));
+  }
+  std::lock_guard<std::mutex> life(LifeMutex());
+  if (++OpenSlotCount() == 1) TheReceiver() = std::make_unique<Receiver>();
+}
+
+void UnregisterOpenSlot(const std::string& slot) {
+  {
+    std::lock_guard<std::mutex> lock(NamesMutex());
+    auto& held = HeldSlots();
+    const auto it = held.find(text::LowerAscii(slot));
+    if (it == held.end()) return;
+    held.erase(it);
+  }
+  std::lock_guard<std::mutex> life(LifeMutex());
+  if (--OpenSlotCount() == 0) TheReceiver().reset();
+}
+
+bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,
+                            const void* data, std::size_t count) {
+  const MachineIdentity& me = ThisMachine();
+  MailslotFrame frame;
+  frame.messageType = group ? kDatagramDirectGroup : kDatagramDirectUnique;
+  frame.datagramId = NextDatagramId();
+  frame.sourceName = NetbiosNameOf(me.computerName);
+  frame.destinationName = NetbiosNameOf(target);
+  frame.mailslotPath = std::string(kMailslotPrefix) + slot;
+  frame.payload.assign(static_cast<const char*>(data), count);
+  if (frame.destinationName.empty() || slot.empty()) return false;
+
+  const std::vector<Interface> interfaces = BroadcastInterfaces();
+  if (interfaces.empty()) return false;
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  socklen_t localLen = sizeof local;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLen) != 0) {
+    close(fd);
+    return false;
+  }
+  frame.sourcePort = ntohs(local.sin_port);
+
+  bool left = false;
+  for (const Interface& i : interfaces) {
+    frame.sourceIp = ntohl(i.address.s_addr);
+    const std::vector<std::uint8_t> bytes = BuildMailslotFrame(frame);
+    if (bytes.empty()) break;  // too large for one datagram, or an unusable slot name
+
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(me.port);
+    to.sin_addr = i.broadcast;
+    iovec iov{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
+    // The interface is chosen explicitly: two interfaces may share a broadcast address.
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr msg{};
+    msg.msg_name = &to;
+    msg.msg_namelen = sizeof to;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_ifindex = static_cast<int>(i.index);
+    info.ipi_spec_dst = i.address;
+    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    ssize_t sent;
+    do {
+      sent = sendmsg(fd, &msg, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent == static_cast<ssize_t>(bytes.size())) left = true;
+  }
+  close(fd);
+  return left;
+}
+
+}  // namespace pelmora::platform

@@ -1,0 +1,84 @@
+#include "transport/MachineIdentity.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace pelmora {
+namespace {
+
+TEST(MachineIdentity, ComputerNameIsTheFirstLabelUpperCasedAndCut) {
+  EXPECT_EQ(ComputerNameFromHostName("tejo"), "TEJO");
+  EXPECT_EQ(ComputerNameFromHostName("tejo.oficina.example"), "TEJO");
+  EXPECT_EQ(ComputerNameFromHostName("a-very-long-host-name-indeed"), "A-VERY-LONG-HOS");
+  EXPECT_EQ(ComputerNameFromHostName(""), "");
+}
+
+TEST(MachineIdentity, IniValueIgnoresCaseBlanksAndComments) {
+  const std::string ini =
+      "; comment\n[otro]\nPUERTO=1\n[ red ]\r\n  puerto =  4000 \r\n# GRUPO_TRABAJO = X\n"
+      "GRUPO_TRABAJO=Oficina Norte\n[global]\nworkgroup = samba\n";
+  EXPECT_EQ(IniValue(ini, "RED", "PUERTO"), "4000");
+  EXPECT_EQ(IniValue(ini, "RED", "GRUPO_TRABAJO"), "Oficina Norte");
+  EXPECT_EQ(IniValue(ini, "otro", "puerto"), "1");
+  EXPECT_EQ(IniValue(ini, "RED", "OEM"), std::nullopt);
+  EXPECT_EQ(IniValue(ini, "GLOBAL", "WORKGROUP"), "samba");
+  EXPECT_EQ(IniValue("", "RED", "X"), std::nullopt);
+  EXPECT_EQ(IniValue("[RED\nX=1", "RED", "X"), std::nullopt);
+}
+
+TEST(MachineIdentity, ConfigurationFileWins) {
+  const auto id = MakeMachineIdentity("mirlo.lan", std::string("[RED]\nGRUPO_TRABAJO=oficina\nPUERTO=138\nOEM=437\n"),
+                                      std::string("[global]\nworkgroup = samba\n"));
+  EXPECT_EQ(id.computerName, "MIRLO");
+  EXPECT_EQ(id.workgroup, "OFICINA");
+  EXPECT_EQ(id.port, 138);
+  EXPECT_EQ(id.oem, text::OemCodePage::Cp437);
+}
+
+TEST(MachineIdentity, SambaWorkgroupThenDefaults) {
+  auto id = MakeMachineIdentity("x", std::string("[RED]\nPUERTO=2000\n"),
+                                std::string("[homes]\nworkgroup=no\n[global]\n  workgroup = casa\n"));
+  EXPECT_EQ(id.workgroup, "CASA");
+  EXPECT_EQ(id.port, 2000);
+  id = MakeMachineIdentity("x", std::nullopt, std::nullopt);
+  EXPECT_EQ(id.workgroup, "WORKGROUP");
+  EXPECT_EQ(id.port, 13138);
+  EXPECT_EQ(id.oem, text::OemCodePage::Cp850);
+  // An empty workgroup in the file is no workgroup.
+  id = MakeMachineIdentity("x", std::string("[RED]\nGRUPO_TRABAJO=\n"), std::string("[global]\nworkgroup=s\n"));
+  EXPECT_EQ(id.workgroup, "S");
+}
+
+TEST(MachineIdentity, BadNumbersFallBackToTheDefaults) {
+  for (const char* bad : {"PUERTO=0\nOEM=852", "PUERTO=65536\nOEM=abc", "PUERTO=12x\nOEM=",
+                          "PUERTO=-5\nOEM=8500000000000"}) {
+    const auto id = MakeMachineIdentity("x", std::string("[RED]\n") + bad, std::nullopt);
+    EXPECT_EQ(id.port, 13138) << bad;
+    EXPECT_EQ(id.oem, text::OemCodePage::Cp850) << bad;
+  }
+}
+
+TEST(MachineIdentity, LoadReadsTheFileNamedByTheEnvironment) {
+  const std::string path = "/tmp/pelmora-identity-" + std::to_string(getpid()) + ".conf";
+  FILE* f = std::fopen(path.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fputs("[RED]\nGRUPO_TRABAJO = patio\nPUERTO = 4242\n", f);
+  std::fclose(f);
+  const char* before = std::getenv("PELMORA_MACHINE_CONF");
+  const std::string saved = before ? before : "";
+  setenv("PELMORA_MACHINE_CONF", path.c_str(), 1);
+  const auto id = LoadMachineIdentity();
+  if (before) setenv("PELMORA_MACHINE_CONF", saved.c_str(), 1); else unsetenv("PELMORA_MACHINE_CONF");
+  std::remove(path.c_str());
+  EXPECT_EQ(id.workgroup, "PATIO");
+  EXPECT_EQ(id.port, 4242);
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  EXPECT_EQ(id.computerName, ComputerNameFromHostName(host));
+}
+
+}  // namespace
+}  // namespace pelmora

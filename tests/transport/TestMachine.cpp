@@ -1,0 +1,49 @@
+#include "TestMachine.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace pelmora::testing {
+namespace {
+
+// Runs during static initialisation, while the process has a single thread (unshare of the
+// network namespace needs that with a user namespace).
+std::string g_confPath;
+
+void RemoveConf() { std::remove(g_confPath.c_str()); }
+
+bool SetUpTestMachine() {
+  std::string& path = g_confPath;
+  path = "/tmp/pelmora-transport-test-" + std::to_string(getpid()) + ".conf";
+  if (FILE* f = std::fopen(path.c_str(), "w")) {
+    std::fputs("[RED]\nGRUPO_TRABAJO = pruebas\nPUERTO = 13139\nOEM = 850\n", f);
+    std::fclose(f);
+    setenv("PELMORA_MACHINE_CONF", path.c_str(), 1);
+    std::atexit(RemoveConf);
+  }
+  if (unshare(CLONE_NEWNET) == 0) return true;
+  return unshare(CLONE_NEWUSER | CLONE_NEWNET) == 0;
+}
+
+const bool g_isolated = SetUpTestMachine();
+
+}  // namespace
+
+bool NetworkIsolated() { return g_isolated; }
+
+bool PumpUntil(const std::function<void()>& pump, const std::function<bool()>& done,
+               int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    pump();
+  }
+  return true;
+}
+
+}  // namespace pelmora::testing

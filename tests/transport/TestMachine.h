@@ -1,0 +1,20 @@
+#pragma once
+// Every transport test process runs in a network namespace of its own when the system allows it,
+// so a write that broadcasts can never reach a real network, and the machine identity comes from
+// a configuration file of the test's own (workgroup PRUEBAS).
+
+#include <chrono>
+#include <functional>
+
+namespace pelmora::testing {
+
+// True when this process got its own, empty network namespace.
+bool NetworkIsolated();
+
+// Calls `pump` until `done` holds or `timeoutMs` passed; returns `done()`.
+bool PumpUntil(const std::function<void()>& pump, const std::function<bool()>& done,
+               int timeoutMs = 3000);
+
+inline constexpr const char* kTestWorkgroup = "PRUEBAS";
+
+}  // namespace pelmora::testing
