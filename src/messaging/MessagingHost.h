@@ -68,4 +68,10 @@ class Clock {
   virtual DateTime Now() = 0;
 };
 
+// The machine's own local time.
+class SystemClock final : public Clock {
+ public:
+  DateTime Now() override { return NowDateTime(); }
+};
+
 }  // namespace pelmora

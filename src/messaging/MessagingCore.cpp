@@ -1,0 +1,266 @@
+#include "messaging/MessagingCore.h"
+
+#include <utility>
+#include <vector>
+
+#include "messaging/Formats.h"
+
+namespace pelmora {
+
+namespace {
+
+// A key that no queued message can carry: the free marker, and the empty name that every entry
+// holds before the tables were first cleared.
+bool IsUnqueueableTarget(std::string_view target) {
+  return target.empty() || target == kFreeMarker;
+}
+
+int FindFreeOutboxEntry(const Variables& vars) {
+  for (int i = 0; i < kOutboxSize; ++i) {
+    if (vars.Outbox[i].Target == kFreeMarker) return i;
+  }
+  return -1;
+}
+
+int FindFreeAckDeadline(const Variables& vars) {
+  for (int i = 0; i < kAckDeadlineCount; ++i) {
+    if (vars.AckDeadlines[i].Target == kFreeMarker) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+MessagingCore::MessagingCore(Variables& vars, MessagingHost& host, MessagingTransport& transport,
+                             Clock& clock, UtilityIdGenerator ids)
+    : vars_(vars), host_(host), transport_(transport), clock_(clock), ids_(std::move(ids)) {
+  // Entries that were never marked free would look occupied by the empty name; a core that
+  // starts with such tables would flush them to nobody at its first timer tick.
+  vars_.ClearPendingTables();
+}
+
+// ----------------------------------------------------------------------------- receiving
+
+bool MessagingCore::IsDuplicateArrival(const std::string& key, DateTime now) const {
+  return key == lastArrivalKey_ && now - lastArrivalTime_ < kDuplicateWindow;
+}
+
+void MessagingCore::WinPopupMessage(const std::string& receiver, std::string sender,
+                                    const std::string& msg) {
+  // Our own workgroup-wide sends come back to us; they are not shown.
+  if (sender.empty() || sender == vars_.OwnName) return;
+  if (IsDuplicateArrival(receiver + sender + msg, clock_.Now())) return;
+  host_.AppendLine(sender, receiver, msg, kPaletteReceived);
+  host_.NotifyArrival(sender, receiver, msg, kPaletteReceived);
+  // Built again: the arrival reaction has upper-cased the sender by now.
+  lastArrivalKey_ = receiver + sender + msg;
+  lastArrivalTime_ = clock_.Now();
+}
+
+void MessagingCore::MailSlotMessageAvail(const std::string& datagram) {
+  if (IsDuplicateArrival(datagram, clock_.Now())) return;
+  SecureDatagram d = SplitSecureDatagram(datagram);
+  host_.AppendLine(d.sender, d.label, d.text, kPaletteSecure);
+  host_.NotifyArrival(d.sender, d.label, d.text, kPaletteSecure);
+  lastArrivalKey_ = datagram;
+  lastArrivalTime_ = clock_.Now();
+}
+
+void MessagingCore::MSUtilsMessageAvail(const std::string& datagram) {
+  const UtilityDatagram d = SplitUtilityDatagram(datagram);
+  const std::optional<std::int32_t> id = ParseUtilityId(d.id);
+  if (!id) return;  // not an id: dropped, and nothing recorded
+  if (seenIds_.Contains(*id)) return;
+  seenIds_.Add(*id);
+  if (d.command == kCmdIdentify) {
+    IdentifyReceived(*id, d.sender, d.argument);
+  } else if (d.command == kCmdIdentifying) {
+    IdentifyingReceived(d.sender, d.argument);
+  } else if (d.command == kCmdChannelQuery) {
+    ChannelQueryReceived(d.sender);
+  } else if (d.command == kCmdChannelAnswer) {
+    ChannelAnswerReceived(d.sender, d.argument);
+  }
+  // Any other command keeps its place among the seen ids and does nothing else.
+}
+
+// ------------------------------------------------------------------------------ delivery
+
+void MessagingCore::SendUtility(const std::string& server, std::int32_t id,
+                                std::string_view command, std::string_view argument) {
+  transport_.WriteSlotString(server, std::string(kUtilsSlotWrite),
+                             BuildUtilityDatagram(id, vars_.OwnName, command, argument));
+}
+
+void MessagingCore::QueueForDelivery(const std::string& target, const std::string& sender,
+                                     const std::string& label, const std::string& text) {
+  const int slot = FindFreeOutboxEntry(vars_);
+  const bool hasDeadline = vars_.FindAckDeadline(target) >= 0;
+  const int deadlineSlot = hasDeadline ? -1 : FindFreeAckDeadline(vars_);
+  if (IsUnqueueableTarget(target) || slot < 0 || (!hasDeadline && deadlineSlot < 0)) {
+    // No room to wait for the answer: go the way a time-out would.
+    Deliver(target, sender, label, text, /*secure=*/false);
+    return;
+  }
+
+  SendUtility(target, ids_.Next(), kCmdChannelQuery, kChannelQueryArgument);
+  if (!hasDeadline) {
+    // A later message to the same target waits only for this first deadline.
+    vars_.AckDeadlines[deadlineSlot].Target = target;
+    vars_.AckDeadlines[deadlineSlot].Deadline = clock_.Now() + kAnswerTimeout;
+  }
+  OutboxEntry& entry = vars_.Outbox[slot];
+  entry.SenderName = sender;
+  entry.Target = target;
+  entry.Label = label;
+  entry.Text = text;
+}
+
+void MessagingCore::ChannelQueryReceived(const std::string& sender) {
+  SendUtility(sender, ids_.Next(), kCmdChannelAnswer,
+              transport_.MessengerActive() ? "YES" : "NO");
+}
+
+void MessagingCore::ChannelAnswerReceived(const std::string& sender,
+                                          const std::string& argument) {
+  ResolvePending(sender, argument == "YES");
+}
+
+void MessagingCore::ResolvePending(const std::string& target, bool useMessenger) {
+  // An answer signed with the free marker (or nothing) would match the free entries and
+  // deliver them over and over; no queued message can have such a target.
+  if (IsUnqueueableTarget(target)) return;
+  const int deadline = vars_.FindAckDeadline(target);
+  if (deadline >= 0) vars_.AckDeadlines[deadline].Target = std::string(kFreeMarker);
+  // The highest index first, normally the most recent message. Each pass frees one entry, so
+  // the loop ends after at most the size of the table.
+  for (int i = vars_.FindOutboxEntry(target); i >= 0; i = vars_.FindOutboxEntry(target)) {
+    OutboxEntry entry = vars_.Outbox[i];
+    vars_.Outbox[i].Target = std::string(kFreeMarker);
+    Deliver(entry.Target, entry.SenderName, entry.Label, entry.Text, !useMessenger);
+  }
+}
+
+void MessagingCore::Deliver(const std::string& target, const std::string& sender,
+                            const std::string& label, const std::string& text, bool secure) {
+  if (secure) {
+    transport_.WriteSlotString(target, std::string(kSecureSlotWrite),
+                               BuildSecureDatagram(sender, label, text));
+  } else {
+    // The messenger datagram carries no empty text.
+    transport_.SendMessengerMessage(target, sender, label, text.empty() ? " " : text);
+  }
+}
+
+void MessagingCore::TimerTimer() {
+  host_.SetStatusText(2, host_.LongTimeText(clock_.Now()));
+  CheckDeadlines();
+}
+
+void MessagingCore::CheckDeadlines() {
+  const DateTime now = clock_.Now();
+  for (int i = 0; i < kAckDeadlineCount; ++i) {
+    AckDeadlineEntry& entry = vars_.AckDeadlines[i];
+    if (IsUnqueueableTarget(entry.Target) || !(entry.Deadline < now)) continue;
+    const std::string target = entry.Target;
+    ResolvePending(target, /*useMessenger=*/true);
+    vars_.AckDeadlines[i].Target = std::string(kFreeMarker);
+  }
+}
+
+// ------------------------------------------------------------------------------- sending
+
+bool MessagingCore::MTextoKeyPress(int key, const std::string& text) {
+  if (key == kKeyEnter) {
+    const std::string own = vars_.OwnName;
+    const std::string destination = vars_.Destination;
+    host_.AppendLine(own, destination, text, kPaletteSent);
+    if (host_.GroupsTicked()) {
+      // Copied: queueing must not depend on the group staying as it is.
+      std::vector<std::string> members;
+      if (const TGrupo* group = vars_.GroupList.Find(host_.SelectedGroupIndex())) {
+        members = group->Members().Items();
+      }
+      for (const std::string& member : members) {
+        QueueForDelivery(member, own, destination, text);
+      }
+    } else {
+      QueueForDelivery(destination, own, destination, text);
+    }
+    host_.RestNormalCompose();
+    return true;
+  }
+  if (key == kKeyEscape) {
+    host_.RestNormalCompose();
+    return true;
+  }
+  return false;
+}
+
+void MessagingCore::RestHardwayDestination() {
+  host_.RestHardwayCompose();
+  vars_.Destination = vars_.Text(22);
+  host_.SetStatusText(1, vars_.Text(18) + vars_.Destination);
+}
+
+bool MessagingCore::MTexto_hardwayKeyPress(int key, const std::string& text) {
+  if (key == kKeyEnter) {
+    const std::string own = vars_.OwnName;
+    const std::string destination = vars_.Destination;
+    host_.AppendLine(own, destination, text, kPaletteSent);
+    // The typed name is the target: groups are not expanded in this mode.
+    QueueForDelivery(destination, own, destination, text);
+    RestHardwayDestination();
+    return true;
+  }
+  if (key == kKeyEscape) {
+    RestHardwayDestination();
+    return true;
+  }
+  return false;
+}
+
+// ------------------------------------------------------------------ ping, identification
+
+void MessagingCore::SendIdentifyTo(const std::string& machine) {
+  SendUtility(machine, ids_.Next(), kCmdIdentify, vars_.Destination);
+}
+
+void MessagingCore::BPingClick() { SendIdentifyTo(vars_.Destination); }
+
+void MessagingCore::BPingGruposClick() {
+  const TGrupo* group = vars_.GroupList.Find(host_.SelectedGroupIndex());
+  if (group == nullptr) return;
+  const std::vector<std::string> members = group->Members().Items();
+  // The argument stays the current destination (the group's name), not the member.
+  for (const std::string& member : members) SendIdentifyTo(member);
+}
+
+void MessagingCore::SendSilentWorkgroupPing() {
+  SendUtility(vars_.WorkgroupName, ids_.NextSilentPing(), kCmdIdentify, vars_.WorkgroupName);
+}
+
+void MessagingCore::IdentifyReceived(std::int32_t id, const std::string& sender,
+                                     const std::string& argument) {
+  // Every ping is answered, silent ones and our own included.
+  SendUtility(sender, ids_.Next(), kCmdIdentifying, ProgramVersion);
+  if (vars_.OptMaster && sender != vars_.OwnName &&
+      id < UtilityIdGenerator::kUnreportedPingIdFloor) {
+    std::string report = "Ping from " + sender;
+    if (!argument.empty()) report += " to " + argument;
+    host_.AppendLine("VESPRA", vars_.OwnName, report, kPaletteSystem);
+  }
+}
+
+void MessagingCore::IdentifyingReceived(const std::string& sender, const std::string& argument) {
+  if (vars_.OptionsOpen) {
+    // A reply without a sender names nobody; it must not put an empty name in the address book.
+    if (sender.empty()) return;
+    vars_.NameList.Add(sender);
+    host_.AddToOptionsNameLists(sender);
+    return;
+  }
+  host_.AppendLine("VESPRA", vars_.OwnName, sender + " --> Pelmora " + argument, kPaletteSystem);
+}
+
+}  // namespace pelmora

@@ -1,0 +1,107 @@
+#pragma once
+// The messaging core: receiving and dispatch of the three channels, delivery with its channel
+// query and time-out, sending from the compose boxes, ping and identification.
+//
+// One core per machine. It reads and writes the shared Variables, reaches the window only
+// through MessagingHost, the network only through MessagingTransport, and asks the Clock for the
+// time, so several cores run side by side on a simulated LAN in the tests.
+//
+// Delivery tables. Every Outbox entry in use has a deadline for its target in AckDeadlines, so
+// every queued message leaves at the latest when that deadline passes. When a message cannot be
+// queued (the Outbox is full, no deadline entry is free for a new target, or the target is the
+// free marker itself, which the tables cannot hold) it is delivered at once over the messenger
+// channel, the channel a time-out would have chosen. Nothing is written outside the tables and
+// no message is dropped for want of room.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "messaging/DateTime.h"
+#include "messaging/IntegerList.h"
+#include "messaging/MessagingHost.h"
+#include "messaging/UtilityIds.h"
+#include "messaging/Variables.h"
+
+namespace pelmora {
+
+class MessagingCore {
+ public:
+  static constexpr int kKeyEnter = 13;
+  static constexpr int kKeyEscape = 27;
+  // The duplicate window of the messenger and secure channels and the channel-query time-out.
+  static constexpr DateTime kDuplicateWindow = 2.0 * kOneSecond;
+  static constexpr DateTime kAnswerTimeout = kOneSecond;
+
+  MessagingCore(Variables& vars, MessagingHost& host, MessagingTransport& transport, Clock& clock,
+                UtilityIdGenerator ids = UtilityIdGenerator());
+
+  MessagingCore(const MessagingCore&) = delete;
+  MessagingCore& operator=(const MessagingCore&) = delete;
+
+  // --- Receiving (called by the endpoints on the GUI thread) -------------------------------
+  // Messenger endpoint `OnMessage`; note the recipient comes first. `sender` is taken by value:
+  // the arrival reaction upper-cases it and the key stored afterwards holds that form.
+  void WinPopupMessage(const std::string& receiver, std::string sender, const std::string& msg);
+  // Secure endpoint `OnMessageAvail`.
+  void MailSlotMessageAvail(const std::string& datagram);
+  // Utility endpoint `OnMessageAvail`.
+  void MSUtilsMessageAvail(const std::string& datagram);
+
+  // --- Delivery ----------------------------------------------------------------------------
+  void QueueForDelivery(const std::string& target, const std::string& sender,
+                        const std::string& label, const std::string& text);
+  // An "ACK_WINPOPUP" from `sender`: answers "YES" or "NO".
+  void ChannelQueryReceived(const std::string& sender);
+  // An "ANS_WINPOPUP" from `sender` with its argument.
+  void ChannelAnswerReceived(const std::string& sender, const std::string& argument);
+  void ResolvePending(const std::string& target, bool useMessenger);
+  void Deliver(const std::string& target, const std::string& sender, const std::string& label,
+               const std::string& text, bool secure);
+  // The 200 ms timer of the main window: the clock in status panel 2, then the deadlines.
+  void TimerTimer();
+  void CheckDeadlines();
+
+  // --- Sending -----------------------------------------------------------------------------
+  // Key presses of the two compose boxes, with the box's whole text. Enter (13) sends, Escape
+  // (27) cancels; both put the compose controls back to rest through the host and return true
+  // (the key is consumed). Any other key returns false and changes nothing.
+  bool MTextoKeyPress(int key, const std::string& text);
+  bool MTexto_hardwayKeyPress(int key, const std::string& text);
+
+  // --- Ping and identification -------------------------------------------------------------
+  void BPingClick();
+  // One ping to each member of the group selected in the host's group selector; nothing when no
+  // group is selected or the position is outside the group list.
+  void BPingGruposClick();
+  // One silent identification request to the own workgroup (id 150000..150999), for the
+  // options dialog's name collection.
+  void SendSilentWorkgroupPing();
+  void IdentifyReceived(std::int32_t id, const std::string& sender, const std::string& argument);
+  void IdentifyingReceived(const std::string& sender, const std::string& argument);
+
+  // --- State, for the window and the tests -------------------------------------------------
+  const TIntegerList& SeenIds() const { return seenIds_; }
+  const std::string& LastArrivalKey() const { return lastArrivalKey_; }
+  DateTime LastArrivalTime() const { return lastArrivalTime_; }
+  UtilityIdGenerator& Ids() { return ids_; }
+
+ private:
+  bool IsDuplicateArrival(const std::string& key, DateTime now) const;
+  void SendUtility(const std::string& server, std::int32_t id, std::string_view command,
+                   std::string_view argument);
+  void SendIdentifyTo(const std::string& member);
+  void RestHardwayDestination();
+
+  Variables& vars_;
+  MessagingHost& host_;
+  MessagingTransport& transport_;
+  Clock& clock_;
+  UtilityIdGenerator ids_;
+
+  std::string lastArrivalKey_;
+  DateTime lastArrivalTime_ = 0.0;
+  TIntegerList seenIds_;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,338 @@
+// Sending, the channel query and its three outcomes, the time-out and the tables, on the
+// simulated LAN. Each scenario checks what every machine shows and what each wrote, in order.
+
+#include <gtest/gtest.h>
+
+#include "SimLan.h"
+
+namespace pelmora::testing {
+namespace {
+
+// What a machine wrote, as "SERVER/SLOT:bytes" with the random id of a utility datagram shown
+// as "#" and the zero bytes of a messenger datagram as "|".
+std::vector<std::string> Shape(const std::vector<Written>& written) {
+  std::vector<std::string> out;
+  for (const Written& w : written) {
+    std::string bytes = w.bytes;
+    if (w.slot == "UTILS") {
+      bytes = "#" + bytes.substr(bytes.find('&'));
+    }
+    for (char& c : bytes) {
+      if (c == '\0') c = '|';
+    }
+    out.push_back(w.server + "/" + w.slot + ":" + bytes);
+  }
+  return out;
+}
+
+using Lines = std::vector<ViewLine>;
+using Strings = std::vector<std::string>;
+
+void Send(SimMachine& from, const std::string& destination, const std::string& text) {
+  from.vars.Destination = destination;
+  ASSERT_TRUE(from.core->MTextoKeyPress(MessagingCore::kKeyEnter, text));
+}
+
+TEST(Delivery, YesAnswerSendsOverMessengerAtOnce) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  SimMachine& mirlo = lan.Add({.name = "MIRLO"});
+  Send(tejo, "MIRLO", "hola");
+  lan.Run();
+
+  EXPECT_EQ(tejo.host.lines, (Lines{{"TEJO", "MIRLO", "hola", kPaletteSent}}));
+  EXPECT_EQ(tejo.host.restNormal, 1);
+  EXPECT_EQ(Shape(tejo.written),
+            (Strings{"MIRLO/UTILS:#&TEJO&ACK_WINPOPUP& ", "MIRLO/messngr:TEJO|MIRLO|hola"}));
+  EXPECT_EQ(tejo.written[1].atMs, 0);
+  EXPECT_EQ(Shape(mirlo.written), (Strings{"TEJO/UTILS:#&MIRLO&ANS_WINPOPUP&YES"}));
+  EXPECT_EQ(mirlo.host.lines, (Lines{{"TEJO", "MIRLO", "hola", kPaletteReceived}}));
+  EXPECT_EQ(tejo.vars.FindAckDeadline("MIRLO"), -1);
+  EXPECT_EQ(tejo.vars.FindOutboxEntry("MIRLO"), -1);
+
+  // Nothing more leaves once the deadline would have passed.
+  lan.AdvanceMs(1500);
+  EXPECT_EQ(tejo.written.size(), 2u);
+}
+
+TEST(Delivery, NoAnswerSendsSecureShownInSecureColour) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  SimMachine& mirlo = lan.Add({.name = "MIRLO", .messenger = MessengerHolder::OsMessenger});
+  Send(tejo, "MIRLO", "a&b");
+  lan.Run();
+  EXPECT_EQ(Shape(tejo.written),
+            (Strings{"MIRLO/UTILS:#&TEJO&ACK_WINPOPUP& ", "MIRLO/SEGURO:TEJO&MIRLO&a&b"}));
+  EXPECT_EQ(Shape(mirlo.written), (Strings{"TEJO/UTILS:#&MIRLO&ANS_WINPOPUP&NO"}));
+  EXPECT_EQ(mirlo.host.lines, (Lines{{"TEJO", "MIRLO", "a&b", kPaletteSecure}}));
+  EXPECT_TRUE(mirlo.osPopups.empty());
+}
+
+TEST(Delivery, SilentTargetGetsMessengerBetweenOneAndOnePointTwoSeconds) {
+  for (int phase : {0, 1, 57, 120, 199}) {
+    SimLan lan;
+    SimMachine& tejo = lan.Add({.name = "TEJO", .timerPhaseMs = phase});
+    SimMachine& gorrion =
+        lan.Add({.name = "GORRION", .runsProgram = false, .messenger = MessengerHolder::OsMessenger});
+    // The sender's own messenger slot plays no part in delivering over it.
+    tejo.messenger = MessengerHolder::Nobody;
+    lan.AdvanceMs(333);
+    Send(tejo, "GORRION", "");
+    lan.AdvanceMs(1400);
+    ASSERT_EQ(Shape(tejo.written), (Strings{"GORRION/UTILS:#&TEJO&ACK_WINPOPUP& ",
+                                            "GORRION/messngr:TEJO|GORRION| "}))
+        << phase;
+    const long long after = tejo.written[1].atMs - 333;
+    EXPECT_GE(after, 1000) << phase;
+    EXPECT_LE(after, 1200) << phase;
+    // The empty text travels as one blank.
+    EXPECT_EQ(gorrion.osPopups, (std::vector<OsPopup>{{"TEJO", "GORRION", " "}}));
+  }
+}
+
+TEST(Delivery, WorkgroupDestinationIsBroadcastAfterTheTimeout) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  SimMachine& mirlo = lan.Add({.name = "MIRLO"});
+  SimMachine& pardal = lan.Add({.name = "PARDAL", .messenger = MessengerHolder::OsMessenger});
+  SimMachine& fuera = lan.Add({.name = "FUERA", .workgroup = "OTRO"});
+  Send(tejo, "OFICINA", "a todos");
+  lan.Run();
+  // Every copy answers under its own name, the sender's own copy included; none matches.
+  EXPECT_EQ(Shape(mirlo.written), (Strings{"TEJO/UTILS:#&MIRLO&ANS_WINPOPUP&YES"}));
+  EXPECT_EQ(Shape(pardal.written), (Strings{"TEJO/UTILS:#&PARDAL&ANS_WINPOPUP&NO"}));
+  EXPECT_EQ(Shape(tejo.written), (Strings{"OFICINA/UTILS:#&TEJO&ACK_WINPOPUP& ",
+                                          "TEJO/UTILS:#&TEJO&ANS_WINPOPUP&YES"}));
+  lan.AdvanceMs(1200);
+  EXPECT_EQ(Shape(tejo.written).back(), "OFICINA/messngr:TEJO|OFICINA|a todos");
+  EXPECT_EQ(tejo.written.size(), 3u);
+  EXPECT_EQ(mirlo.host.lines, (Lines{{"TEJO", "OFICINA", "a todos", kPaletteReceived}}));
+  EXPECT_EQ(pardal.osPopups, (std::vector<OsPopup>{{"TEJO", "OFICINA", "a todos"}}));
+  EXPECT_TRUE(pardal.host.lines.empty());
+  // Its own broadcast comes back to the sender and is not shown.
+  EXPECT_EQ(tejo.host.lines.size(), 1u);
+  EXPECT_TRUE(fuera.host.lines.empty());
+  EXPECT_TRUE(fuera.written.empty());
+}
+
+TEST(Delivery, TwoMessagesToASilentTargetLeaveTogetherNewestFirst) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO", .timerPhaseMs = 50});
+  lan.Add({.name = "GORRION", .runsProgram = false, .messenger = MessengerHolder::OsMessenger});
+  Send(tejo, "GORRION", "uno");
+  lan.AdvanceMs(500);
+  Send(tejo, "GORRION", "dos");
+  lan.AdvanceMs(540);  // 1040 ms: the deadline has passed, the timer has not yet run
+  EXPECT_EQ(tejo.written.size(), 2u);  // both queries, nothing else yet
+  lan.AdvanceMs(1000);
+  EXPECT_EQ(Shape(tejo.written),
+            (Strings{"GORRION/UTILS:#&TEJO&ACK_WINPOPUP& ", "GORRION/UTILS:#&TEJO&ACK_WINPOPUP& ",
+                     "GORRION/messngr:TEJO|GORRION|dos", "GORRION/messngr:TEJO|GORRION|uno"}));
+  EXPECT_EQ(tejo.written[2].atMs, 1050);  // the first message's deadline, not the second's
+  EXPECT_EQ(tejo.written[3].atMs, 1050);
+}
+
+TEST(Delivery, GroupOfThreeEachMemberSettledOnItsOwn) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO", .timerPhaseMs = 10});
+  SimMachine& mirlo = lan.Add({.name = "MIRLO"});
+  SimMachine& pardal = lan.Add({.name = "PARDAL", .messenger = MessengerHolder::OsMessenger});
+  SimMachine& gorrion =
+      lan.Add({.name = "GORRION", .runsProgram = false, .messenger = MessengerHolder::OsMessenger});
+  tejo.vars.GroupList.SetGroup("VENTAS", std::vector<std::string>{"PARDAL", "MIRLO", "GORRION"});
+  tejo.host.groupsTicked = true;
+  tejo.host.selectedGroup = 0;
+  Send(tejo, "VENTAS", "reunion");
+  lan.Run();
+  EXPECT_EQ(tejo.host.lines, (Lines{{"TEJO", "VENTAS", "reunion", kPaletteSent}}));
+  EXPECT_EQ(Shape(tejo.written),
+            (Strings{"GORRION/UTILS:#&TEJO&ACK_WINPOPUP& ", "MIRLO/UTILS:#&TEJO&ACK_WINPOPUP& ",
+                     "PARDAL/UTILS:#&TEJO&ACK_WINPOPUP& ", "MIRLO/messngr:TEJO|VENTAS|reunion",
+                     "PARDAL/SEGURO:TEJO&VENTAS&reunion"}));
+  EXPECT_EQ(tejo.vars.FindAckDeadline("GORRION") >= 0, true);
+  lan.AdvanceMs(1200);
+  EXPECT_EQ(Shape(tejo.written).back(), "GORRION/messngr:TEJO|VENTAS|reunion");
+  EXPECT_EQ(tejo.written.back().atMs, 1010);
+  EXPECT_EQ(mirlo.host.lines, (Lines{{"TEJO", "VENTAS", "reunion", kPaletteReceived}}));
+  EXPECT_EQ(pardal.host.lines, (Lines{{"TEJO", "VENTAS", "reunion", kPaletteSecure}}));
+  EXPECT_EQ(gorrion.osPopups, (std::vector<OsPopup>{{"TEJO", "VENTAS", "reunion"}}));
+}
+
+TEST(Delivery, GroupWithoutMembersOrSelectionOnlyEchoes) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  tejo.vars.GroupList.SetGroup("VACIO", std::vector<std::string>{});
+  tejo.host.groupsTicked = true;
+  for (int selected : {0, -1, 1, 99}) {
+    tejo.host.selectedGroup = selected;
+    Send(tejo, "VACIO", "nadie");
+  }
+  lan.AdvanceMs(1500);
+  EXPECT_EQ(tejo.host.lines.size(), 4u);
+  EXPECT_TRUE(tejo.written.empty());
+}
+
+TEST(Delivery, LateAnswerDecidesOnlyForMessagesQueuedSince) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO", .timerPhaseMs = 30});
+  Send(tejo, "LEJOS", "primero");  // nobody on the LAN answers for LEJOS
+  lan.AdvanceMs(1300);
+  ASSERT_EQ(Shape(tejo.written).back(), "LEJOS/messngr:TEJO|LEJOS|primero");
+  tejo.core->MSUtilsMessageAvail("4711&LEJOS&ANS_WINPOPUP&NO");
+  lan.Run();
+  EXPECT_EQ(tejo.written.size(), 2u);
+
+  Send(tejo, "LEJOS", "segundo");
+  tejo.core->MSUtilsMessageAvail("4712&LEJOS&ANS_WINPOPUP&NO");
+  lan.AdvanceMs(1500);
+  EXPECT_EQ(Shape(tejo.written).back(), "LEJOS/SEGURO:TEJO&LEJOS&segundo");
+  EXPECT_EQ(tejo.written.size(), 4u);
+}
+
+TEST(Delivery, OnlyAnExactYesChoosesMessengerAndNamesMatchExactly) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  int id = 100;
+  for (const char* answer : {"yes", "YES ", "", "NO", "SI"}) {
+    Send(tejo, "LEJOS", "m");
+    tejo.core->MSUtilsMessageAvail(std::to_string(++id) + "&LEJOS&ANS_WINPOPUP&" + answer);
+    lan.Run();
+    EXPECT_EQ(Shape(tejo.written).back(), "LEJOS/SEGURO:TEJO&LEJOS&m") << answer;
+  }
+  // An answer under another letter case matches nothing; the time-out decides.
+  Send(tejo, "LEJOS", "m");
+  tejo.core->MSUtilsMessageAvail("200&lejos&ANS_WINPOPUP&YES");
+  lan.Run();
+  EXPECT_EQ(Shape(tejo.written).back(), "LEJOS/UTILS:#&TEJO&ACK_WINPOPUP& ");
+  lan.AdvanceMs(1200);
+  EXPECT_EQ(Shape(tejo.written).back(), "LEJOS/messngr:TEJO|LEJOS|m");
+}
+
+TEST(Delivery, TypedDestinationModeResetsTheDestination) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  lan.Add({.name = "MIRLO"});
+  tejo.vars.GroupList.SetGroup("MIRLO", std::vector<std::string>{"A", "B"});
+  tejo.host.groupsTicked = true;  // ignored in this mode: the typed name is the target
+  tejo.host.selectedGroup = 0;
+  tejo.vars.Destination = "MIRLO";
+  EXPECT_FALSE(tejo.core->MTexto_hardwayKeyPress('a', "x"));
+  EXPECT_EQ(tejo.host.restHardway, 0);
+  EXPECT_TRUE(tejo.core->MTexto_hardwayKeyPress(MessagingCore::kKeyEnter, "hola"));
+  lan.Run();
+  EXPECT_EQ(Shape(tejo.written),
+            (Strings{"MIRLO/UTILS:#&TEJO&ACK_WINPOPUP& ", "MIRLO/messngr:TEJO|MIRLO|hola"}));
+  EXPECT_EQ(tejo.host.restHardway, 1);
+  EXPECT_EQ(tejo.vars.Destination, "Ninguno");
+  EXPECT_EQ(tejo.host.status[1], "Destino: Ninguno");
+
+  tejo.vars.LanguageIndex = 2;
+  tejo.vars.Destination = "MIRLO";
+  EXPECT_TRUE(tejo.core->MTexto_hardwayKeyPress(MessagingCore::kKeyEscape, "discarded"));
+  EXPECT_EQ(tejo.vars.Destination, "None");
+  EXPECT_EQ(tejo.host.status[1], "Target name: None");
+  EXPECT_EQ(tejo.host.lines.size(), 1u);
+  EXPECT_EQ(tejo.written.size(), 2u);
+}
+
+TEST(Delivery, EscapeInNormalModeDiscardsAndOtherKeysPass) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  tejo.vars.Destination = "MIRLO";
+  EXPECT_FALSE(tejo.core->MTextoKeyPress('x', "typed"));
+  EXPECT_EQ(tejo.host.restNormal, 0);
+  EXPECT_TRUE(tejo.core->MTextoKeyPress(MessagingCore::kKeyEscape, "typed"));
+  EXPECT_EQ(tejo.host.restNormal, 1);
+  EXPECT_TRUE(tejo.host.lines.empty());
+  EXPECT_TRUE(tejo.written.empty());
+  EXPECT_EQ(tejo.vars.Destination, "MIRLO");
+}
+
+TEST(Delivery, FullOutboxDeliversTheOverflowAtOnceOverMessenger) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO", .timerPhaseMs = 5});
+  std::vector<std::string> members;
+  for (int i = 0; i < 130; ++i) members.push_back("M" + std::to_string(1000 + i));
+  tejo.vars.GroupList.SetGroup("TODOS", members);
+  tejo.host.groupsTicked = true;
+  tejo.host.selectedGroup = 0;
+  Send(tejo, "TODOS", "t");
+  lan.Run();
+  // 64 targets can wait for an answer; the other 66 go at once, without a query.
+  int queries = 0, messenger = 0;
+  for (const std::string& s : Shape(tejo.written)) {
+    queries += s.find("/UTILS:") != std::string::npos;
+    messenger += s.find("/messngr:") != std::string::npos;
+  }
+  EXPECT_EQ(queries, 64);
+  EXPECT_EQ(messenger, 66);
+  lan.AdvanceMs(1200);
+  messenger = 0;
+  for (const std::string& s : Shape(tejo.written)) messenger += s.find("/messngr:") != std::string::npos;
+  EXPECT_EQ(messenger, 130);
+
+  // One target, 130 messages: 128 wait, two go at once, and all 130 leave.
+  SimLan lan2;
+  SimMachine& pino = lan2.Add({.name = "PINO", .timerPhaseMs = 5});
+  for (int i = 0; i < 130; ++i) Send(pino, "LEJOS", "n" + std::to_string(i));
+  lan2.Run();
+  EXPECT_EQ(pino.written.size(), 128u + 2u);
+  EXPECT_EQ(Shape(pino.written).back(), "LEJOS/messngr:PINO|LEJOS|n129");
+  lan2.AdvanceMs(1200);
+  EXPECT_EQ(pino.written.size(), 128u + 130u);
+  EXPECT_EQ(pino.vars.FindOutboxEntry("LEJOS"), -1);
+  EXPECT_EQ(pino.vars.FindAckDeadline("LEJOS"), -1);
+}
+
+TEST(Delivery, TheFreeMarkerAsANameNeitherHangsNorLosesMessages) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  Send(tejo, "XX_XX", "raro");
+  lan.Run();
+  EXPECT_EQ(Shape(tejo.written), (Strings{"XX_XX/messngr:TEJO|XX_XX|raro"}));
+  Send(tejo, "LEJOS", "normal");
+  // An answer signed with the marker must not flush the free entries.
+  tejo.core->MSUtilsMessageAvail("31&XX_XX&ANS_WINPOPUP&NO");
+  tejo.core->MSUtilsMessageAvail("32&&ANS_WINPOPUP&NO");
+  lan.Run();
+  EXPECT_EQ(tejo.written.size(), 2u);
+  EXPECT_EQ(tejo.vars.FindOutboxEntry("LEJOS"), 0);
+}
+
+TEST(Delivery, TimerShowsTheClockInPanelTwo) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  lan.AdvanceMs(1200);
+  EXPECT_EQ(tejo.host.status[2], "10:00:01");
+}
+
+}  // namespace
+}  // namespace pelmora::testing
+
+namespace pelmora::testing {
+namespace {
+
+TEST(Delivery, MessengerArrivalsPassTheEndpointFilterAndCodePage) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  SimMachine& pardal = lan.Add({.name = "pardal"});  // a copy whose name is not upper case
+  // "¿Qué tal, señor?" in Windows-1252 travels as OEM and comes back as Windows-1252.
+  const std::string accented = "\xBFQu\xE9 tal, se\xF1or?";
+  pardal.core->Deliver("TEJO", "pardal", "TEJO", accented, false);
+  lan.Run();
+  EXPECT_NE(pardal.written[0].bytes, std::string("pardal") + '\0' + "TEJO" + '\0' + accented);
+  ASSERT_EQ(tejo.host.lines.size(), 1u);
+  EXPECT_EQ(tejo.host.lines[0], (ViewLine{"pardal", "TEJO", accented, kPaletteReceived}));
+  // The core's key holds "PARDAL" and would not stop the repeat; the endpoint's checksum does.
+  lan.AdvanceMs(1500);
+  pardal.core->Deliver("TEJO", "pardal", "TEJO", accented, false);
+  lan.Run();
+  EXPECT_EQ(tejo.host.lines.size(), 1u);
+  lan.AdvanceMs(2500);
+  pardal.core->Deliver("TEJO", "pardal", "TEJO", accented, false);
+  lan.Run();
+  EXPECT_EQ(tejo.host.lines.size(), 2u);
+}
+
+}  // namespace
+}  // namespace pelmora::testing

@@ -1,0 +1,134 @@
+// Receiving on the three channels: duplicate window, own-name filter, id filter, dispatch.
+
+#include <gtest/gtest.h>
+
+#include "SimLan.h"
+#include "messaging/Formats.h"
+
+namespace pelmora::testing {
+namespace {
+
+class Receive : public ::testing::Test {
+ protected:
+  Receive() : m(lan.Add({.name = "TEJO"})) {}
+  MessagingCore& core() { return *m.core; }
+  SimLan lan;
+  SimMachine& m;
+};
+
+TEST_F(Receive, MessengerIgnoresOwnNameAndEmptySenderButNotOtherCase) {
+  core().WinPopupMessage("TEJO", "TEJO", "back from the workgroup");
+  core().WinPopupMessage("TEJO", "", "anonymous");
+  EXPECT_TRUE(m.host.lines.empty());
+  core().WinPopupMessage("OFICINA", "tejo", "hola");
+  ASSERT_EQ(m.host.lines.size(), 1u);
+  EXPECT_EQ(m.host.lines[0], (ViewLine{"tejo", "OFICINA", "hola", kPaletteReceived}));
+  ASSERT_EQ(m.host.arrivals.size(), 1u);
+  EXPECT_EQ(m.host.arrivals[0], (ViewLine{"TEJO", "OFICINA", "hola", kPaletteReceived}));
+  // The stored key holds the sender as the window upper-cased it.
+  EXPECT_EQ(core().LastArrivalKey(), "OFICINATEJOhola");
+}
+
+TEST_F(Receive, MessengerDuplicateWindowIsTwoSecondsOnTheUpperCasedKey) {
+  core().WinPopupMessage("TEJO", "MIRLO", "uno");
+  lan.AdvanceMs(1999);
+  core().WinPopupMessage("TEJO", "MIRLO", "uno");
+  EXPECT_EQ(m.host.lines.size(), 1u);
+  lan.AdvanceMs(2);  // 2001 ms after the first shown
+  core().WinPopupMessage("TEJO", "MIRLO", "uno");
+  EXPECT_EQ(m.host.lines.size(), 2u);
+
+  // A lower-case sender is stored upper-cased, so its repeat does not match the key.
+  core().WinPopupMessage("TEJO", "pardal", "x");
+  core().WinPopupMessage("TEJO", "pardal", "x");
+  EXPECT_EQ(m.host.lines.size(), 4u);
+}
+
+TEST_F(Receive, SecureDuplicatesAndKeysSharedWithMessenger) {
+  core().MailSlotMessageAvail("MIRLO&TEJO&hola & adios");
+  ASSERT_EQ(m.host.lines.size(), 1u);
+  EXPECT_EQ(m.host.lines[0], (ViewLine{"MIRLO", "TEJO", "hola & adios", kPaletteSecure}));
+  EXPECT_EQ(m.host.arrivals[0].palette, kPaletteSecure);
+  lan.AdvanceMs(1000);
+  core().MailSlotMessageAvail("MIRLO&TEJO&hola & adios");
+  EXPECT_EQ(m.host.lines.size(), 1u);
+  lan.AdvanceMs(3000);
+  core().MailSlotMessageAvail("MIRLO&TEJO&hola & adios");
+  EXPECT_EQ(m.host.lines.size(), 2u);
+
+  // A, B, A within a second: only the last key is remembered.
+  core().MailSlotMessageAvail("MIRLO&TEJO&B");
+  core().MailSlotMessageAvail("MIRLO&TEJO&hola & adios");
+  EXPECT_EQ(m.host.lines.size(), 4u);
+
+  // The same message over messenger and, a second later, secure: the keys differ.
+  lan.AdvanceMs(3000);
+  core().WinPopupMessage("TEJO", "MIRLO", "igual");
+  lan.AdvanceMs(1000);
+  core().MailSlotMessageAvail("MIRLO&TEJO&igual");
+  EXPECT_EQ(m.host.lines.size(), 6u);
+
+  // No own-name check on this channel; a malformed datagram is shown with empty fields.
+  core().MailSlotMessageAvail("TEJO&TEJO&to myself");
+  core().MailSlotMessageAvail("no separators");
+  ASSERT_EQ(m.host.lines.size(), 8u);
+  EXPECT_EQ(m.host.lines[7], (ViewLine{"no separators", "", "", kPaletteSecure}));
+}
+
+TEST_F(Receive, UtilityIdsFilterRepeatsUntilPushedOutAndBadIdsAreNotRecorded) {
+  core().MSUtilsMessageAvail("500&MIRLO&IDENTIFYING&0.31b");
+  core().MSUtilsMessageAvail("500&MIRLO&IDENTIFYING&0.31b");
+  EXPECT_EQ(m.host.lines.size(), 1u);
+
+  for (const char* bad : {"&MIRLO&IDENTIFYING&0.31b", "x1&MIRLO&IDENTIFYING&0.31b",
+                          "-5&MIRLO&IDENTIFYING&0.31b", "", "&&&",
+                          "123456789012345678901234567890&MIRLO&IDENTIFYING&0.31b"}) {
+    core().MSUtilsMessageAvail(bad);
+  }
+  EXPECT_EQ(m.host.lines.size(), 1u);
+  EXPECT_EQ(core().SeenIds().Values().size(), 1u);
+
+  // Unknown commands are not acted on but take a place.
+  core().MSUtilsMessageAvail("501&MIRLO&HELLO&x");
+  EXPECT_TRUE(core().SeenIds().Contains(501));
+  EXPECT_EQ(m.host.lines.size(), 1u);
+
+  // 24 ids after 500 (501 included) keep it; the 25th pushes it out.
+  for (int id = 502; id <= 524; ++id) core().MSUtilsMessageAvail(std::to_string(id) + "&X&NOP&");
+  lan.AdvanceMs(10 * 60 * 1000);
+  core().MSUtilsMessageAvail("500&MIRLO&IDENTIFYING&0.31b");
+  EXPECT_EQ(m.host.lines.size(), 1u);
+  core().MSUtilsMessageAvail("525&X&NOP&");
+  core().MSUtilsMessageAvail("500&MIRLO&IDENTIFYING&0.31b");
+  EXPECT_EQ(m.host.lines.size(), 2u);
+}
+
+TEST_F(Receive, CommandsAreComparedExactly) {
+  core().MSUtilsMessageAvail("1&MIRLO&identify&TEJO");
+  core().MSUtilsMessageAvail("2&MIRLO&IDENTIFY &TEJO");
+  core().MSUtilsMessageAvail("3&MIRLO&ACK_WINPOPUP");  // no argument at all: still a query
+  lan.Run();
+  ASSERT_EQ(m.written.size(), 1u);
+  EXPECT_EQ(m.written[0].server, "MIRLO");
+  EXPECT_EQ(m.written[0].slot, "UTILS");
+  EXPECT_NE(m.written[0].bytes.find("&TEJO&ANS_WINPOPUP&YES"), std::string::npos);
+}
+
+TEST_F(Receive, AnErrorInTheWindowEndsOnlyThatDatagram) {
+  m.host.throwOnNextAppend = true;
+  EXPECT_THROW(core().MailSlotMessageAvail("MIRLO&TEJO&first"), std::runtime_error);
+  // Nothing was recorded for the failed one, so the same message is shown when it comes again.
+  core().MailSlotMessageAvail("MIRLO&TEJO&first");
+  ASSERT_EQ(m.host.lines.size(), 1u);
+
+  // The id stays recorded when the handler fails after recording it.
+  m.vars.OptionsOpen = false;
+  m.host.throwOnNextAppend = true;
+  EXPECT_THROW(core().MSUtilsMessageAvail("77&MIRLO&IDENTIFYING&0.31b"), std::runtime_error);
+  EXPECT_TRUE(core().SeenIds().Contains(77));
+  core().MSUtilsMessageAvail("78&MIRLO&IDENTIFYING&0.31b");
+  EXPECT_EQ(m.host.lines.size(), 2u);
+}
+
+}  // namespace
+}  // namespace pelmora::testing

@@ -1,0 +1,100 @@
+// Argument parsing and the listen line format of the command-line companion.
+
+#include <gtest/gtest.h>
+
+#include "CliSupport.h"
+
+namespace pelmora::cli {
+namespace {
+
+ParseResult Parse(std::vector<std::string> args) { return ParseArguments(args); }
+
+TEST(CliArguments, SendTakesOptionsThenTargetThenAllWordsAsText) {
+  ParseResult r = Parse({"send", "--from", "TEJO", "--secure", "MIRLO", "hola", "--secure", "x"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(r.options->from, "TEJO");
+  EXPECT_TRUE(r.options->secure);
+  EXPECT_EQ(r.options->target, "MIRLO");
+  EXPECT_EQ(r.options->text, "hola --secure x");  // after the target everything is text
+
+  r = Parse({"send", "--", "--odd-name", "t"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(r.options->target, "--odd-name");
+  EXPECT_FALSE(r.options->secure);
+  EXPECT_EQ(r.options->from, "");
+
+  r = Parse({"send", "MIRLO", ""});  // an empty text is a text
+  ASSERT_TRUE(r.options);
+  EXPECT_EQ(r.options->text, "");
+}
+
+TEST(CliArguments, DefaultsAndNumbers) {
+  ParseResult r = Parse({"ping", "MIRLO"});
+  ASSERT_TRUE(r.options);
+  EXPECT_EQ(r.options->waitSeconds, 2.0);
+  r = Parse({"query", "--wait", "0.5", "MIRLO"});
+  ASSERT_TRUE(r.options);
+  EXPECT_EQ(r.options->command, Command::Query);
+  EXPECT_DOUBLE_EQ(r.options->waitSeconds, 0.5);
+  r = Parse({"listen", "--secure", "--count", "3", "--timeout", "10"});
+  ASSERT_TRUE(r.options);
+  EXPECT_TRUE(r.options->secure);
+  EXPECT_FALSE(r.options->utils);
+  EXPECT_EQ(r.options->count, 3);
+  EXPECT_EQ(r.options->timeoutSeconds, 10.0);
+  r = Parse({"listen"});
+  ASSERT_TRUE(r.options);
+  EXPECT_FALSE(r.options->count);
+  EXPECT_FALSE(r.options->timeoutSeconds);
+
+  EXPECT_EQ(ParseSeconds("3."), 3.0);
+  EXPECT_EQ(ParseSeconds(".25"), 0.25);
+  for (const char* bad : {"", ".", "-1", "1e3", "1.2.3", " 1", "nan", "99999999999999999999"}) {
+    EXPECT_FALSE(ParseSeconds(bad)) << bad;
+  }
+  for (const char* bad : {"", "0", "-3", "2x", "99999999999999999999"}) {
+    EXPECT_FALSE(ParseCount(bad)) << bad;
+  }
+}
+
+TEST(CliArguments, BadUsageGivesOneLineErrors) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"shout", "x"},
+      {"send"},
+      {"send", "MIRLO"},
+      {"send", "--from"},
+      {"send", "--from", "", "MIRLO", "x"},
+      {"send", "--wait", "1", "MIRLO", "x"},
+      {"send", "", "x"},
+      {"ping"},
+      {"ping", "A", "B"},
+      {"ping", "--wait", "soon", "A"},
+      {"ping", "--secure", "A"},
+      {"query", "--wait"},
+      {"listen", "extra"},
+      {"listen", "--count", "0"},
+      {"listen", "--timeout", "-1"},
+      {"listen", "--from", "X"},
+  };
+  for (const auto& args : bad) {
+    const ParseResult r = ParseArguments(args);
+    EXPECT_FALSE(r.options) << (args.empty() ? "(none)" : args[0]);
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_EQ(r.error.find('\n'), std::string::npos);
+  }
+  EXPECT_EQ(UsageLine().find('\n'), std::string::npos);
+}
+
+TEST(CliListenLine, EscapesSoEveryMessageStaysOnOneLine) {
+  EXPECT_EQ(EscapeField("a\\b"), "a\\\\b");
+  EXPECT_EQ(EscapeField("one\r\ntwo\nthree\rfour"), "one\\ntwo\\nthree\\nfour");
+  EXPECT_EQ(EscapeField("tab\there"), "tab\\there");
+  EXPECT_EQ(EscapeField(std::string("z\x01", 2)), "z\\x01");
+  // Windows-1252 in, UTF-8 out: "Señor" with n tilde (F1).
+  EXPECT_EQ(ListenLine("secure", "TEJO", "MIRLO", "Se\xF1or\r\n\\"),
+            "secure\tTEJO\tMIRLO\tSe\xC3\xB1or\\n\\\\");
+}
+
+}  // namespace
+}  // namespace pelmora::cli

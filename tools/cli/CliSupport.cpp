@@ -1,0 +1,211 @@
+#include "CliSupport.h"
+
+#include <cstdio>
+
+#include "text/CodePage.h"
+
+namespace pelmora::cli {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Takes the value of an option that needs one.
+bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string& value,
+               std::string& error) {
+  if (i + 1 >= args.size()) {
+    error = args[i] + " needs a value";
+    return false;
+  }
+  value = args[++i];
+  return true;
+}
+
+}  // namespace
+
+std::string UsageLine() {
+  return "usage: pelmora-cli send [--from NAME] [--secure] TARGET TEXT... | ping [--wait SECONDS] "
+         "TARGET | query [--wait SECONDS] TARGET | listen [--secure] [--utils] [--count N] "
+         "[--timeout SECONDS]";
+}
+
+std::optional<double> ParseSeconds(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  double whole = 0.0;
+  double scale = 0.0;  // 0 before the point, then 0.1, 0.01, ...
+  bool digits = false;
+  for (const char c : text) {
+    if (c == '.' && scale == 0.0) {
+      scale = 0.1;
+      continue;
+    }
+    if (!IsDigit(c)) return std::nullopt;
+    digits = true;
+    if (scale == 0.0) {
+      whole = whole * 10.0 + (c - '0');
+      if (whole > 86400.0) return std::nullopt;
+    } else {
+      whole += scale * (c - '0');
+      scale /= 10.0;
+    }
+  }
+  if (!digits) return std::nullopt;
+  return whole;
+}
+
+std::optional<long> ParseCount(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  long value = 0;
+  for (const char c : text) {
+    if (!IsDigit(c)) return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > 1000000) return std::nullopt;
+  }
+  if (value < 1) return std::nullopt;
+  return value;
+}
+
+ParseResult ParseArguments(const std::vector<std::string>& args) {
+  ParseResult result;
+  if (args.empty()) {
+    result.error = "no command given";
+    return result;
+  }
+  Options o;
+  const std::string& command = args[0];
+  if (command == "send") {
+    o.command = Command::Send;
+  } else if (command == "ping") {
+    o.command = Command::Ping;
+  } else if (command == "query") {
+    o.command = Command::Query;
+  } else if (command == "listen") {
+    o.command = Command::Listen;
+  } else {
+    result.error = "unknown command \"" + command + "\"";
+    return result;
+  }
+
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    // The text of a send starts at its second operand; from there everything is text.
+    const bool inText = o.command == Command::Send && operands.size() >= 1;
+    if (optionsEnded || inText || a.size() < 2 || a.compare(0, 2, "--") != 0) {
+      operands.push_back(a);
+      continue;
+    }
+    std::string value;
+    if (a == "--") {
+      optionsEnded = true;
+    } else if (a == "--from" && o.command == Command::Send) {
+      if (!TakeValue(args, i, value, result.error)) return result;
+      if (value.empty()) {
+        result.error = "--from needs a name";
+        return result;
+      }
+      o.from = value;
+    } else if (a == "--secure" && (o.command == Command::Send || o.command == Command::Listen)) {
+      o.secure = true;
+    } else if (a == "--utils" && o.command == Command::Listen) {
+      o.utils = true;
+    } else if (a == "--wait" && (o.command == Command::Ping || o.command == Command::Query)) {
+      if (!TakeValue(args, i, value, result.error)) return result;
+      const auto s = ParseSeconds(value);
+      if (!s) {
+        result.error = "--wait needs a number of seconds, not \"" + value + "\"";
+        return result;
+      }
+      o.waitSeconds = *s;
+    } else if (a == "--count" && o.command == Command::Listen) {
+      if (!TakeValue(args, i, value, result.error)) return result;
+      o.count = ParseCount(value);
+      if (!o.count) {
+        result.error = "--count needs a whole number from 1, not \"" + value + "\"";
+        return result;
+      }
+    } else if (a == "--timeout" && o.command == Command::Listen) {
+      if (!TakeValue(args, i, value, result.error)) return result;
+      o.timeoutSeconds = ParseSeconds(value);
+      if (!o.timeoutSeconds) {
+        result.error = "--timeout needs a number of seconds, not \"" + value + "\"";
+        return result;
+      }
+    } else {
+      result.error = "unknown option " + a + " for " + command;
+      return result;
+    }
+  }
+
+  switch (o.command) {
+    case Command::Send:
+      if (operands.size() < 2) {
+        result.error = "send needs a TARGET and a TEXT";
+        return result;
+      }
+      o.target = operands[0];
+      for (std::size_t i = 1; i < operands.size(); ++i) {
+        if (i > 1) o.text += ' ';
+        o.text += operands[i];
+      }
+      break;
+    case Command::Ping:
+    case Command::Query:
+      if (operands.size() != 1) {
+        result.error = command + " needs exactly one TARGET";
+        return result;
+      }
+      o.target = operands[0];
+      break;
+    case Command::Listen:
+      if (!operands.empty()) {
+        result.error = "listen takes no operands";
+        return result;
+      }
+      break;
+  }
+  if ((o.command != Command::Listen) && o.target.empty()) {
+    result.error = "the TARGET is empty";
+    return result;
+  }
+  result.options = o;
+  return result;
+}
+
+std::string EscapeField(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\r') {
+      out += "\\n";
+      if (i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out;
+}
+
+std::string ListenLine(std::string_view channel, std::string_view sender,
+                       std::string_view recipient, std::string_view text) {
+  std::string line(channel);
+  for (std::string_view field : {sender, recipient, text}) {
+    line.push_back('\t');
+    line += EscapeField(text::AnsiToUtf8(field));
+  }
+  return line;
+}
+
+}  // namespace pelmora::cli

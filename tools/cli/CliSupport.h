@@ -1,0 +1,54 @@
+#pragma once
+// The pure parts of the command-line companion: parsing its arguments and formatting what it
+// prints, kept apart from the sockets so they are tested on their own.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmora::cli {
+
+// Longest text the program's compose boxes accept; the companion refuses longer ones.
+inline constexpr std::size_t kMaxTextLength = 409;
+
+enum class Command { Send, Ping, Query, Listen };
+
+struct Options {
+  Command command = Command::Send;
+  std::string from;          // send: sender name (UTF-8); empty = the computer name
+  bool secure = false;       // send, listen
+  bool utils = false;        // listen: also hold "Utils" and answer channel queries
+  std::string target;        // send, ping, query (UTF-8)
+  std::string text;          // send: the words joined by single blanks (UTF-8)
+  double waitSeconds = 2.0;  // ping, query
+  std::optional<long> count;             // listen
+  std::optional<double> timeoutSeconds;  // listen
+};
+
+struct ParseResult {
+  std::optional<Options> options;
+  std::string error;  // one line, when options is empty
+};
+
+// Parses argv[1..]: the command, then its options and operands. Options may come anywhere
+// before the operands of send; "--" ends the options.
+ParseResult ParseArguments(const std::vector<std::string>& args);
+
+// A number of seconds: decimal digits with an optional fraction, not negative, at most a day.
+std::optional<double> ParseSeconds(std::string_view text);
+// A count: decimal digits, 1 or more, at most a million.
+std::optional<long> ParseCount(std::string_view text);
+
+// One field of a listen line: backslash as \\, line breaks (CR LF, LF or CR) as \n, a tab as
+// \t, other control characters as \xHH, so a message always stays on one line and the fields
+// stay apart. Input and output are UTF-8.
+std::string EscapeField(std::string_view utf8);
+
+// "channel<TAB>sender<TAB>recipient<TAB>text" from Windows-1252 fields, as UTF-8.
+std::string ListenLine(std::string_view channel, std::string_view sender,
+                       std::string_view recipient, std::string_view text);
+
+std::string UsageLine();
+
+}  // namespace pelmora::cli

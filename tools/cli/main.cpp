@@ -1,0 +1,244 @@
+// pelmora-cli: the command-line companion. It speaks the same datagrams as the program, for
+// scripts and for testing against machines that do not run it.
+//
+// Exit status: 0 success, 1 nothing answered or the network refused, 2 bad usage.
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CliSupport.h"
+#include "messaging/Formats.h"
+#include "messaging/IntegerList.h"
+#include "messaging/UtilityIds.h"
+#include "text/CodePage.h"
+#include "transport/MachineIdentity.h"
+#include "transport/MailSlot.h"
+#include "transport/WinPopup.h"
+
+namespace pelmora::cli {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitNothing = 1;
+constexpr int kExitUsage = 2;
+
+std::atomic<bool> g_stop{false};
+
+void OnSignal(int) { g_stop = true; }
+
+void PrintLine(const std::string& utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void PrintError(const std::string& message) {
+  std::fprintf(stderr, "pelmora-cli: %s\n", message.c_str());
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Runs the endpoints' hand-offs on this thread until `until` or until `done` says so.
+template <typename Done>
+void Pump(EventLoopMailSlotDispatcher& loop, Clock::time_point until, Done done) {
+  while (!done() && !g_stop) {
+    const auto now = Clock::now();
+    if (now >= until) break;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+    loop.WaitAndProcess(static_cast<int>(std::min<long long>(left + 1, 100)));
+  }
+}
+
+Clock::time_point After(double seconds) {
+  return Clock::now() + std::chrono::microseconds(static_cast<long long>(seconds * 1e6));
+}
+
+// Opens a slot of this machine; on failure explains which slot is held by whom.
+bool OpenSlot(TmdCustomMailSlot& slot, const std::string& name, const std::string& holder) {
+  try {
+    slot.SetActive(true);
+    return true;
+  } catch (const EmdMailSlot& e) {
+    if (std::string(e.what()) == kMailSlotAlreadyExists) {
+      PrintError("the slot \"" + name + "\" is taken on this machine (" + holder + ")");
+    } else {
+      PrintError("cannot open the slot \"" + name + "\": " + e.what());
+    }
+    return false;
+  }
+}
+
+int RunSend(const Options& o) {
+  const std::string from =
+      o.from.empty() ? ThisMachine().computerName : text::Utf8ToAnsi(o.from);
+  const std::string target = text::Utf8ToAnsi(o.target);
+  const std::string message = text::Utf8ToAnsi(o.text);
+  if (message.size() > kMaxTextLength) {
+    PrintError("the text has " + std::to_string(message.size()) + " characters; at most " +
+               std::to_string(kMaxTextLength) + " can be sent");
+    return kExitUsage;
+  }
+  bool sent = false;
+  if (o.secure) {
+    // The secure format has no escape: a "&" in a name would shift the fields.
+    if (from.find('&') != std::string::npos || target.find('&') != std::string::npos) {
+      PrintError("a name sent on the secure channel cannot contain \"&\"");
+      return kExitUsage;
+    }
+    sent = WriteSlotString(target, std::string(kSecureSlotWrite),
+                           BuildSecureDatagram(from, target, message));
+  } else {
+    TmdWinPopup winPopup;  // never opened: only its writer and code page are used
+    sent = winPopup.SendMessengerMessage(target, from, target, message.empty() ? " " : message);
+  }
+  if (!sent) {
+    PrintError("could not send to " + o.target +
+               " (nobody holds the slot on this machine, or no network interface carried it)");
+    return kExitNothing;
+  }
+  return kExitOk;
+}
+
+// Ping and query: hold "Utils" so the replies, addressed to this machine, reach us.
+int RunUtility(const Options& o) {
+  EventLoopMailSlotDispatcher loop;
+  TmdMailSlot utils(&loop);
+  utils.SetSlot(std::string(kUtilsSlotName));
+  TIntegerList seen;
+  UtilityIdGenerator ids;
+  const std::string own = ThisMachine().computerName;
+  const std::string target = text::Utf8ToAnsi(o.target);
+  const bool ping = o.command == Command::Ping;
+
+  int replies = 0;
+  bool answered = false;
+  utils.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& datagram) {
+    const UtilityDatagram d = SplitUtilityDatagram(datagram);
+    const auto id = ParseUtilityId(d.id);
+    if (!id || seen.Contains(*id)) return;
+    seen.Add(*id);
+    if (ping && d.command == kCmdIdentifying) {
+      PrintLine(text::AnsiToUtf8(d.sender) + " " + text::AnsiToUtf8(d.argument));
+      ++replies;
+    } else if (!ping && d.command == kCmdChannelAnswer && !answered) {
+      PrintLine(text::AnsiToUtf8(d.argument));
+      answered = true;
+    }
+  };
+  if (!OpenSlot(utils, std::string(kUtilsSlotName), "Pelmora or another companion is running")) {
+    return kExitNothing;
+  }
+  const std::string request =
+      ping ? BuildUtilityDatagram(ids.Next(), own, kCmdIdentify, target)
+           : BuildUtilityDatagram(ids.Next(), own, kCmdChannelQuery, kChannelQueryArgument);
+  if (!WriteSlotString(target, std::string(kUtilsSlotWrite), request)) {
+    PrintError("could not send to " + o.target);
+    utils.SetActive(false);
+    return kExitNothing;
+  }
+  // A ping collects every reply until the wait ends; a query ends with its first answer.
+  Pump(loop, After(o.waitSeconds), [&] { return !ping && answered; });
+  utils.SetActive(false);
+  loop.Shutdown();
+  if (ping ? replies > 0 : answered) return kExitOk;
+  PrintError("no answer");
+  return kExitNothing;
+}
+
+int RunListen(const Options& o) {
+  EventLoopMailSlotDispatcher loop;
+  TmdWinPopup winPopup(&loop);
+  TmdMailSlot secure(&loop);
+  TmdMailSlot utils(&loop);
+  secure.SetSlot(std::string(kSecureSlotName));
+  utils.SetSlot(std::string(kUtilsSlotName));
+  TIntegerList seen;
+  UtilityIdGenerator ids;
+  const std::string own = ThisMachine().computerName;
+  long printed = 0;
+
+  winPopup.OnMessage = [&](TmdCustomWinPopup&, const std::string& receiver,
+                           const std::string& sender, const std::string& msg) {
+    PrintLine(ListenLine("messenger", sender, receiver, msg));
+    ++printed;
+  };
+  secure.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& datagram) {
+    const SecureDatagram d = SplitSecureDatagram(datagram);
+    PrintLine(ListenLine("secure", d.sender, d.label, d.text));
+    ++printed;
+  };
+  // With --utils the companion answers channel queries like the program: "YES" while it holds
+  // the messenger slot, so a sender picks the messenger channel at once instead of waiting.
+  utils.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& datagram) {
+    const UtilityDatagram d = SplitUtilityDatagram(datagram);
+    const auto id = ParseUtilityId(d.id);
+    if (!id || seen.Contains(*id)) return;
+    seen.Add(*id);
+    if (d.command == kCmdChannelQuery) {
+      WriteSlotString(d.sender, std::string(kUtilsSlotWrite),
+                      BuildUtilityDatagram(ids.Next(), own, kCmdChannelAnswer,
+                                           winPopup.Active() ? "YES" : "NO"));
+    }
+  };
+
+  if (!OpenSlot(winPopup, kMessengerSlot, "the system's messenger or Pelmora holds it")) {
+    return kExitNothing;
+  }
+  if (o.secure && !OpenSlot(secure, std::string(kSecureSlotName), "Pelmora is running")) {
+    return kExitNothing;
+  }
+  if (o.utils && !OpenSlot(utils, std::string(kUtilsSlotName), "Pelmora is running")) {
+    return kExitNothing;
+  }
+  // On stderr, so that stdout carries nothing but messages: scripts wait for this line.
+  std::fprintf(stderr, "pelmora-cli: listening\n");
+  std::fflush(stderr);
+  const auto until = o.timeoutSeconds ? After(*o.timeoutSeconds) : Clock::time_point::max();
+  Pump(loop, until, [&] { return o.count && printed >= *o.count; });
+  utils.SetActive(false);
+  secure.SetActive(false);
+  winPopup.SetActive(false);
+  loop.Shutdown();
+  if (g_stop) return kExitOk;
+  if (o.count ? printed >= *o.count : printed > 0) return kExitOk;
+  PrintError(printed == 0 ? "nothing arrived" : "fewer messages arrived than --count asked");
+  return kExitNothing;
+}
+
+}  // namespace
+}  // namespace pelmora::cli
+
+int main(int argc, char** argv) {
+  using namespace pelmora::cli;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
+    std::printf("%s\n", UsageLine().c_str());
+    return kExitOk;
+  }
+  const ParseResult parsed = ParseArguments(args);
+  if (!parsed.options) {
+    std::fprintf(stderr, "pelmora-cli: %s; %s\n", parsed.error.c_str(), UsageLine().c_str());
+    return kExitUsage;
+  }
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  try {
+    switch (parsed.options->command) {
+      case Command::Send:
+        return RunSend(*parsed.options);
+      case Command::Ping:
+      case Command::Query:
+        return RunUtility(*parsed.options);
+      case Command::Listen:
+        return RunListen(*parsed.options);
+    }
+  } catch (const std::exception& e) {
+    PrintError(e.what());
+    return kExitNothing;
+  }
+  return kExitUsage;
+}
