@@ -1,0 +1,74 @@
+// The cost of one entry of the conversation view with 100, 10,000 and 100,000 lines already
+// stored. The panes only ever show a window of lines, so the figure must not grow with the
+// conversation. Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+#include "app/DOzuZe.h"
+#include "widgets/ScrollRichEdit.h"
+
+using namespace pelmora;
+
+namespace {
+
+class FixedClock : public Clock {
+ public:
+  DateTime Now() override { return 46000.5; }
+};
+
+FixedClock clock_;
+
+std::unique_ptr<TDOzuZe> MakeWindow() {
+  WindowEnvironment env;
+  env.clock = &clock_;
+  env.trayIcon = false;
+  auto w = std::make_unique<TDOzuZe>(std::move(env));
+  w->show();
+  return w;
+}
+
+// One window per size, filled once and kept, so the fill is not timed.
+TDOzuZe& WindowWithLines(int lines) {
+  static std::map<int, std::unique_ptr<TDOzuZe>> windows;
+  auto& w = windows[lines];
+  if (!w) {
+    w = MakeWindow();
+    while (w->Ui().SRChat->LineCount() < lines) {
+      w->AppendLine("MIRLO", "TEJO", "un mensaje corto de prueba", kPaletteReceived);
+    }
+  }
+  return *w;
+}
+
+void BM_AppendLine(benchmark::State& state) {
+  TDOzuZe& w = WindowWithLines(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    w.AppendLine("TEJO", "MIRLO", "otro mensaje de prueba", kPaletteSent);
+  }
+  state.counters["stored"] = w.Ui().SRChat->LineCount();
+}
+BENCHMARK(BM_AppendLine)->Arg(100)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void BM_AppendWrappedLine(benchmark::State& state) {
+  TDOzuZe& w = WindowWithLines(static_cast<int>(state.range(0)));
+  const std::string text =
+      "Un mensaje bastante mas largo que se parte en varias lineas de la columna de texto";
+  for (auto _ : state) w.AppendLine("TEJO", "MIRLO", text, kPaletteSent);
+}
+BENCHMARK(BM_AppendWrappedLine)->Arg(100)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

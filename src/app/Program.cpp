@@ -1,0 +1,44 @@
+#include "app/Program.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+#include "app/DOzuZe.h"
+#include "messaging/Variables.h"
+#include "widgets/PelmoraIcon.h"
+
+namespace pelmora {
+
+int RunMainWindow(QApplication& app, WindowEnvironment env, const ProgramHooks& hooks) {
+  const QString title = QStringLiteral("Pelmora ") + QString::fromLatin1(ProgramVersion.data(),
+                                                                         ProgramVersion.size());
+  if (hooks.adjustEnvironment) hooks.adjustEnvironment(env);
+  TDOzuZe window(std::move(env));
+  window.setWindowTitle(title);
+  app.setApplicationDisplayName(title);
+  if (window.TerminateRequested()) {
+    // Another copy holds the private slots; the user has been told.
+    return 1;
+  }
+
+  if (hooks.windowCreated) hooks.windowCreated(window);
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                   [&window](QSessionManager&) { window.HandleShutdownQuery(); });
+  // However the loop ends, the wait threads stop while the window and its core still exist.
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
+                   [&window] { window.ShutdownEndpoints(); });
+  return app.exec();
+}
+
+int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
+  QApplication app(argc, argv);  // also takes the user's locale for collation
+  // The window goes to the tray rather than closing; only "&Cerrar" and the session end quit.
+  app.setQuitOnLastWindowClosed(false);
+  app.setApplicationName(QStringLiteral("Pelmora"));
+  app.setWindowIcon(PelmoraIcon());
+  WindowEnvironment env;
+  env.endpoints = MakeMachineEndpoints;
+  return RunMainWindow(app, std::move(env), hooks);
+}
+
+}  // namespace pelmora

@@ -1,0 +1,59 @@
+#include "app/StatusPanels.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QResizeEvent>
+#include <algorithm>
+
+namespace pelmora {
+
+TStatusPanels::TStatusPanels(std::initializer_list<int> widths, QWidget* parent)
+    : QWidget(parent) {
+  int left = 0;
+  for (int width : widths) {
+    if (count_ == kMaxPanels) break;
+    auto* label = new QLabel(this);
+    label->setTextFormat(Qt::PlainText);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setIndent(2);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Two pixels between the panels, as the classic status bar draws them; one pixel of the bar
+    // above them.
+    label->setGeometry(left, 2, width - 2, 17);
+    // The label passes clicks to the bar, where the own-name gesture is seen.
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    widths_[count_] = width;
+    labels_[count_++] = label;
+    left += width;
+  }
+}
+
+void TStatusPanels::SetPanelText(int panel, const QString& text) {
+  if (panel < 0 || panel >= count_) return;
+  labels_[panel]->setText(text);
+}
+
+QString TStatusPanels::PanelText(int panel) const {
+  if (panel < 0 || panel >= count_) return {};
+  return labels_[panel]->text();
+}
+
+QRect TStatusPanels::PanelRect(int panel) const {
+  if (panel < 0 || panel >= count_) return {};
+  return labels_[panel]->geometry();
+}
+
+void TStatusPanels::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  if (count_ == 0) return;
+  QLabel* last = labels_[count_ - 1];
+  const int width = std::max(widths_[count_ - 1], this->width() - last->x());
+  last->resize(width - 2, last->height());
+}
+
+void TStatusPanels::mousePressEvent(QMouseEvent* e) {
+  emit MouseDown(e->button(), e->modifiers(), e->position().toPoint());
+  QWidget::mousePressEvent(e);
+}
+
+}  // namespace pelmora

@@ -1,0 +1,340 @@
+// Destination selection, the compose boxes and the window's keys, with the real messaging core
+// behind the window and a transport that only records.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+
+#include "AppTestSupport.h"
+#include "app/ComposeMemo.h"
+#include "widgets/Screenshot.h"
+#include "widgets/ScrollRichEdit.h"
+
+using namespace pelmora;
+using namespace pelmora::testing;
+
+namespace {
+
+void AddressBook(Variables& v) {
+  v.NameList.Add("MIRLO");
+  v.NameList.Add("ALAMO");
+  v.GroupList.SetGroup("AMIGOS", std::vector<std::string>{"MIRLO", "ALAMO", "PINO"});
+  v.GroupList.SetGroup("OFICINA", std::vector<std::string>{"CAJA1"});
+  v.QuickDestinations[3] = QuickDestination{"OFICINA", qdGroup};
+  v.QuickDestinations[5] = QuickDestination{"mirlo", qdName};
+}
+
+void ShowAndActivate(TestWindow& w) {
+  w->show();
+  w->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+}
+
+// Datagrams written to the utility slots: the channel queries and pings.
+int UtilityWrites(const TestWindow& w, const std::string& command) {
+  int n = 0;
+  for (const Write& write : w.transport.writes) {
+    if (write.bytes.find(command) != std::string::npos) ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+class ComposeTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startUpIdentityAndFirstDestination() {
+    TestWindow w(AddressBook);
+    QCOMPARE(w->Vars().OwnName, std::string("TEJO"));
+    QCOMPARE(w->Vars().WorkgroupName, std::string("OFICINA"));
+    QCOMPARE(w->Vars().Destination, std::string("ALAMO"));  // alphabetically first
+    QCOMPARE(w->StatusText(0), QStringLiteral("Origen: TEJO"));
+    QCOMPARE(w->StatusText(1), QStringLiteral("Destino: ALAMO"));
+    QCOMPARE(w.ui().CBNombres->currentText(), QStringLiteral("ALAMO"));
+    QCOMPARE(w.ui().CBGrupos->count(), 2);
+    QCOMPARE(w.ui().CBGrupos->currentIndex(), 0);
+    QCOMPARE(w.ui().CBGrupos->toolTip().contains(QStringLiteral("ALAMO, MIRLO, PINO")), true);
+    QVERIFY(!w->isVisible());  // the window starts in the tray
+    QCOMPARE(w->Vars().ViewMode, vmMinimized);
+    QCOMPARE(w->Vars().FindOutboxEntry("XX_XX"), kOutboxSize - 1);
+    QVERIFY(w.boxes.empty());
+
+    TestWindow empty;
+    QCOMPARE(w->windowTitle().isEmpty(), true);  // the caption is the program entry's
+    QCOMPARE(empty->StatusText(1), QStringLiteral("Destino: "));
+
+    TestWindow workgroup([](Variables& v) { v.OptLoadWorkgroup = true; });
+    QCOMPARE(workgroup->StatusText(1), QStringLiteral("Destino: OFICINA"));
+    QCOMPARE(workgroup.ui().CBNombres->findText(QStringLiteral("OFICINA")), 0);
+  }
+
+  void typingANewDestination() {
+    TestWindow w(AddressBook);
+    ShowAndActivate(w);
+    const auto& ui = w.ui();
+    ui.BReceptor->click();
+    QVERIFY(ui.BReceptor->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.EReceptor));
+    QTest::keyClicks(ui.EReceptor, QStringLiteral("caja2"));
+    Key(w.window.get(), Qt::Key_Return);
+    QCOMPARE(w->Vars().Destination, std::string("CAJA2"));
+    QVERIFY(w->Vars().NameList.Contains("CAJA2"));
+    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("CAJA2"));
+    QCOMPARE(w->StatusText(1), QStringLiteral("Destino: CAJA2"));
+    QVERIFY(ui.EReceptor->isHidden());
+    QVERIFY(!ui.BReceptor->isHidden());
+    // The compose box is open at once.
+    QVERIFY(!ui.MTexto->isHidden());
+    QVERIFY(ui.BTexto->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.MTexto));
+
+    // Enter in an empty field is Esc: the field goes, the destination stays.
+    ui.BReceptor->click();
+    Key(w.window.get(), Qt::Key_Return);
+    QVERIFY(ui.EReceptor->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.BReceptor));
+    QCOMPARE(w->Vars().Destination, std::string("CAJA2"));
+    QVERIFY(w->isVisible());  // Esc in the field never reaches the window
+
+    // "&Escribir mensaje" while a name is being typed takes the name first.
+    TestWindow w2(AddressBook);
+    w2.ui().BReceptor->click();
+    w2.ui().EReceptor->setText(QStringLiteral("pino"));
+    w2.ui().BTexto->click();
+    QCOMPARE(w2->Vars().Destination, std::string("PINO"));
+    QVERIFY(!w2.ui().MTexto->isHidden());
+  }
+
+  void sendingAndCancellingInTheComposeBox() {
+    TestWindow w(AddressBook);
+    ShowAndActivate(w);
+    const auto& ui = w.ui();
+    ui.BTexto->click();
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.MTexto));
+    QTest::keyClicks(ui.MTexto, QStringLiteral("hola"));
+    Key(w.window.get(), Qt::Key_Return);
+    // The real core echoed it and queued it with a channel query to the target.
+    QCOMPARE(ui.SRChat->LineCount(), 1);
+    QCOMPARE(ui.SRChat->GetLine(0), std::string("hola"));
+    QCOMPARE(ui.SRCab->GetLine(0), std::string("TEJO a ALAMO"));
+    QCOMPARE(UtilityWrites(w, "ACK_WINPOPUP"), 1);
+    QCOMPARE(w.transport.writes.back().server, std::string("ALAMO"));
+    QVERIFY(ui.MTexto->isHidden());
+    QVERIFY(ui.MTexto->toPlainText().isEmpty());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.BTexto));
+
+    // Esc discards without an echo.
+    ui.BTexto->click();
+    QTest::keyClicks(ui.MTexto, QStringLiteral("olvidalo"));
+    Key(w.window.get(), Qt::Key_Escape);
+    QCOMPARE(ui.SRChat->LineCount(), 1);
+    QVERIFY(ui.MTexto->isHidden());
+    QVERIFY(w->isVisible());
+
+    // No selection in groups mode with no group: the button does nothing.
+    TestWindow none;
+    none.ui().BTexto->click();
+    QVERIFY(none.ui().MTexto->isHidden());
+    none.ui().ChBGrupos->setChecked(true);
+    QVERIFY(!none.ui().ChBGrupos->isChecked());  // no groups: the box stays unchecked
+    QCOMPARE(none->StatusText(1), QStringLiteral("Destino: Ninguno"));
+  }
+
+  void composeBoxRefusesThe410thCharacter() {
+    TComposeMemo memo;
+    memo.show();
+    const QString full(409, u'x');
+    memo.setPlainText(full.left(408));
+    memo.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&memo, QStringLiteral("yz"));
+    QCOMPARE(memo.toPlainText().size(), 409);
+    QVERIFY(memo.toPlainText().endsWith(u'y'));
+    QCOMPARE(memo.AnsiText().size(), std::size_t(409));
+
+    // Paste takes only what fits; a line break is CR LF and counts two.
+    memo.setPlainText(full.left(400));
+    QMimeData data;
+    data.setText(QStringLiteral("ab\r\ncdefghijk"));
+    memo.moveCursor(QTextCursor::End);
+    QApplication::clipboard()->setMimeData(new QMimeData);
+    QApplication::clipboard()->setText(data.text());
+    memo.paste();
+    QCOMPARE(TComposeMemo::CountedLength(memo.toPlainText()), 409);
+    QVERIFY(memo.toPlainText().endsWith(QStringLiteral("ab\ncdefg")));
+    QVERIFY(memo.AnsiText().find("ab\r\ncdefg") != std::string::npos);
+    QCOMPARE(memo.AnsiText().size(), std::size_t(409));
+
+    // Typing over a selection makes room; Enter never enters the text.
+    memo.selectAll();
+    QTest::keyClicks(&memo, QStringLiteral("nuevo"));
+    QCOMPARE(memo.toPlainText(), QStringLiteral("nuevo"));
+    int handed = 0;
+    memo.onKeyPress = [&handed](int key) {
+      handed = key;
+      return true;
+    };
+    QTest::keyClick(&memo, Qt::Key_Return);
+    QCOMPARE(handed, 13);
+    QCOMPARE(memo.toPlainText(), QStringLiteral("nuevo"));
+    // Alt with a digit is a window shortcut, not text.
+    QTest::keyClick(&memo, Qt::Key_3, Qt::AltModifier);
+    QCOMPARE(memo.toPlainText(), QStringLiteral("nuevo"));
+  }
+
+  void quickDestinationsAndPings() {
+    TestWindow w(AddressBook);
+    ShowAndActivate(w);
+    const auto& ui = w.ui();
+    ui.BTexto->setFocus();
+    // Alt+3, a group, while in names mode: groups mode comes on with the group selected.
+    Key(w.window.get(), Qt::Key_3, Qt::AltModifier);
+    QVERIFY(ui.ChBGrupos->isChecked());
+    QVERIFY(!ui.PGrupos->isHidden());
+    QVERIFY(ui.PNombres->isHidden());
+    QCOMPARE(ui.CBGrupos->currentText(), QStringLiteral("OFICINA"));
+    QCOMPARE(w->Vars().Destination, std::string("OFICINA"));
+    QCOMPARE(w->StatusText(1), QStringLiteral("Destino: OFICINA"));
+    QCOMPARE(ui.CBGrupos->toolTip().contains(QStringLiteral("CAJA1")), true);
+
+    // Alt+P in groups mode pings every member of the group.
+    Key(w.window.get(), Qt::Key_P, Qt::AltModifier);
+    QCOMPARE(UtilityWrites(w, "&IDENTIFY&"), 1);
+    QCOMPARE(w.transport.writes.back().server, std::string("CAJA1"));
+
+    // Alt+5, a name written in other letter case: names mode, the name selected.
+    Key(w.window.get(), Qt::Key_5, Qt::AltModifier);
+    QVERIFY(!ui.ChBGrupos->isChecked());
+    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("MIRLO"));
+    QCOMPARE(w->Vars().Destination, std::string("MIRLO"));
+    Key(w.window.get(), Qt::Key_F1, Qt::AltModifier);
+    QCOMPARE(UtilityWrites(w, "&IDENTIFY&"), 2);
+    QCOMPARE(w.transport.writes.back().server, std::string("MIRLO"));
+
+    // Ctrl+Alt+3 on the main keyboard does nothing; on the keypad it is Alt+3.
+    Key(w.window.get(), Qt::Key_3, Qt::AltModifier | Qt::ControlModifier);
+    QVERIFY(!ui.ChBGrupos->isChecked());
+    QCOMPARE(w->Vars().Destination, std::string("MIRLO"));
+    Key(w.window.get(), Qt::Key_3, Qt::AltModifier | Qt::ControlModifier | Qt::KeypadModifier);
+    QVERIFY(ui.ChBGrupos->isChecked());
+    QCOMPARE(w->Vars().Destination, std::string("OFICINA"));
+    // An empty quick destination and a plain digit change nothing.
+    Key(w.window.get(), Qt::Key_7, Qt::AltModifier);
+    Key(w.window.get(), Qt::Key_5);
+    QCOMPARE(w->Vars().Destination, std::string("OFICINA"));
+    // The ping button beside the names pings the destination once.
+    ui.ChBGrupos->setChecked(false);
+    ui.BPing->click();
+    QCOMPARE(w.transport.writes.back().server, std::string("MIRLO"));
+  }
+
+  void typedDestinationLayout() {
+    TestWindow w([](Variables& v) {
+      AddressBook(v);
+      v.OptHardway = true;
+    });
+    ShowAndActivate(w);
+    const auto& ui = w.ui();
+    QVERIFY(ui.PNoHardway->isHidden());
+    QVERIFY(!ui.PHardway->isHidden());
+    QCOMPARE(w->StatusText(1), QStringLiteral("Destino: Ninguno"));
+    SaveScreenshot(w.window.get(), QStringLiteral("app_typed_destination_rest"));
+
+    // Alt+digit and Alt+P do nothing in this layout.
+    const std::size_t writes = w.transport.writes.size();
+    Key(w.window.get(), Qt::Key_3, Qt::AltModifier);
+    Key(w.window.get(), Qt::Key_P, Qt::AltModifier);
+    QCOMPARE(w.transport.writes.size(), writes);
+    QCOMPARE(w->StatusText(1), QStringLiteral("Destino: Ninguno"));
+
+    ui.BReceptor_hardway->click();
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.EReceptor_hardway));
+    QTest::keyClicks(ui.EReceptor_hardway, QStringLiteral("pino"));
+    Key(w.window.get(), Qt::Key_Return);
+    QCOMPARE(w->Vars().Destination, std::string("PINO"));
+    QVERIFY(!w->Vars().NameList.Contains("PINO"));  // typed for this one message only
+    QVERIFY(ui.BReceptor_hardway->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.MTexto_hardway));
+    QTest::keyClicks(ui.MTexto_hardway, QStringLiteral("que tal"));
+    SaveScreenshot(w.window.get(), QStringLiteral("app_typed_destination_layout"));
+    Key(w.window.get(), Qt::Key_Return);
+    QCOMPARE(ui.SRCab->GetLine(0), std::string("TEJO a PINO"));
+    QCOMPARE(w.transport.writes.back().server, std::string("PINO"));
+    // Back to rest: a new destination is needed for the next message.
+    QCOMPARE(w->StatusText(1), QStringLiteral("Destino: Ninguno"));
+    QCOMPARE(w->Vars().Destination, std::string("Ninguno"));
+    QVERIFY(ui.MTexto_hardway->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.BReceptor_hardway));
+
+    // Enter in the empty destination field is Esc.
+    ui.BReceptor_hardway->click();
+    Key(w.window.get(), Qt::Key_Return);
+    QVERIFY(ui.EReceptor_hardway->isHidden());
+    QVERIFY(!ui.BReceptor_hardway->isHidden());
+    QVERIFY(ui.MTexto_hardway->isHidden());
+  }
+
+  void arrivalReaction() {
+    TestWindow w([](Variables& v) {
+      AddressBook(v);
+      v.OptAutoDestination = true;
+    });
+    const auto& ui = w.ui();
+    std::string sender = "caja3";
+    w->NotifyArrival(sender, "TEJO", "hola", kPaletteReceived);
+    QCOMPARE(sender, std::string("CAJA3"));
+    QVERIFY(w->Vars().NameList.Contains("CAJA3"));
+    QVERIFY(ui.CBNombres->findText(QStringLiteral("CAJA3")) >= 0);
+    QCOMPARE(w->Vars().Destination, std::string("CAJA3"));
+    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("CAJA3"));
+    QCOMPARE(w->StatusText(1), QStringLiteral("Destino: CAJA3"));
+
+    // A message from the own name never changes the destination.
+    std::string self = "tejo";
+    w->NotifyArrival(self, "TEJO", "eco", kPaletteReceived);
+    QCOMPARE(w->Vars().Destination, std::string("CAJA3"));
+    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("CAJA3"));  // selection kept
+
+    // Nor does one that arrives while a message is being written.
+    ui.BTexto->click();
+    std::string other = "MIRLO";
+    w->NotifyArrival(other, "TEJO", "otra", kPaletteSecure);
+    QCOMPARE(w->Vars().Destination, std::string("CAJA3"));
+    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("CAJA3"));
+  }
+
+  void escAndCloseSendTheWindowToTheTray() {
+    TestWindow w(AddressBook);
+    ShowAndActivate(w);
+    w.ui().BTexto->setFocus();
+    Key(w.window.get(), Qt::Key_Escape);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(w->Vars().ViewMode, vmMinimized);
+
+    w->TrayIconClick();
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->Vars().ViewMode, vmNormal);
+    QCOMPARE(w.ui().Restaurar1->text(), QStringLiteral("&Minimizar"));
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(w.ui().BTexto));
+
+    QVERIFY(!w->close());  // the title bar's close only hides
+    QVERIFY(!w->isVisible());
+    QCOMPARE(w->Vars().ViewMode, vmMinimized);
+    QCOMPARE(w.ui().Restaurar1->text(), QStringLiteral("&Restaurar"));
+
+    w->Opcion1Click();  // "&Restaurar" from the tray
+    QVERIFY(w->isVisible());
+    w->Opcion1Click();  // now "&Minimizar"
+    QVERIFY(!w->isVisible());
+  }
+};
+
+QTEST_MAIN(ComposeTest)
+#include "ComposeTest.moc"

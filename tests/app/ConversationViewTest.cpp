@@ -1,0 +1,238 @@
+// The conversation view of the main window: three panes kept in step by one scroll bar.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextCursor>
+
+#include "AppTestSupport.h"
+#include "app/ComposeMemo.h"
+#include "app/StatusPanels.h"
+#include "app/TimeText.h"
+#include "widgets/Screenshot.h"
+#include "widgets/ScrollRichEdit.h"
+
+using namespace pelmora;
+using namespace pelmora::testing;
+
+namespace {
+
+const std::string kLong =
+    "Esta tarde no puedo ir a la reunion de las cinco porque tengo que terminar el informe "
+    "trimestral";
+
+// Every column of the view holds the same number of lines.
+void CheckAligned(TestWindow& w) {
+  QCOMPARE(w.ui().SRCab->LineCount(), w.ui().SRChat->LineCount());
+  QCOMPARE(w.ui().SRTime->LineCount(), w.ui().SRChat->LineCount());
+}
+
+}  // namespace
+
+class ConversationViewTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void firstEntryAndWrappedEntryKeepColumnsAligned() {
+    TestWindow w;
+    const auto& ui = w.ui();
+    QCOMPARE(ui.SRChat->VisibleLines(), 12);  // 193 pixels at 15 pixels a line
+
+    w->AppendLine("TEJO", "MIRLO", "hola", kPaletteSent);
+    QCOMPARE(ui.SRChat->LineCount(), 1);
+    CheckAligned(w);
+    QCOMPARE(ui.SRCab->GetLine(0), std::string("TEJO a MIRLO"));
+    QCOMPARE(ui.SRTime->GetLine(0), std::string("10:20:30"));
+    QCOMPARE(ui.SRChat->GetLineColorIndex(0), std::uint8_t(kPaletteSent));
+    QVERIFY(!ui.ScrollBar->isEnabled());
+    QCOMPARE(ui.ScrollBar->value(), 0);
+
+    // A text that wraps into three lines: heading and time are followed by empty fillers.
+    w->AppendLine("MIRLO", "TEJO", kLong, kPaletteReceived);
+    const int wrapped = ui.SRChat->LineCount() - 1;
+    QCOMPARE(wrapped, 3);
+    CheckAligned(w);
+    QCOMPARE(ui.SRCab->GetLine(1), std::string("MIRLO a TEJO"));
+    QCOMPARE(ui.SRCab->GetLine(2), std::string());
+    QCOMPARE(ui.SRTime->GetLine(3), std::string());
+    QCOMPARE(ui.SRTime->GetLineColorIndex(3), std::uint8_t(kPaletteHeadings));
+
+    // The next entry starts on the same line in all three columns.
+    w->AppendLine("TEJO", "MIRLO", "vale", kPaletteSent);
+    QCOMPARE(ui.SRChat->GetLine(4), std::string("vale"));
+    QCOMPARE(ui.SRCab->GetLine(4), std::string("TEJO a MIRLO"));
+    QCOMPARE(ui.SRTime->GetLine(4), std::string("10:20:30"));
+  }
+
+  void headingTallerThanTextPadsTheTextColumn() {
+    TestWindow w;
+    const auto& ui = w.ui();
+    // A group name long enough to wrap the 193-pixel heading column.
+    const std::string group = "DEPARTAMENTO_DE_CONTABILIDAD_Y_FINANZAS_CENTRAL";
+    w->AppendLine("TEJO", group, "ok", kPaletteSent);
+    QVERIFY(ui.SRCab->LineCount() > 1);
+    CheckAligned(w);
+    QCOMPARE(ui.SRChat->GetLine(ui.SRChat->LineCount() - 1), std::string());
+    w->AppendLine("MIRLO", "TEJO", "siguiente", kPaletteReceived);
+    const int start = ui.SRChat->LineCount() - 1;
+    QCOMPARE(ui.SRChat->GetLine(start), std::string("siguiente"));
+    QCOMPARE(ui.SRCab->GetLine(start), std::string("MIRLO a TEJO"));
+    QCOMPARE(ui.SRTime->GetLine(start), std::string("10:20:30"));
+  }
+
+  void scrollBarFollowsTheTextColumn() {
+    TestWindow w;
+    const auto& ui = w.ui();
+    for (int i = 0; i < 11; ++i) w->AppendLine("A", "B", "linea " + std::to_string(i), 2);
+    QVERIFY(!ui.ScrollBar->isEnabled());  // 11 lines still fit
+    w->AppendLine("A", "B", "linea 11", 2);
+    QVERIFY(ui.ScrollBar->isEnabled());  // the text column is full
+    QCOMPARE(ui.ScrollBar->maximum(), 0);
+    for (int i = 12; i < 30; ++i) w->AppendLine("A", "B", "linea " + std::to_string(i), 2);
+    QCOMPARE(ui.ScrollBar->maximum(), 18);
+    QCOMPARE(ui.ScrollBar->value(), 18);
+    QCOMPARE(ui.SRChat->TopLine(), 18);
+    QCOMPARE(ui.SRTime->TopLine(), 18);
+    QCOMPARE(ui.SRCab->TopLine(), 18);
+
+    // The user drags the bar up: the panes follow and the position stays.
+    ui.ScrollBar->setValue(5);
+    QCOMPARE(ui.SRChat->TopLine(), 5);
+    QCOMPARE(ui.SRCab->TopLine(), 5);
+    QCOMPARE(ui.ScrollBar->value(), 5);
+    // A new entry shows the end again.
+    w->AppendLine("A", "B", "nueva", 3);
+    QCOMPARE(ui.ScrollBar->value(), 19);
+    QCOMPARE(ui.SRTime->TopLine(), 19);
+
+    // Keys in any pane scroll all three; the ends stop them.
+    emit ui.SRCab->KeyReleased(Qt::Key_Down, Qt::NoModifier);
+    QCOMPARE(ui.ScrollBar->value(), 19);
+    emit ui.SRTime->KeyReleased(Qt::Key_PageUp, Qt::NoModifier);
+    QCOMPARE(ui.ScrollBar->value(), 7);
+    QCOMPARE(ui.SRChat->TopLine(), 7);
+    emit ui.SRChat->KeyReleased(Qt::Key_PageUp, Qt::NoModifier);
+    QCOMPARE(ui.ScrollBar->value(), 0);
+    emit ui.SRChat->KeyReleased(Qt::Key_PageUp, Qt::NoModifier);
+    QCOMPARE(ui.ScrollBar->value(), 0);
+    emit ui.SRChat->KeyReleased(Qt::Key_Down, Qt::NoModifier);
+    QCOMPARE(ui.SRCab->TopLine(), 1);
+    emit ui.SRChat->WheelScrolled(3);
+    QCOMPARE(ui.SRTime->TopLine(), 4);
+
+    // Clearing empties the view; the next entry starts at the top again.
+    w->BBorrarClick();
+    QCOMPARE(ui.SRChat->LineCount(), 0);
+    QCOMPARE(ui.SRCab->LineCount(), 0);
+    QCOMPARE(ui.SRTime->LineCount(), 0);
+    QVERIFY(!ui.ScrollBar->isEnabled());
+    QCOMPARE(ui.ScrollBar->value(), 0);
+    emit ui.SRChat->KeyReleased(Qt::Key_PageDown, Qt::NoModifier);
+    QCOMPARE(ui.SRChat->TopLine(), 0);
+    w->AppendLine("A", "B", "otra vez", 2);
+    QCOMPARE(ui.SRChat->TopLine(), 0);
+    QCOMPARE(ui.SRChat->DisplayedLines().value(0), QStringLiteral("otra vez"));
+  }
+
+  void recoveredEntryHasNoTime() {
+    TestWindow w;
+    w->AppendRecoveredLine("MIRLO", "TEJO", "guardado", kPaletteSecure);
+    QCOMPARE(w.ui().SRTime->GetLine(0), std::string("------"));
+    QCOMPARE(w.ui().SRChat->GetLineColorIndex(0), std::uint8_t(kPaletteSecure));
+  }
+
+  void altCCopiesTheTextColumnAsOneLine() {
+    TestWindow w;
+    w->AppendLine("MIRLO", "TEJO", kLong, kPaletteReceived);
+    TScrollRichEdit* chat = w.ui().SRChat;
+    QTextCursor c(chat->document());
+    c.movePosition(QTextCursor::Start);
+    c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    chat->setTextCursor(c);
+    QVERIFY(chat->textCursor().selectedText().contains(QChar::ParagraphSeparator) ||
+            chat->document()->blockCount() == 1);
+    // The key arrives in the time column; the text column's selection is what is copied.
+    emit w.ui().SRTime->KeyReleased(Qt::Key_C, Qt::AltModifier);
+    const QString copied = QApplication::clipboard()->text();
+    QVERIFY(!copied.contains(u'\n'));
+    QVERIFY(!copied.contains(u'\r'));
+    QVERIFY(copied.startsWith(QStringLiteral("Esta tarde")));
+    QVERIFY(copied.endsWith(QStringLiteral("trimestral")));
+
+    QApplication::clipboard()->setText(QStringLiteral("uno\r\ndos\r\ntres"));
+    TDOzuZe::JoinClipboardLines();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("unodostres"));
+  }
+
+  void markupIsShownLiterally() {
+    TestWindow w([](Variables& v) {
+      v.GroupList.SetGroup("<i>G</i>", std::vector<std::string>{"<b>x</b>", "<img src=a>"});
+    });
+    const auto& ui = w.ui();
+    w->AppendLine("<b>x</b>", "TEJO", "<img src=a> y <b>x</b>", kPaletteReceived);
+    QCOMPARE(ui.SRChat->DisplayedLines().value(0), QStringLiteral("<img src=a> y <b>x</b>"));
+    QVERIFY(ui.SRCab->DisplayedLines().value(0).startsWith(QStringLiteral("<b>x</b>")));
+    QCOMPARE(ui.SRChat->toPlainText(), QStringLiteral("<img src=a> y <b>x</b>"));
+
+    // The members hint: a tip that Qt shows as rich text must carry the markup escaped.
+    const QString tip = ui.CBGrupos->toolTip();
+    QVERIFY(tip.contains(QStringLiteral("&lt;b&gt;x&lt;/b&gt;")));
+    QVERIFY(tip.contains(QStringLiteral("&lt;img src=a&gt;")));
+    QCOMPARE(ui.CBGrupos->itemText(0), QStringLiteral("<i>G</i>"));
+
+    // A name typed as a destination ends up in the status bar as plain text.
+    ui.BReceptor->click();
+    ui.EReceptor->setText(QStringLiteral("<b>caja</b>"));
+    w->EReceptorKeyPress(13);
+    QCOMPARE(w->StatusText(1), QStringLiteral("Destino: <B>CAJA</B>"));
+    for (QLabel* label : ui.StatusBar->findChildren<QLabel*>()) {
+      QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+  }
+
+  void timeFormatsDropDesignators() {
+    QCOMPARE(StripDesignatorsFromTimeFormat(QStringLiteral("h:mm:ss AP t")),
+             QStringLiteral("h:mm:ss"));
+    QCOMPARE(StripDesignatorsFromTimeFormat(QStringLiteral("HH:mm:ss t")),
+             QStringLiteral("HH:mm:ss"));
+    QCOMPARE(StripDesignatorsFromTimeFormat(QStringLiteral("ap h:mm:ss")),
+             QStringLiteral("h:mm:ss"));
+    QCOMPARE(StripDesignatorsFromTimeFormat(QStringLiteral("H'h'mm 'a las' ss")),
+             QStringLiteral("H'h'mm 'a las' ss"));
+    const DateTime afternoon = 46000.0 + (15 * 3600 + 5 * 60 + 7) / 86400.0;
+    // Without its designator a 12-hour format would be ambiguous; the hour reads 0..23.
+    QCOMPARE(FormatTimeOfDay(afternoon, StripDesignatorsFromTimeFormat("h:mm:ss AP")),
+             QStringLiteral("15:05:07"));
+    QVERIFY(!SystemLongTimeFormat().contains(u't'));
+  }
+
+  void screenshots() {
+    TestWindow w([](Variables& v) {
+      v.NameList.Add("MIRLO");
+      v.NameList.Add("CAJA2");
+    });
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    SaveScreenshot(w.window.get(), QStringLiteral("app_empty_window"));
+    for (int i = 0; i < 29; ++i) {
+      if (i == 20) {
+        w->AppendLine("MIRLO", "TEJO", kLong, kPaletteReceived);
+        continue;
+      }
+      const bool sent = i % 3 == 0;
+      w->AppendLine(sent ? "TEJO" : "MIRLO", sent ? "MIRLO" : "TEJO",
+                    "mensaje numero " + std::to_string(i), sent ? kPaletteSent : kPaletteSecure);
+    }
+    w->AppendLine("VESPRA", "TEJO", "MIRLO --> Pelmora 0.31b", kPaletteSystem);
+    QVERIFY(w.ui().SRChat->LineCount() >= 30);
+    CheckAligned(w);
+    SaveScreenshot(w.window.get(), QStringLiteral("app_conversation_30_lines"));
+  }
+};
+
+QTEST_MAIN(ConversationViewTest)
+#include "ConversationViewTest.moc"

@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# The program on a real X display with a window manager (openbox) and a tray host (trayer):
+# it starts hidden with its tray icon, a left click on the icon shows the window, the title bar's
+# close hides it again, and "&Cerrar" in the tray menu ends the process with status 0.
+#
+# Usage: tray_xvfb_test.sh PELMORA_EXECUTABLE [SCREENSHOT_DIR]
+# Exits 77 when the display cannot be had. The program runs in a network namespace of its own
+# when possible, so its slots meet nobody else's; its machine configuration is a file of the
+# test's own, and nothing is ever written to another machine.
+set -u
+
+program=${1:?usage: $0 PELMORA_EXECUTABLE [SCREENSHOT_DIR]}
+shots=${2:-${PELMORA_SCREENSHOTS:-}}
+
+for tool in Xvfb openbox trayer xdotool; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+pids=()
+program_pid=
+cleanup() {
+  if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
+    kill "$program_pid" 2>/dev/null
+  fi
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[$i]}" 2>/dev/null
+    wait "${pids[$i]}" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  if [ -s "$work/program.log" ]; then
+    echo "--- program output"
+    cat "$work/program.log"
+  fi
+  exit 1
+}
+
+# Waits up to $1 tenths of a second for the command after it to succeed.
+wait_for() {
+  local tenths=$1
+  shift
+  for ((n = 0; n < tenths; n++)); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# A display number nobody uses: derived from the pid, moved on while taken.
+display=$((200 + $$ % 500))
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+  display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+if ! wait_for 100 test -S "/tmp/.X11-unix/X$display"; then
+  echo "SKIP: Xvfb could not start"
+  cat "$work/xvfb.log"
+  exit 77
+fi
+export DISPLAY=":$display"
+
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
+  >"$work/trayer.log" 2>&1 &
+pids+=($!)
+tray_up() { xdotool search --class trayer >/dev/null 2>&1; }
+wait_for 100 tray_up || fail "the tray host did not come up"
+sleep 0.5
+
+cat >"$work/pelmora.conf" <<EOF
+[RED]
+GRUPO_TRABAJO = PRUEBAS_XVFB
+PUERTO = $((30000 + $$ % 20000))
+EOF
+export PELMORA_MACHINE_CONF="$work/pelmora.conf"
+export QT_QPA_PLATFORM=xcb
+# A sanitizer build of the program reports leaks at exit; the system libraries' own are known.
+supp="$(cd "$(dirname "$0")/../.." && pwd)/scripts/lsan.supp"
+if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$supp" ]; then
+  export LSAN_OPTIONS="suppressions=$supp:print_suppressions=0"
+fi
+
+if unshare --net true 2>/dev/null; then
+  unshare --net "$program" >"$work/program.log" 2>&1 &
+else
+  "$program" >"$work/program.log" 2>&1 &
+fi
+program_pid=$!
+# With unshare the program is the child of the unshare process, which execs it: same pid.
+
+visible_windows() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null; }
+main_window_shown() { xdotool search --onlyvisible --name '^Pelmora 0\.31b$' >/dev/null 2>&1; }
+main_window_hidden() { ! main_window_shown; }
+
+icon_there() { [ -n "$(visible_windows)" ]; }
+wait_for 150 icon_there || fail "no tray icon window of the program"
+kill -0 "$program_pid" 2>/dev/null || fail "the program ended at start"
+main_window_hidden || fail "the window is shown at start"
+icon=$(visible_windows | head -n 1)
+echo "tray icon window: $icon"
+[ -n "$shots" ] && mkdir -p "$shots" && import -window root "$shots/xvfb_started_in_tray.png" 2>/dev/null
+
+# A left click on the icon brings the window.
+xdotool mousemove --window "$icon" 5 5 click 1
+wait_for 50 main_window_shown || fail "a left click on the icon did not show the window"
+echo "window shown by the tray click"
+window=$(xdotool search --onlyvisible --name '^Pelmora 0\.31b$' | head -n 1)
+sleep 0.3
+[ -n "$shots" ] && import -window root "$shots/xvfb_window_shown.png" 2>/dev/null
+
+# The minimise button sends it to the tray as well; the icon brings it back again.
+xdotool windowminimize "$window"
+wait_for 50 main_window_hidden || fail "minimising did not hide the window"
+xdotool mousemove --window "$icon" 5 5 click 1
+wait_for 50 main_window_shown || fail "a click on the icon did not bring the minimised window"
+echo "window minimised to the tray and brought back"
+window=$(xdotool search --onlyvisible --name '^Pelmora 0\.31b$' | head -n 1)
+
+# The title bar's close (the window manager's close request) only hides it.
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+sleep 0.2
+xdotool key --clearmodifiers alt+F4
+wait_for 50 main_window_hidden || fail "closing the window did not hide it"
+kill -0 "$program_pid" 2>/dev/null || fail "closing the window ended the program"
+echo "window hidden by the close request"
+
+# "&Cerrar" in the tray menu ends the program.
+icon=$(visible_windows | head -n 1)
+[ -n "$icon" ] || fail "the tray icon is gone"
+xdotool mousemove --window "$icon" 5 5 click 3
+menu_open() { [ "$(visible_windows | wc -l)" -ge 2 ]; }
+wait_for 50 menu_open || fail "the right button did not open the tray menu"
+sleep 0.3
+[ -n "$shots" ] && import -window root "$shots/xvfb_tray_menu.png" 2>/dev/null
+xdotool key c
+ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+wait_for 100 ended || fail "\"&Cerrar\" did not end the program"
+wait "$program_pid"
+status=$?
+program_pid=
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+echo "PASS: tray start, click, close to tray and \"&Cerrar\" with status 0"
+exit 0
