@@ -254,6 +254,9 @@ void TDOzuZe::CreateControls() {
   ui_.CBGrupos->setObjectName(QStringLiteral("CBGrupos"));
   ui_.CBGrupos->setGeometry(0, 8, 121, 21);
   ui_.BPingGrupos = makePing(ui_.PGrupos, "BPingGrupos", QRect(120, 8, 23, 22));
+  // The name panel overlaps the lower half of the check box; keep the box on top so all of it
+  // takes clicks.
+  ui_.ChBGrupos->raise();
 
   ui_.MTexto = new TComposeMemo(nh);
   ui_.MTexto->setObjectName(QStringLiteral("MTexto"));
@@ -892,9 +895,15 @@ bool TDOzuZe::eventFilter(QObject* watched, QEvent* event) {
   auto* target = static_cast<QWidget*>(watched);
   if (target->window() != this) return false;
   // A key that a control leaves alone travels on to its parents with the same event; the
-  // window previews it only at the first of them.
-  if (event == previewedPress_) return false;
+  // window previews it only at the first of them. The address alone does not tell a new press
+  // from the old one travelling on (Qt builds successive key events at the same address while
+  // Alt is held), but the journey only ever goes up from the widget seen last.
+  if (event == previewedPress_ && previewedAt_ && target->isAncestorOf(previewedAt_)) {
+    previewedAt_ = target;
+    return false;
+  }
   previewedPress_ = event;
+  previewedAt_ = target;
   auto* key = static_cast<QKeyEvent*>(event);
   if (FormKeyDown(key)) return true;
   return FormKeyPress(key, target);

@@ -225,6 +225,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   // The key press being previewed: a key a control ignores travels on to its parents, and the
   // window must act on it only once.
   const QEvent* previewedPress_ = nullptr;
+  QPointer<QWidget> previewedAt_;  // the widget the previewed press was last seen at
 };
 
 // Text conversions where program texts meet Qt controls.

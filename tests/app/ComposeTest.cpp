@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <new>
 
 #include "AppTestSupport.h"
 #include "app/ComposeMemo.h"
@@ -233,6 +234,24 @@ class ComposeTest : public QObject {
     ui.ChBGrupos->setChecked(false);
     ui.BPing->click();
     QCOMPARE(w.transport.writes.back().server, std::string("MIRLO"));
+  }
+
+  void shortcutsWhileAltIsHeld() {
+    // Holding Alt, the window system delivers the Alt press and then the next key's press with
+    // no release between them, and Qt builds both events at the same address. The second press
+    // must still be seen as a new key.
+    TestWindow w(AddressBook);
+    ShowAndActivate(w);
+    w.ui().BTexto->setFocus();
+    QWidget* target = w.window->focusWidget();
+    alignas(QKeyEvent) unsigned char slot[sizeof(QKeyEvent)];
+    auto* alt = new (slot) QKeyEvent(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QApplication::sendEvent(target, alt);
+    alt->~QKeyEvent();
+    auto* p = new (slot) QKeyEvent(QEvent::KeyPress, Qt::Key_P, Qt::AltModifier);
+    QApplication::sendEvent(target, p);
+    p->~QKeyEvent();
+    QCOMPARE(UtilityWrites(w, "&IDENTIFY&"), 1);
   }
 
   void typedDestinationLayout() {
