@@ -1,0 +1,377 @@
+#!/usr/bin/env python3
+"""Two copies of the program and a machine without it, on a test LAN of three hosts.
+
+    TEJO   a copy whose messenger endpoint is active
+    MIRLO  a copy; in some scenarios another process took "messngr" there before the copy started
+    SAUCE  no program, only `pelmora-cli listen` (it holds "messngr", as the system's own
+           messenger would)
+
+The user's side is typed with xdotool into the windows on one Xvfb display; what arrives is read
+from the copies' test host output and from the listener. Every wait has a deadline; a failure
+prints what every process printed.
+
+    scenarios.py --build BUILD_DIR --scenario NAME [--program PATH]
+    scenarios.py --build BUILD_DIR --list
+
+Exit status 0 passed, 1 failed, 77 skipped (no root, no namespaces, no Xvfb).
+"""
+
+import argparse
+import os
+import sys
+import time
+import traceback
+
+# The rig is imported from the source tree, which must stay free of byte-code caches.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import lanrig  # noqa: E402
+from lanrig import (Failure, Skip, SKIP, PALETTE_RECEIVED, PALETTE_SECURE,  # noqa: E402
+                    PALETTE_SENT, PALETTE_SYSTEM, WORKGROUP)
+
+HOSTS = ["TEJO", "MIRLO", "SAUCE"]
+VERSION = "0.31b"
+
+# Time-out of the channel query and the timer step that notices it.
+SILENT_MIN = 1.0
+SILENT_MAX = 1.2
+# Scheduling slack on a shared, sanitizer-slowed machine: the path is the same, only late.
+SLACK = 0.25
+ANSWERED_MAX = 0.5  # "well before 1 s"
+
+ACCENTED = "\u00e1 \u00f1 \u00fc \u00e7 \u20ac"  # á ñ ü ç €
+# OEM 850 has á ñ ü ç but no €: the messenger datagram carries "?" in its place.
+ACCENTED_OVER_MESSENGER = "\u00e1 \u00f1 \u00fc \u00e7 ?"
+
+SCENARIOS = {}
+
+
+def scenario(fn):
+    SCENARIOS[fn.__name__] = fn
+    return fn
+
+
+def expect(cond, message):
+    if not cond:
+        raise Failure(message)
+
+
+def arrival(observer, text, timeout, start, where):
+    e = observer.wait_entry(lambda e: e.text == text and e.palette != PALETTE_SENT, timeout,
+                            start)
+    if e is None:
+        raise Failure("%r did not arrive on %s within %.1f s" % (text, where, timeout))
+    return e
+
+
+def count_text(observer, text):
+    return sum(1 for e in observer.entries() if e.text == text and e.palette != PALETTE_SENT)
+
+
+def settle(seconds):
+    # Only used to prove that nothing more arrives (a duplicate, a stray line): the time a
+    # duplicate would need, not a wait for something expected.
+    time.sleep(seconds)
+
+
+def start_copies(rig, messenger_taken_on=()):
+    """Starts the copies; on the hosts named, a listener takes "messngr" first."""
+    holders = {h: rig.listener(h, "holder") for h in messenger_taken_on}
+    copies = {h: rig.program(h) for h in ("TEJO", "MIRLO")}
+    return copies, holders
+
+
+@scenario
+def answered(rig):
+    """A copy to a copy whose messenger endpoint is active: messenger channel, received colour,
+    well before the time-out."""
+    copies, _ = start_copies(rig)
+    mirlo, tejo = copies["MIRLO"], copies["TEJO"]
+    mark = tejo.mark()
+    echo = rig.desk.send(mirlo, "tejo", "hola tejo")
+    expect((echo.first, echo.second) == ("MIRLO", "TEJO"),
+           "echo heading %r a %r, expected MIRLO a TEJO" % (echo.first, echo.second))
+    got = arrival(tejo, "hola tejo", 3, mark, "TEJO")
+    latency = got.t - echo.t
+    print("answered path: %.3f s" % latency)
+    expect(got.palette == PALETTE_RECEIVED, "palette %s, expected %d (received, messenger "
+           "channel)" % (got.palette, PALETTE_RECEIVED))
+    expect((got.first, got.second) == ("MIRLO", "TEJO"),
+           "heading %r a %r, expected MIRLO a TEJO" % (got.first, got.second))
+    expect(latency < ANSWERED_MAX, "took %.3f s; the answer should release it well before 1 s"
+           % latency)
+    settle(0.5)
+    expect(count_text(tejo, "hola tejo") == 1, "arrived more than once on TEJO")
+
+
+@scenario
+def secure(rig):
+    """A copy to a copy whose host had "messngr" taken by another process first: the target
+    answers NO, the message travels over "SEGURO" and shows in the secure colour."""
+    copies, holders = start_copies(rig, messenger_taken_on=["MIRLO"])
+    tejo, mirlo, holder = copies["TEJO"], copies["MIRLO"], holders["MIRLO"]
+    mark = mirlo.mark()
+    echo = rig.desk.send(tejo, "mirlo", "por el canal seguro")
+    got = arrival(mirlo, "por el canal seguro", 3, mark, "MIRLO")
+    latency = got.t - echo.t
+    print("secure path: %.3f s" % latency)
+    expect(got.palette == PALETTE_SECURE, "palette %s, expected %d (secure)"
+           % (got.palette, PALETTE_SECURE))
+    expect((got.first, got.second) == ("TEJO", "MIRLO"),
+           "heading %r a %r, expected TEJO a MIRLO" % (got.first, got.second))
+    expect(latency < SILENT_MIN, "took %.3f s: the NO answer should decide, not the time-out"
+           % latency)
+    settle(1.5)  # past the time-out: a messenger copy would have gone by now
+    expect(count_text(mirlo, "por el canal seguro") == 1, "arrived more than once on MIRLO")
+    expect(not holder.entries(), "the holder of \"messngr\" on MIRLO got a copy: %r"
+           % holder.entries())
+
+
+@scenario
+def silent(rig):
+    """A copy to a machine without the program: nobody answers, the message goes over
+    "messngr" when the query times out, 1.0 to 1.2 s after Enter."""
+    tejo = rig.program("TEJO")
+    sauce = rig.listener("SAUCE")
+    echo = rig.desk.send(tejo, "sauce", "sin programa")
+    got = arrival(sauce, "sin programa", 4, 0, "SAUCE")
+    latency = got.t - echo.t
+    print("silent path: %.3f s" % latency)
+    expect(got.channel == "messenger", "arrived on %s, expected messenger" % got.channel)
+    expect((got.first, got.second) == ("TEJO", "SAUCE"),
+           "sender %r recipient %r, expected TEJO, SAUCE" % (got.first, got.second))
+    expect(SILENT_MIN <= latency <= SILENT_MAX + SLACK,
+           "took %.3f s, expected %.1f to %.1f s" % (latency, SILENT_MIN, SILENT_MAX))
+    settle(0.5)
+    expect(count_text(sauce, "sin programa") == 1, "arrived more than once on SAUCE")
+
+
+@scenario
+def workgroup(rig):
+    """A copy to the workgroup: every other copy and the listener get it once, over the
+    messenger channel, after the time-out (no answer names the workgroup)."""
+    copies, _ = start_copies(rig)
+    tejo, mirlo = copies["TEJO"], copies["MIRLO"]
+    sauce = rig.listener("SAUCE")
+    text = "a todo el grupo"
+    marks = {"TEJO": tejo.mark()}
+    echo = rig.desk.send(tejo, WORKGROUP.lower(), text)
+    expect(echo.second == WORKGROUP, "echo addressed to %r, expected %s"
+           % (echo.second, WORKGROUP))
+    on_mirlo = arrival(mirlo, text, 4, 0, "MIRLO")
+    on_sauce = arrival(sauce, text, 4, 0, "SAUCE")
+    for name, e in (("MIRLO", on_mirlo), ("SAUCE", on_sauce)):
+        latency = e.t - echo.t
+        print("workgroup to %s: %.3f s" % (name, latency))
+        expect(SILENT_MIN <= latency <= SILENT_MAX + SLACK,
+               "%s got it after %.3f s, expected the time-out (%.1f to %.1f s)"
+               % (name, latency, SILENT_MIN, SILENT_MAX))
+        expect((e.first, e.second) == ("TEJO", WORKGROUP),
+               "%s: sender %r recipient %r" % (name, e.first, e.second))
+    expect(on_mirlo.palette == PALETTE_RECEIVED, "MIRLO shows palette %s, expected %d"
+           % (on_mirlo.palette, PALETTE_RECEIVED))
+    expect(on_sauce.channel == "messenger", "SAUCE got it on %s" % on_sauce.channel)
+    settle(1.0)
+    expect(count_text(mirlo, text) == 1, "MIRLO shows it %d times" % count_text(mirlo, text))
+    expect(count_text(sauce, text) == 1, "SAUCE got it %d times" % count_text(sauce, text))
+    # The sender's own copy of the broadcast comes back to it and is not shown.
+    expect(count_text(tejo, text) == 0, "TEJO shows its own workgroup message as received")
+
+
+@scenario
+def group(rig):
+    """A group of two members (a copy and the machine without the program): one echo, each
+    member gets it once, labelled with the group, on its own path."""
+    rig.groups["TEJO"] = "PAREJA=MIRLO,SAUCE"
+    copies, _ = start_copies(rig)
+    tejo, mirlo = copies["TEJO"], copies["MIRLO"]
+    sauce = rig.listener("SAUCE")
+    text = "para la pareja"
+    rig.desk.open_window(tejo)
+    mark = tejo.mark()
+    # "&Grupos" ticks groups mode with the first group selected; "&Escribir mensaje" opens the
+    # compose box.
+    rig.desk.click(tejo, rig.desk.CHBGRUPOS)
+    rig.desk.click(tejo, rig.desk.BTEXTO)
+    rig.desk.type(text)
+    rig.desk.keys("Return")
+    echo = tejo.wait_entry(lambda e: e.palette == PALETTE_SENT and e.text == text, 10, mark)
+    expect(echo is not None, "no echo of the group message on TEJO")
+    expect((echo.first, echo.second) == ("TEJO", "PAREJA"),
+           "echo heading %r a %r, expected TEJO a PAREJA" % (echo.first, echo.second))
+    on_mirlo = arrival(mirlo, text, 3, 0, "MIRLO")
+    on_sauce = arrival(sauce, text, 4, 0, "SAUCE")
+    t_mirlo, t_sauce = on_mirlo.t - echo.t, on_sauce.t - echo.t
+    print("group: MIRLO %.3f s, SAUCE %.3f s" % (t_mirlo, t_sauce))
+    expect((on_mirlo.first, on_mirlo.second) == ("TEJO", "PAREJA"),
+           "MIRLO heading %r a %r" % (on_mirlo.first, on_mirlo.second))
+    expect(on_mirlo.palette == PALETTE_RECEIVED and t_mirlo < ANSWERED_MAX,
+           "MIRLO: palette %s after %.3f s, expected the answered messenger path"
+           % (on_mirlo.palette, t_mirlo))
+    expect((on_sauce.first, on_sauce.second) == ("TEJO", "PAREJA"),
+           "SAUCE sender %r recipient %r" % (on_sauce.first, on_sauce.second))
+    expect(SILENT_MIN <= t_sauce <= SILENT_MAX + SLACK,
+           "SAUCE after %.3f s, expected the time-out" % t_sauce)
+    settle(0.5)
+    expect(sum(1 for e in tejo.entries() if e.text == text) == 1, "more than one echo on TEJO")
+    expect(count_text(mirlo, text) == 1 and count_text(sauce, text) == 1,
+           "a member got it more than once")
+
+
+def ping_from_tejo(rig, by_key):
+    copies, _ = start_copies(rig)
+    tejo, mirlo = copies["TEJO"], copies["MIRLO"]
+    mark = tejo.mark()
+    mirlo_mark = mirlo.mark()
+    rig.desk.ping(tejo, "mirlo", by_key)
+    expected = "MIRLO --> Pelmora " + VERSION
+    got = tejo.wait_entry(lambda e: e.palette == PALETTE_SYSTEM, 3, mark)
+    expect(got is not None, "no system line on TEJO after the ping (%s)"
+           % ("Alt+P" if by_key else "the \"P\" button"))
+    expect(got.text == expected, "system line %r, expected %r" % (got.text, expected))
+    expect((got.first, got.second) == ("VESPRA", "TEJO"),
+           "heading %r a %r, expected VESPRA a TEJO" % (got.first, got.second))
+    settle(1.0)
+    lines = [e for e in tejo.entries() if e.palette == PALETTE_SYSTEM]
+    expect(len(lines) == 1, "%d system lines on TEJO, expected one" % len(lines))
+    # Without the master option the pinged copy shows nothing.
+    expect(all(e.palette != PALETTE_SYSTEM for e in mirlo.entries(mirlo_mark)),
+           "MIRLO shows a line for the ping")
+
+
+@scenario
+def ping(rig):
+    """A ping from a copy to the other ("P" beside the names): one system line
+    "MIRLO --> Pelmora 0.31b"."""
+    ping_from_tejo(rig, by_key=False)
+
+
+@scenario
+def ping_alt_p(rig):
+    """The same ping through its key, Alt+P, which the window previews before the focused
+    control."""
+    ping_from_tejo(rig, by_key=True)
+
+
+@scenario
+def single_instance(rig):
+    """A second copy on a host where one runs: the "already running" box, then it ends; the
+    first copy keeps working."""
+    copies, _ = start_copies(rig)
+    tejo, mirlo = copies["TEJO"], copies["MIRLO"]
+    second = lanrig.HostProcess(rig, "TEJO", "second", [rig.real_program])
+    rig.procs.append(second)
+    box = rig.desk.wait_box(second.pid, 20)
+    name = rig.desk.xdo("getwindowname", box, check=False).strip()
+    print("second copy's box: window %d, title %r" % (box, name))
+    expect(second.alive(), "the second copy ended before the box was answered")
+    rig.desk.xdo("windowactivate", "--sync", box, "key", "Return")
+    code = second.wait_exit(10)
+    expect(code is not None, "the second copy did not end after the box was closed")
+    expect(code != 0, "the second copy ended with status 0")
+    expect(not rig.desk.windows_of(second.pid, visible=True), "the second copy left a window")
+    expect(tejo.alive(), "the first copy on TEJO ended")
+    mark = tejo.mark()
+    rig.desk.send(mirlo, "tejo", "sigues ahi")
+    got = arrival(tejo, "sigues ahi", 3, mark, "TEJO")
+    expect(got.palette == PALETTE_RECEIVED,
+           "the first copy lost its messenger endpoint (palette %s)" % got.palette)
+
+
+@scenario
+def accents(rig):
+    """á ñ ü ç € on every channel: intact on the secure channel and in the echo; over the
+    messenger datagram (OEM 850) € becomes "?" and the rest is intact."""
+    copies, holders = start_copies(rig, messenger_taken_on=["MIRLO"])
+    tejo, mirlo = copies["TEJO"], copies["MIRLO"]
+    sauce = rig.listener("SAUCE")
+    observed = {}
+
+    # Secure channel: TEJO to MIRLO, whose messenger slot is taken.
+    mark = mirlo.mark()
+    echo = rig.desk.send(tejo, "mirlo", "seguro " + ACCENTED)
+    expect(echo.text == "seguro " + ACCENTED, "echo on TEJO reads %r" % echo.text)
+    got = arrival(mirlo, "seguro " + ACCENTED, 3, mark, "MIRLO")
+    expect(got.palette == PALETTE_SECURE, "not on the secure channel (palette %s)" % got.palette)
+    observed["secure"] = got.text
+
+    # Messenger channel, answered: MIRLO to TEJO.
+    mark = tejo.mark()
+    rig.desk.send(mirlo, "tejo", "mensajero " + ACCENTED)
+    got = tejo.wait_entry(lambda e: e.text.startswith("mensajero ") and
+                          e.palette == PALETTE_RECEIVED, 3, mark)
+    expect(got is not None, "the messenger-channel message did not arrive on TEJO")
+    observed["messenger to a copy"] = got.text
+
+    # Messenger channel, silent: TEJO to SAUCE.
+    rig.desk.send(tejo, "sauce", "silencio " + ACCENTED)
+    got = sauce.wait_entry(lambda e: e.text.startswith("silencio "), 4)
+    expect(got is not None, "the message did not arrive on SAUCE")
+    observed["messenger to the listener"] = got.text
+
+    for k, v in observed.items():
+        print("%s: %r" % (k, v))
+    expect(observed["secure"] == "seguro " + ACCENTED,
+           "secure channel changed the text: %r" % observed["secure"])
+    expect(observed["messenger to a copy"] == "mensajero " + ACCENTED_OVER_MESSENGER,
+           "messenger channel to TEJO: %r, expected %r"
+           % (observed["messenger to a copy"], "mensajero " + ACCENTED_OVER_MESSENGER))
+    expect(observed["messenger to the listener"] == "silencio " + ACCENTED_OVER_MESSENGER,
+           "messenger channel to SAUCE: %r" % observed["messenger to the listener"])
+    del holders
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--scenario", action="append", default=[])
+    ap.add_argument("--program", help="the real program, for the second copy")
+    ap.add_argument("--workdir")
+    ap.add_argument("--testhost", help="the test host binary (default: the build's)")
+    ap.add_argument("--list", action="store_true")
+    args = ap.parse_args()
+    if args.list:
+        print("\n".join(SCENARIOS))
+        return 0
+    names = args.scenario or list(SCENARIOS)
+    unknown = [n for n in names if n not in SCENARIOS]
+    if unknown:
+        print("unknown scenario: " + ", ".join(unknown), file=sys.stderr)
+        return 2
+    status = 0
+    for name in names:
+        rig = None
+        try:
+            workdir = None
+            if args.workdir:
+                workdir = os.path.join(args.workdir, name)
+            rig = lanrig.Rig(args.build, HOSTS, workdir=workdir,
+                             real_program=args.program,
+                             testhost=args.testhost)
+            print("== %s (%s)" % (name, rig.workdir))
+            SCENARIOS[name](rig)
+            rig.finish()
+            print("== %s passed" % name)
+        except Skip as e:
+            print("SKIPPED: %s" % e)
+            if len(names) == 1:
+                return SKIP
+        except Failure as e:
+            print("== %s FAILED: %s" % (name, e))
+            if rig:
+                print(rig.report())
+            status = 1
+        except Exception:
+            print("== %s FAILED with an error in the test itself:" % name)
+            traceback.print_exc(file=sys.stdout)
+            if rig:
+                print(rig.report())
+            status = 1
+        finally:
+            if rig:
+                rig.close()
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main())
