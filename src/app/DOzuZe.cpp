@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QSystemTrayIcon>
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
@@ -478,6 +479,13 @@ void TDOzuZe::ApplyLanguage(std::uint8_t index) {
 }
 
 void TDOzuZe::closeEvent(QCloseEvent* event) {
+  if (!vars_.ReallyQuit && TrayMissing()) {
+    // Without a notification area there is no "&Cerrar" to reach, and a window sent to the
+    // tray could never come back: the close button ends the program instead.
+    event->ignore();
+    QMetaObject::invokeMethod(this, &TDOzuZe::Cerrar1Click, Qt::QueuedConnection);
+    return;
+  }
   if (!vars_.ReallyQuit) {
     // The title bar's close button only sends the window to the tray.
     event->ignore();
@@ -957,8 +965,25 @@ void TDOzuZe::ShowMainForm() {
   }
 }
 
+bool TDOzuZe::TrayMissing() const {
+  if (!ui_.TrayIcon) return false;
+  return !(env_.trayAvailable ? env_.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void TDOzuZe::ShowIfNoTray() {
+  if (terminateRequested_ || !TrayMissing()) return;
+  // Minimising must leave the window on the task bar, not hide it in a tray that is not there.
+  ui_.TrayIcon->SetMinimizeToTray(false);
+  vars_.ViewMode = vmNormal;
+  SetMenuFirstEntry(kRowMinimizar);
+  ShowMainForm();
+  GiveRestFocus();
+}
+
 void TDOzuZe::HideMainForm() {
-  if (ui_.TrayIcon) {
+  if (TrayMissing()) {
+    showMinimized();
+  } else if (ui_.TrayIcon) {
     ui_.TrayIcon->HideMainForm();
   } else {
     hide();

@@ -54,6 +54,8 @@ struct WindowEnvironment {
   std::function<void(Variables&)> loadSettings;
   // Whether the tray icon is created (tests without a desktop leave it out).
   bool trayIcon = true;
+  // Whether the desktop has a notification area to put the icon in; null asks the desktop.
+  std::function<bool()> trayAvailable;
 };
 
 class TDOzuZe : public QWidget, public MessagingHost {
@@ -115,6 +117,9 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void TrayIconClick();
   void Opcion1Click();
   void Cerrar1Click();
+  // Called by the program entry once the window is made: on a desktop without a notification
+  // area the window cannot start hidden in it, so it starts shown instead.
+  void ShowIfNoTray();
   void AppMinimize();
   // Minimises the application to the tray (the title-bar close, Esc on the window).
   void MinimizeApplication();
@@ -202,6 +207,8 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void GiveRestFocus();
   void ShowMainForm();
   void HideMainForm();
+  // A tray icon exists but the desktop has nowhere to show it: hiding would lose the window.
+  bool TrayMissing() const;
   void ForceForeground();
   void SetMenuFirstEntry(int row);
   void SetTrayHint(const std::string& hint);

@@ -21,6 +21,7 @@ int RunMainWindow(QApplication& app, WindowEnvironment env, const ProgramHooks& 
     return 1;
   }
 
+  window.ShowIfNoTray();
   if (hooks.windowCreated) hooks.windowCreated(window);
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                    [&window](QSessionManager&) { window.HandleShutdownQuery(); });

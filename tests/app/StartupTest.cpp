@@ -127,6 +127,24 @@ class StartupTest : public QObject {
     QVERIFY(asked);
   }
 
+  void withoutANotificationAreaTheWindowStaysReachable() {
+    // A desktop with no tray: the window starts shown, and its close button ends the program,
+    // since neither the icon nor its "&Cerrar" could ever be reached.
+    bool shownAtStart = false;
+    QTimer::singleShot(0, [&shownAtStart] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<TDOzuZe*>(w)) {
+          shownAtStart = window->isVisible();
+          window->close();
+        }
+      }
+    });
+    WindowEnvironment env;
+    env.trayAvailable = [] { return false; };
+    QCOMPARE(RunMainWindow(*qApp, std::move(env)), 0);
+    QVERIFY(shownAtStart);
+  }
+
   void handOffRunsOnTheGuiThreadAndCanBeReleased() {
     QObject gui;
     QtMailSlotDispatcher dispatcher(&gui);
