@@ -1008,10 +1008,6 @@ void TDOzuZe::TrayIconClick() {
   switch (vars_.ViewMode) {
     case vmMinimized:
       // (The lost-messages file, open only after a banner, is closed and deleted here.)
-      SetMenuFirstEntry(kRowMinimizar);
-      ShowMainForm();
-      ForceForeground();
-      break;
     case vmPreview:
       SetMenuFirstEntry(kRowMinimizar);
       ShowMainForm();
