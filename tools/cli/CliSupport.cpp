@@ -1,6 +1,8 @@
 #include "CliSupport.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "text/CodePage.h"
 
@@ -26,7 +28,37 @@ bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string
 std::string UsageLine() {
   return "usage: pelmora-cli send [--from NAME] [--secure] TARGET TEXT... | ping [--wait SECONDS] "
          "TARGET | query [--wait SECONDS] TARGET | listen [--secure] [--utils] [--count N] "
-         "[--timeout SECONDS]";
+         "[--timeout SECONDS] | doctor";
+}
+
+std::string HelpText() {
+  struct Line {
+    std::string_view synopsis;
+    std::string_view what;
+  };
+  static constexpr Line kLines[] = {
+      {"send [--from NAME] [--secure] TARGET TEXT...", "send a message to a machine or a workgroup"},
+      {"ping [--wait SECONDS] TARGET", "print \"NAME VERSION\" for each copy that answers"},
+      {"query [--wait SECONDS] TARGET", "print the channel TARGET takes: YES or NO"},
+      {"listen [--secure] [--utils] [--count N] [--timeout S]",
+       "print the messages that arrive, one a line"},
+      {"doctor", "check that this machine can send and receive"},
+  };
+  static_assert(std::size(kLines) == std::size(kCommandNames));
+  std::size_t width = 0;
+  for (const Line& l : kLines) width = std::max(width, l.synopsis.size());
+  std::string out = "usage: pelmora-cli COMMAND [OPTIONS] [OPERANDS]\n\n";
+  for (const Line& l : kLines) {
+    out += "  ";
+    out += l.synopsis;
+    out.append(width - l.synopsis.size() + 2, ' ');
+    out += l.what;
+    out += '\n';
+  }
+  out +=
+      "\nArguments and output are UTF-8. Exit status: 0 success, 1 nothing answered or the\n"
+      "network refused, 2 bad usage.\n";
+  return out;
 }
 
 std::optional<double> ParseSeconds(std::string_view text) {
@@ -81,6 +113,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     o.command = Command::Query;
   } else if (command == "listen") {
     o.command = Command::Listen;
+  } else if (command == "doctor") {
+    o.command = Command::Doctor;
   } else {
     result.error = "unknown command \"" + command + "\"";
     return result;
@@ -159,13 +193,14 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
       o.target = operands[0];
       break;
     case Command::Listen:
+    case Command::Doctor:
       if (!operands.empty()) {
-        result.error = "listen takes no operands";
+        result.error = command + " takes no operands";
         return result;
       }
       break;
   }
-  if ((o.command != Command::Listen) && o.target.empty()) {
+  if (o.command != Command::Listen && o.command != Command::Doctor && o.target.empty()) {
     result.error = "the TARGET is empty";
     return result;
   }

@@ -12,7 +12,7 @@ namespace pelmora::cli {
 // Longest text the program's compose boxes accept; the companion refuses longer ones.
 inline constexpr std::size_t kMaxTextLength = 409;
 
-enum class Command { Send, Ping, Query, Listen };
+enum class Command { Send, Ping, Query, Listen, Doctor };
 
 struct Options {
   Command command = Command::Send;
@@ -50,5 +50,12 @@ std::string ListenLine(std::string_view channel, std::string_view sender,
                        std::string_view recipient, std::string_view text);
 
 std::string UsageLine();
+
+// The text of --help: one line per command with its options, then the exit statuses. Every
+// command that ParseArguments takes is listed, in the order of kCommandNames.
+std::string HelpText();
+
+// The commands, in the order --help lists them.
+inline constexpr const char* kCommandNames[] = {"send", "ping", "query", "listen", "doctor"};
 
 }  // namespace pelmora::cli

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CliSupport.h"
+#include "Doctor.h"
 #include "messaging/Formats.h"
 #include "messaging/IntegerList.h"
 #include "messaging/UtilityIds.h"
@@ -209,6 +210,16 @@ int RunListen(const Options& o) {
   return kExitNothing;
 }
 
+// Prints what it found about this machine; exit 0 when it can send and receive.
+int RunDoctor() {
+  const doctor::Report report = doctor::Examine();
+  const doctor::Verdict verdict = doctor::Judge(report);
+  const std::string text = doctor::FormatReport(report, verdict);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  return verdict.canSend && verdict.canReceive ? kExitOk : kExitNothing;
+}
+
 }  // namespace
 }  // namespace pelmora::cli
 
@@ -216,7 +227,7 @@ int main(int argc, char** argv) {
   using namespace pelmora::cli;
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
-    std::printf("%s\n", UsageLine().c_str());
+    std::fputs(HelpText().c_str(), stdout);
     return kExitOk;
   }
   const ParseResult parsed = ParseArguments(args);
@@ -235,6 +246,8 @@ int main(int argc, char** argv) {
         return RunUtility(*parsed.options);
       case Command::Listen:
         return RunListen(*parsed.options);
+      case Command::Doctor:
+        return RunDoctor();
     }
   } catch (const std::exception& e) {
     PrintError(e.what());

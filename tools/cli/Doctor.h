@@ -1,0 +1,118 @@
+#pragma once
+// pelmora-cli doctor: answers "can this machine send and receive, and if not, why?".
+//
+// The examination only reads: the machine configuration, the interfaces, a trial bind of the
+// carrier's port (closed at once), /proc, and the firewall rules as `nft list ruleset` and
+// `iptables -S` print them. The judging and the texts are pure functions of what was read, so
+// they are tested without a machine to examine.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmora::cli::doctor {
+
+// A value in effect and where it came from ("/etc/pelmora.conf, [RED] PUERTO", "default", ...).
+struct Setting {
+  std::string value;
+  std::string source;
+};
+
+struct Interface {
+  std::string name;
+  std::string address;
+  std::string broadcast;  // empty when it has none
+  bool carries = false;   // up, not loopback, with a broadcast address
+  std::string why;        // why not, when it does not carry
+};
+
+// A process that holds a socket.
+struct Holder {
+  int pid = 0;
+  std::string command;  // its /proc comm
+};
+
+enum class PortState {
+  Free,            // nothing holds it, and the program could bind it
+  Shared,          // held by others that share it, as every copy of the program does
+  HeldByOther,     // held by a socket that does not share: the program would hear nothing
+  NeedsPrivilege,  // below the unprivileged port range and no privilege to bind it
+  Failed,          // some other error
+};
+
+struct Port {
+  PortState state = PortState::Failed;
+  std::vector<Holder> holders;
+  bool holdersHidden = false;  // some sockets on the port belong to processes we cannot see
+  std::string error;           // the bind's error text, when it failed
+};
+
+struct Slot {
+  std::string name;  // as the program names it: "messngr", "seguro", "Utils"
+  bool held = false;
+  std::vector<Holder> holders;
+};
+
+enum class FirewallState {
+  NotReadable,  // no tool, or not allowed to read the rules
+  NoRules,      // nothing filters incoming packets
+  Passes,
+  MayDrop,      // a rule drops it unless an earlier rule with conditions we cannot judge accepts
+  Drops,
+};
+
+struct FirewallResult {
+  FirewallState state = FirewallState::NotReadable;
+  std::string where;  // "nftables table inet filter, chain input" / "iptables chain INPUT"
+  std::string rule;   // the rule (or "policy drop") that decides
+  std::string note;   // for MayDrop: the earlier rule with conditions
+};
+
+struct Firewall {
+  FirewallResult result;
+  std::vector<std::string> notes;  // what could not be read, and why
+};
+
+struct Report {
+  Setting computerName;
+  Setting workgroup;
+  Setting port;
+  Setting oem;
+  std::vector<Interface> interfaces;
+  Port portState;
+  std::vector<Slot> slots;
+  Firewall firewall;
+};
+
+struct Verdict {
+  bool canSend = false;
+  bool canReceive = false;
+  std::string line;  // one line: "ok: ..." or "cannot ...: reason"
+};
+
+// ---- pure parts -------------------------------------------------------------------------------
+
+// Whether an incoming IPv4 UDP datagram to `port` from another machine of the LAN gets through
+// the rules of `nft list ruleset` (tables ip and inet, base chains on the input hook).
+FirewallResult JudgeNftRuleset(std::string_view ruleset, std::uint16_t port);
+// The same for the output of `iptables -S` (the filter table).
+FirewallResult JudgeIptablesRules(std::string_view rules, std::uint16_t port);
+// The stricter of two answers (each tool sees its own rules; a datagram must pass both).
+FirewallResult Stricter(const FirewallResult& a, const FirewallResult& b);
+
+// Inodes of the UDP sockets bound to local `port`, from /proc/net/udp.
+std::vector<unsigned long> UdpSocketInodes(std::string_view procNetUdp, std::uint16_t port);
+// Inodes of the Unix sockets bound to `path` ("@name" for an abstract one), from /proc/net/unix.
+std::vector<unsigned long> UnixSocketInodes(std::string_view procNetUnix, std::string_view path);
+
+Verdict Judge(const Report& report);
+// The whole report, several lines, ending with the verdict line.
+std::string FormatReport(const Report& report, const Verdict& verdict);
+
+// ---- the examination --------------------------------------------------------------------------
+
+Report Examine();
+
+}  // namespace pelmora::cli::doctor

@@ -1,0 +1,327 @@
+// The examination of this machine for pelmora-cli doctor. Everything here only reads: files, the
+// interface list, /proc, the firewall tools' listings; the one socket it binds is closed again
+// at once and never sends.
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "Doctor.h"
+#include "transport/MachineIdentity.h"
+#include "transport/SlotPlatform.h"
+
+namespace pelmora::cli::doctor {
+namespace {
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+void FillSettings(Report& r) {
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+  const char* env = std::getenv(kMachineConfVariable);
+  const bool fromEnv = env != nullptr && *env != '\0';
+  const std::string confPath = fromEnv ? env : kMachineConfPath;
+  const auto conf = ReadWholeFile(confPath);
+  const auto samba = ReadWholeFile(kSambaConfPath);
+  const MachineIdentity id = MakeMachineIdentity(host, conf, samba);
+
+  const std::string confName =
+      confPath + (fromEnv ? std::string(" (named by ") + kMachineConfVariable + ")" : "");
+  r.computerName = {id.computerName, "host name " + Quoted(host)};
+  if (!conf) {
+    r.computerName.source += "; " + confName + " does not exist or cannot be read";
+  }
+
+  const auto fromConf = [&](const char* key) -> std::optional<std::string> {
+    if (!conf) return std::nullopt;
+    return IniValue(*conf, "RED", key);
+  };
+  // Each value: from the file when the file's text gives the value in effect, else the default
+  // (and then a text that was not accepted is named, so a typing error is found).
+  const auto workgroup = fromConf("GRUPO_TRABAJO");
+  if (workgroup && !workgroup->empty()) {
+    r.workgroup = {id.workgroup, confName + ", [RED] GRUPO_TRABAJO"};
+  } else if (samba && IniValue(*samba, "global", "workgroup") &&
+             !IniValue(*samba, "global", "workgroup")->empty()) {
+    r.workgroup = {id.workgroup, std::string(kSambaConfPath) + ", [global] workgroup"};
+  } else {
+    r.workgroup = {id.workgroup, "default"};
+  }
+  const auto port = fromConf("PUERTO");
+  if (port && *port == std::to_string(id.port)) {
+    r.port = {std::to_string(id.port), confName + ", [RED] PUERTO"};
+  } else {
+    r.port = {std::to_string(id.port),
+              port ? "default; [RED] PUERTO = " + Quoted(*port) + " in " + confName +
+                         " is not a port number"
+                   : "default"};
+  }
+  const int oem = static_cast<int>(id.oem);
+  const auto oemText = fromConf("OEM");
+  if (oemText && *oemText == std::to_string(oem)) {
+    r.oem = {std::to_string(oem), confName + ", [RED] OEM"};
+  } else {
+    r.oem = {std::to_string(oem), oemText ? "default; [RED] OEM = " + Quoted(*oemText) + " in " +
+                                                confName + " is not 850 or 437"
+                                          : "default"};
+  }
+}
+
+std::string AddressText(const sockaddr* a) {
+  char buffer[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, buffer, sizeof buffer);
+  return buffer;
+}
+
+// The same test the carrier makes when it chooses where a write goes.
+void FillInterfaces(Report& r) {
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return;
+  for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
+    Interface i;
+    i.name = a->ifa_name;
+    i.address = AddressText(a->ifa_addr);
+    const unsigned flags = a->ifa_flags;
+    const bool broadcast = (flags & IFF_BROADCAST) && a->ifa_broadaddr != nullptr;
+    if (broadcast) i.broadcast = AddressText(a->ifa_broadaddr);
+    if (flags & IFF_LOOPBACK) {
+      i.why = "loopback";
+    } else if (!(flags & IFF_UP)) {
+      i.why = "down";
+    } else if (!broadcast) {
+      i.why = "no broadcast address";
+    } else {
+      i.carries = true;
+    }
+    r.interfaces.push_back(i);
+  }
+  freeifaddrs(list);
+}
+
+// Every socket inode that a process we may look at holds, with that process.
+std::map<unsigned long, Holder> SocketOwners(bool& complete) {
+  std::map<unsigned long, Holder> out;
+  complete = true;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) {
+    complete = false;
+    return out;
+  }
+  while (dirent* e = readdir(proc)) {
+    char* end = nullptr;
+    const long pid = std::strtol(e->d_name, &end, 10);
+    if (pid <= 0 || *end != '\0') continue;
+    const std::string base = std::string("/proc/") + e->d_name;
+    DIR* fds = opendir((base + "/fd").c_str());
+    if (fds == nullptr) {
+      complete = false;
+      continue;
+    }
+    std::string command;
+    if (auto c = ReadWholeFile(base + "/comm")) {
+      command = *c;
+      while (!command.empty() && command.back() == '\n') command.pop_back();
+    }
+    while (dirent* f = readdir(fds)) {
+      if (f->d_name[0] == '.') continue;
+      char target[128] = {};
+      const ssize_t n =
+          readlink((base + "/fd/" + f->d_name).c_str(), target, sizeof target - 1);
+      if (n <= 0) continue;
+      unsigned long inode = 0;
+      if (std::sscanf(target, "socket:[%lu]", &inode) == 1)
+        out.emplace(inode, Holder{static_cast<int>(pid), command});
+    }
+    closedir(fds);
+  }
+  closedir(proc);
+  return out;
+}
+
+std::vector<Holder> HoldersOf(const std::vector<unsigned long>& inodes,
+                              const std::map<unsigned long, Holder>& owners, bool& hidden) {
+  std::vector<Holder> out;
+  std::set<int> pids;
+  hidden = false;
+  for (const unsigned long inode : inodes) {
+    const auto it = owners.find(inode);
+    if (it == owners.end()) {
+      hidden = true;
+    } else if (pids.insert(it->second.pid).second) {
+      out.push_back(it->second);
+    }
+  }
+  return out;
+}
+
+void FillPort(Report& r, std::uint16_t port, const std::map<unsigned long, Holder>& owners) {
+  const auto udp = ReadWholeFile("/proc/net/udp");
+  const std::vector<unsigned long> inodes = udp ? UdpSocketInodes(*udp, port)
+                                                : std::vector<unsigned long>{};
+  r.portState.holders = HoldersOf(inodes, owners, r.portState.holdersHidden);
+
+  // A trial bind as the program's receiver makes it, sharing the port with other copies; closed
+  // at once, before anything could arrive.
+  const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (s < 0) {
+    r.portState.state = PortState::Failed;
+    r.portState.error = std::strerror(errno);
+    return;
+  }
+  const int on = 1;
+  setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in any{};
+  any.sin_family = AF_INET;
+  any.sin_port = htons(port);
+  any.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (bind(s, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0) {
+    r.portState.state = inodes.empty() ? PortState::Free : PortState::Shared;
+  } else if (errno == EADDRINUSE) {
+    r.portState.state = PortState::HeldByOther;
+  } else if (errno == EACCES || errno == EPERM) {
+    r.portState.state = PortState::NeedsPrivilege;
+  } else {
+    r.portState.state = PortState::Failed;
+    r.portState.error = std::strerror(errno);
+  }
+  close(s);
+}
+
+void FillSlots(Report& r, const std::map<unsigned long, Holder>& owners) {
+  const auto unixSockets = ReadWholeFile("/proc/net/unix");
+  for (const char* name : {"messngr", "seguro", "Utils"}) {
+    Slot slot;
+    slot.name = name;
+    // Connecting does not disturb the holder: nothing is written.
+    const int writer = platform::ConnectLocalSlot(name);
+    slot.held = writer >= 0;
+    if (writer >= 0) platform::CloseLocalWriter(writer);
+    if (slot.held && unixSockets) {
+      std::string lower = name;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      bool hidden = false;
+      slot.holders =
+          HoldersOf(UnixSocketInodes(*unixSockets, "@pelmora-mailslot:" + lower), owners, hidden);
+    }
+    r.slots.push_back(slot);
+  }
+}
+
+// Runs a listing tool (never one that changes anything) and returns its output, or nullopt with
+// the reason when it is missing or refuses.
+std::optional<std::string> RunListing(const std::vector<std::string>& argv, std::string& why) {
+  std::string path;
+  for (const char* dir : {"/usr/sbin/", "/sbin/", "/usr/bin/", "/bin/"}) {
+    if (access((dir + argv[0]).c_str(), X_OK) == 0) {
+      path = dir + argv[0];
+      break;
+    }
+  }
+  if (path.empty()) {
+    why = argv[0] + " is not installed";
+    return std::nullopt;
+  }
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+    why = std::strerror(errno);
+    return std::nullopt;
+  }
+  const pid_t child = fork();
+  if (child < 0) {
+    why = std::strerror(errno);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    return std::nullopt;
+  }
+  if (child == 0) {
+    dup2(pipeFds[1], STDOUT_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, STDERR_FILENO);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(path.c_str(), args.data());
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  std::string out;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(pipeFds[0]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    why = argv[0] + " could not list the rules" +
+          (geteuid() != 0 ? std::string(" (reading them needs root)") : std::string());
+    return std::nullopt;
+  }
+  return out;
+}
+
+void FillFirewall(Report& r, std::uint16_t port) {
+  Firewall& f = r.firewall;
+  f.result.state = FirewallState::NotReadable;
+  bool read = false;
+  std::string why;
+  if (const auto nft = RunListing({"nft", "list", "ruleset"}, why)) {
+    f.result = Stricter(f.result, JudgeNftRuleset(*nft, port));
+    read = true;
+  } else {
+    f.notes.push_back(why);
+  }
+  if (const auto ipt = RunListing({"iptables", "-S"}, why)) {
+    f.result = Stricter(f.result, JudgeIptablesRules(*ipt, port));
+    read = true;
+  } else {
+    f.notes.push_back(why);
+  }
+  if (read && f.result.state == FirewallState::NotReadable) f.result.state = FirewallState::NoRules;
+}
+
+}  // namespace
+
+Report Examine() {
+  Report r;
+  FillSettings(r);
+  FillInterfaces(r);
+  bool complete = false;
+  const auto owners = SocketOwners(complete);
+  const std::uint16_t port = static_cast<std::uint16_t>(std::stoul(r.port.value));
+  FillPort(r, port, owners);
+  FillSlots(r, owners);
+  FillFirewall(r, port);
+  return r;
+}
+
+}  // namespace pelmora::cli::doctor
