@@ -4,6 +4,7 @@
 #   source tests/lan/testlan.sh
 #   testlan_require                  # exit 77 (skipped) unless root and namespaces can be made
 #   testlan_create tejo mirlo ...    # one host per name, all on one bridge
+#   testlan_create_alone islote      # a host with no network at all, only its loopback
 #   testlan_run tejo CMD ARGS...     # run on a host, wait for it, return its status
 #   testlan_spawn tejo OUT CMD ...   # start on a host in the background, stdout+stderr to OUT;
 #                                    #   its pid is left in TESTLAN_PID
@@ -85,6 +86,15 @@ testlan_create() {
     ip -n "$ns" link set eth0 up
     printf '%s' "$TESTLAN_DEFAULT_CONF" >"$TESTLAN_DIR/$host.conf"
   done
+}
+
+testlan_create_alone() {
+  local host=$1 ns
+  TESTLAN_HOSTS+=("$host")
+  ns=$(testlan_ns "$host")
+  ip netns add "$ns" || return 1
+  ip -n "$ns" link set lo up
+  printf '%s' "$TESTLAN_DEFAULT_CONF" >"$TESTLAN_DIR/$host.conf"
 }
 
 testlan_conf() {
