@@ -20,6 +20,7 @@
 #include "messaging/TextTable.h"
 #include "text/CodePage.h"
 #include "widgets/CoolTrayIcon.h"
+#include "widgets/DesktopNotifier.h"
 #include "widgets/Fonts.h"
 #include "widgets/PelmoraIcon.h"
 #include "widgets/QtDesktop.h"
@@ -43,6 +44,16 @@ TDOzuZe::TDOzuZe(WindowServices services, QWidget* parent)
     ownDesktop_ = std::make_unique<QtDesktopServices>();
     desktop_ = ownDesktop_.get();
   }
+  if (services_.notifier) {
+    notifier_ = services_.notifier;
+  } else {
+    // Named after the installed menu entry and the icon in the theme.
+    ownNotifier_ = std::make_unique<DBusArrivalNotifier>(QStringLiteral("pelmora"),
+                                                         QStringLiteral("pelmora"));
+    notifier_ = ownNotifier_.get();
+  }
+  // A click on a notification does what a click on the tray icon does.
+  notifier_->onActivated = [this] { TrayIconClick(); };
   dispatcher_ = std::make_unique<QtMailSlotDispatcher>(this);
   if (services_.endpoints) endpoints_ = services_.endpoints(*dispatcher_);
   if (!endpoints_) nullTransport_ = std::make_unique<SilentTransport>();
@@ -468,7 +479,8 @@ void TDOzuZe::AddToOptionsNameLists(const std::string&) {
   // The options dialog collects identification replies in its name lists while it is open.
 }
 
-void TDOzuZe::NotifyArrival(std::string& sender, const std::string&, const std::string&, int) {
+void TDOzuZe::NotifyArrival(std::string& sender, const std::string&, const std::string& text,
+                            int) {
   sender = text::UpperAscii(sender);
   if (!vars_.NameList.Contains(sender)) {
     vars_.NameList.Add(sender);
@@ -476,6 +488,15 @@ void TDOzuZe::NotifyArrival(std::string& sender, const std::string&, const std::
   }
   destination_->ArrivalFrom(sender);
   if (vars_.OptBeep) desktop_->Beep();
+  NotifyDesktop(sender, text);
+}
+
+void TDOzuZe::NotifyDesktop(const std::string& sender, const std::string& text) {
+  // The window in front already shows the line; anywhere else (tray, banner, behind another
+  // window, a desktop that refused to raise it) the arrival might go unseen.
+  if (!vars_.OptNotify || isActiveWindow()) return;
+  notifier_->SetOpenLabel(ToQ(vars_.Text(kRowNotificationOpen)));
+  notifier_->Notify(ToQ(sender), ToQ(text));
 }
 
 }  // namespace pelmora

@@ -34,6 +34,7 @@ class QToolButton;
 
 namespace pelmora {
 
+class ArrivalNotifier;
 class ConversationView;
 class DesktopServices;
 class KeyPreview;
@@ -156,11 +157,16 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void Run(const ViewActions& actions);
   void AppMinimize();
   void SetMenuFirstEntry(int row);
+  // The desktop notification of one arrival, when the option is on and the window is not the
+  // active one.
+  void NotifyDesktop(const std::string& sender, const std::string& text);
 
   Variables vars_;
   WindowServices services_;
   std::unique_ptr<DesktopServices> ownDesktop_;
   DesktopServices* desktop_ = nullptr;
+  std::unique_ptr<ArrivalNotifier> ownNotifier_;
+  ArrivalNotifier* notifier_ = nullptr;
   std::unique_ptr<QtMailSlotDispatcher> dispatcher_;
   std::unique_ptr<WindowEndpoints> endpoints_;
   std::unique_ptr<MessagingTransport> nullTransport_;

@@ -13,6 +13,7 @@
 
 namespace pelmora {
 
+class ArrivalNotifier;
 class Clock;
 class DesktopServices;
 class FileChooser;
@@ -37,6 +38,9 @@ struct WindowServices {
   // Where the settings are read from and written to. Null: nothing is read or written, and the
   // program runs on the defaults.
   SettingsStore* settingsStore = nullptr;
+  // Desktop notifications of arrivals while the window is not the active one (the window sets
+  // its onActivated). Null: the window makes one on the session bus.
+  ArrivalNotifier* notifier = nullptr;
   // The global restore hot key. Null: no hot key is registered.
   HotKeyBackend* hotKeys = nullptr;
   // Runs at the end of the settings step of start-up, after the store was read: tests and the

@@ -76,6 +76,7 @@ void LoadSettings(const SettingsStore& store, Variables& vars, WindowSettings& w
   vars.OptLoadWorkgroup = ReadOption(store, "CARGAR_GRUPO_TRABAJO", kNo);
   vars.OptRecoverLost = ReadOption(store, "RECUPERAR_MENSAJES", kNo);
   vars.OptMaster = ReadOption(store, "MASTER", kNo);
+  vars.OptNotify = ReadOption(store, "NOTIFICAR", kYes);
 
   const std::string language = UpperAscii(store.ReadString(kSectionOptions, "IDIOMA", kIdiomaSpanish));
   if (language == kIdiomaSpanish) {
@@ -158,6 +159,8 @@ bool SaveSettings(SettingsStore& store, const Variables& vars, const WindowSetti
     default: break;
   }
   store.WriteString(kSectionOptions, "HOTKEY", std::string(1, window.HotKeyLetter));
+  // Keys the old program did not have come after all of its own.
+  WriteOption(store, "NOTIFICAR", vars.OptNotify);
 
   store.EraseSection(kSectionNames);
   // A stored group named like a section of the store (written by hand, or by an older program)

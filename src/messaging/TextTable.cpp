@@ -63,6 +63,8 @@ const char* const kRows[kTextRowCount][kLanguageCount] = {
     {"Mensajes seguros", "Sichere Nachrichten", "Secure messages"},  // 51
     {"Mensajes del sistema", "Systemnachrichten", "System messages"},  // 52
     {"Prede&terminados", "Voreins&tellungen", "Defaul&t"},  // 53
+    {"Avisos en el escritorio", "Desktop-Benachrichtigungen", "Desktop notifications"},  // 54
+    {"Abrir", "\xD6" "ffnen", "Open"},  // 55
 };
 
 }  // namespace

@@ -1,13 +1,13 @@
 #pragma once
-// The localised texts of the interface: 53 rows, each in Spanish, German and English, stored as
-// Windows-1252 bytes. Rows are numbered from 1; the language index is 0 Spanish, 1 German,
+// The localised texts of the interface: the 53 rows of the old program and the rows added since,
+// each in Spanish, German and English, stored as Windows-1252 bytes. Rows are numbered from 1; the language index is 0 Spanish, 1 German,
 // 2 English. An "&" marks the keyboard accelerator of a caption.
 
 #include <string>
 
 namespace pelmora {
 
-inline constexpr int kTextRowCount = 53;
+inline constexpr int kTextRowCount = 55;
 inline constexpr int kLanguageCount = 3;
 
 inline constexpr int kLanguageSpanish = 0;
@@ -69,8 +69,12 @@ inline constexpr int kRowMensajesSeguros = 51;
 inline constexpr int kRowMensajesSistema = 52;
 inline constexpr int kRowPredeterminados = 53;
 
-// The text of row 1..53 in language 0..2. A row or language outside those ranges gives an empty
+// The text of row 1..kTextRowCount in language 0..2. A row or language outside those ranges gives an empty
 // string. The reference stays valid for the whole run.
 const std::string& LocalText(int row, int languageIndex);
+
+// Rows added after the first 53.
+inline constexpr int kRowDesktopNotifications = 54;  // check box of the General page
+inline constexpr int kRowNotificationOpen = 55;      // the notification's action that opens the window
 
 }  // namespace pelmora

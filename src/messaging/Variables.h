@@ -83,6 +83,9 @@ struct Variables {
   bool OptLoadWorkgroup = false;
   bool OptRecoverLost = false;
   bool OptMaster = false;
+  // A desktop notification for every arrival while the window is not the active one (settings
+  // key OPCIONES\NOTIFICAR, on unless set to NO).
+  bool OptNotify = true;
   // While the options dialog is shown, identification replies fill its name lists.
   bool OptionsOpen = false;
 
@@ -116,8 +119,8 @@ struct Variables {
   int FindOutboxEntry(std::string_view target) const;
   int FindAckDeadline(std::string_view target) const;
 
-  // Row 1..53 of the text table in the current language (empty outside the table, also for a
-  // LanguageIndex outside 0..2).
+  // Row 1..kTextRowCount of the text table in the current language (empty outside the table,
+  // also for a LanguageIndex outside 0..2).
   const std::string& Text(int row) const { return LocalText(row, LanguageIndex); }
 };
 

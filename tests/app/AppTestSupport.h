@@ -17,6 +17,7 @@
 #include "app/Endpoints.h"
 #include "messaging/MessagingCore.h"
 #include "widgets/Desktop.h"
+#include "widgets/DesktopNotifier.h"
 
 namespace pelmora::testing {
 
@@ -94,6 +95,20 @@ class FakeDesktop : public DesktopServices {
   std::vector<QString>* boxes_;
 };
 
+// Desktop notifications that are only remembered; `Click` is the user's click on one.
+class FakeNotifier : public ArrivalNotifier {
+ public:
+  void Notify(const QString& sender, const QString& text) override {
+    shown.push_back(sender + QStringLiteral("|") + text);
+  }
+  void SetOpenLabel(const QString& label) override { openLabel = label; }
+  void Click() {
+    if (onActivated) onActivated();
+  }
+  std::vector<QString> shown;
+  QString openLabel;
+};
+
 class FakeFileChooser : public FileChooser {
  public:
   std::optional<QString> ChooseSaveFile(QWidget*, const QString& title, const QString&,
@@ -127,6 +142,7 @@ struct TestWindow {
     services.desktop = &desktop;
     services.fileChooser = &files;
     services.linkOpener = &links;
+    services.notifier = &notifier;
     services.loadSettings = std::move(load);
     services.trayIcon = false;
     window = std::make_unique<TDOzuZe>(std::move(services));
@@ -141,6 +157,7 @@ struct TestWindow {
   FakeDesktop desktop{&boxes};
   FakeFileChooser files;
   FakeLinkOpener links;
+  FakeNotifier notifier;
   std::unique_ptr<TDOzuZe> window;
 };
 

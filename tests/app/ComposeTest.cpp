@@ -329,6 +329,39 @@ class ComposeTest : public QObject {
     QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("CAJA3"));
   }
 
+  void arrivalsNotifyTheDesktopWhileTheWindowIsNotActive() {
+    TestWindow w(AddressBook);
+    QVERIFY(!w->isVisible());  // in the tray
+    std::string sender = "mirlo";
+    // The notifier gets the plain text; escaping it for the server is the notifier's work.
+    w->NotifyArrival(sender, "TEJO", "<b>hola</b> & \xE9\r\nadi\xF3s", kPaletteReceived);
+    QCOMPARE(w.notifier.shown,
+             (std::vector<QString>{QStringLiteral("MIRLO|<b>hola</b> & \u00E9\r\nadi\u00F3s")}));
+    QCOMPARE(w.notifier.openLabel, QStringLiteral("Abrir"));
+
+    // Its click opens the window as a tray click does.
+    w.notifier.Click();
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->Vars().ViewMode, vmNormal);
+    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+
+    // In front, the window itself shows the line: no notification.
+    std::string again = "MIRLO";
+    w->NotifyArrival(again, "TEJO", "otra", kPaletteReceived);
+    QCOMPARE(w.notifier.shown.size(), std::size_t{1});
+
+    // Back in the tray with the option off: none either; on again, in English.
+    w->MinimizeApplication();
+    w->Vars().OptNotify = false;
+    w->NotifyArrival(again, "TEJO", "tercera", kPaletteSecure);
+    QCOMPARE(w.notifier.shown.size(), std::size_t{1});
+    w->Vars().OptNotify = true;
+    w->Vars().LanguageIndex = kLanguageEnglish;
+    w->NotifyArrival(again, "TEJO", "cuarta", kPaletteSecure);
+    QCOMPARE(w.notifier.shown.back(), QStringLiteral("MIRLO|cuarta"));
+    QCOMPARE(w.notifier.openLabel, QStringLiteral("Open"));
+  }
+
   void escAndCloseSendTheWindowToTheTray() {
     TestWindow w(AddressBook);
     ShowAndActivate(w);

@@ -30,6 +30,7 @@ TEST(SettingsTest, EmptyStoreGivesEveryDefault) {
   EXPECT_FALSE(v.OptLoadWorkgroup);
   EXPECT_FALSE(v.OptRecoverLost);
   EXPECT_FALSE(v.OptMaster);
+  EXPECT_TRUE(v.OptNotify);
   EXPECT_EQ(v.LanguageIndex, 0);
   EXPECT_EQ(w, WindowSettings{});
   EXPECT_EQ(w.Background, clBlack);
@@ -124,7 +125,7 @@ TEST(SettingsTest, SaveWritesTheKeysOfTheOldProgramInItsOrder) {
             (Keys{"RESTORE", "PREVIEW", "BEEP", "CAMBIO_DESTIN", "CARGAR_GRUPO_TRABAJO", "HARDWAY",
                   "RECUPERAR_MENSAJES", "COLOR FONDO", "COLOR HORA", "COLOR CABS", "COLOR ENVIO",
                   "COLOR RECEPCION", "COLOR RECEPCION SEGURA", "COLOR SISTEMA", "IDIOMA",
-                  "HOTKEY"}));
+                  "HOTKEY", "NOTIFICAR"}));
   EXPECT_EQ(store.ReadString("OPCIONES", "COLOR HORA", ""), "clSilver");
   EXPECT_EQ(store.ReadString("OPCIONES", "COLOR RECEPCION SEGURA", ""), "$00ABCDEF");
   EXPECT_EQ(store.ReadString("OPCIONES", "IDIOMA", ""), "ESPA\xD1OL");
@@ -163,6 +164,7 @@ TEST(SettingsTest, SaveAndLoadGiveBackTheWholeAddressBook) {
   v.QuickDestinations[9] = {"Amigos", qdGroup};
   v.OptBeep = false;
   v.OptLoadWorkgroup = true;
+  v.OptNotify = false;
   w.Background = clNavy;
   w.HotKeyLetter = 'K';
   ASSERT_TRUE(SaveSettings(store, v, w));
@@ -184,6 +186,8 @@ TEST(SettingsTest, SaveAndLoadGiveBackTheWholeAddressBook) {
   EXPECT_EQ(back.QuickDestinations[9].Kind, qdGroup);
   EXPECT_FALSE(back.OptBeep);
   EXPECT_TRUE(back.OptLoadWorkgroup);
+  EXPECT_FALSE(back.OptNotify);
+  EXPECT_EQ(store.ReadString("OPCIONES", "NOTIFICAR", ""), "NO");
   EXPECT_EQ(wb, w);
 
   // A group deleted in memory leaves the store with its section at the next save.

@@ -40,6 +40,8 @@ TEST(TextTableTest, SpotChecksAcrossTheTable) {
   EXPECT_EQ(LocalText(33, 1), "Eingabe des Em&pf\xE4ngernames ben\xF6tigt");
   EXPECT_EQ(LocalText(34, 0), "Grabar fichero &log");
   EXPECT_EQ(LocalText(53, 2), "Defaul&t");
+  EXPECT_EQ(LocalText(kRowDesktopNotifications, 0), "Avisos en el escritorio");
+  EXPECT_EQ(LocalText(kRowNotificationOpen, 1), "\xD6" "ffnen");
   for (int row = 1; row <= kTextRowCount; ++row)
     for (int lang = 0; lang < kLanguageCount; ++lang)
       EXPECT_FALSE(LocalText(row, lang).empty()) << row << "/" << lang;
@@ -47,7 +49,7 @@ TEST(TextTableTest, SpotChecksAcrossTheTable) {
 
 TEST(TextTableTest, OutOfRangeGivesEmptyText) {
   EXPECT_EQ(LocalText(0, 0), "");
-  EXPECT_EQ(LocalText(54, 0), "");
+  EXPECT_EQ(LocalText(kTextRowCount + 1, 0), "");
   EXPECT_EQ(LocalText(-1, 1), "");
   EXPECT_EQ(LocalText(1, 3), "");
   EXPECT_EQ(LocalText(1, -1), "");
