@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The program on a real X display with a window manager (openbox) and a tray host (trayer):
 # it starts hidden with its tray icon, a left click on the icon shows the window, the title bar's
-# close hides it again, and "&Cerrar" in the tray menu ends the process with status 0.
+# close hides it again, a message that arrives meanwhile shows a desktop notification on a
+# stand-in server whose click brings the window back, and "&Cerrar" in the tray menu ends the
+# process with status 0.
 #
-# Usage: tray_xvfb_test.sh PELMORA_EXECUTABLE [SCREENSHOT_DIR]
+# Usage: tray_xvfb_test.sh PELMORA_EXECUTABLE [SCREENSHOT_DIR [PELMORA_CLI]]
 # Exits 77 when the display cannot be had. The program runs in a network namespace of its own
 # when possible, so its slots meet nobody else's; its machine configuration is a file of the
 # test's own, and nothing is ever written to another machine.
@@ -11,6 +13,7 @@ set -u
 
 program=${1:?usage: $0 PELMORA_EXECUTABLE [SCREENSHOT_DIR]}
 shots=${2:-${PELMORA_SCREENSHOTS:-}}
+cli=${3:-}
 
 for tool in Xvfb openbox trayer xdotool; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -77,6 +80,27 @@ tray_up() { xdotool search --class trayer >/dev/null 2>&1; }
 wait_for 100 tray_up || fail "the tray host did not come up"
 sleep 0.5
 
+# A session bus of the test's own, on a path socket (reachable from the program's network
+# namespace), with a stand-in notification server that clicks every notification it gets.
+notify_py=
+for candidate in python3 /usr/bin/python3; do
+  if "$candidate" -c 'import dbus, gi' 2>/dev/null; then notify_py=$candidate; break; fi
+done
+if [ -n "$cli" ] && [ -n "$notify_py" ] && command -v dbus-daemon >/dev/null; then
+  dbus-daemon --session --nofork --address="unix:path=$work/bus" >"$work/dbus.log" 2>&1 &
+  pids+=($!)
+  wait_for 100 test -S "$work/bus" || fail "the private session bus did not start"
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
+  "$notify_py" "$(dirname "$0")/../widgets/notification_server.py" "$work/notifications" \
+    --click 0.5 >"$work/notify.log" 2>&1 &
+  pids+=($!)
+  wait_for 100 grep -qs ready "$work/notify.log" || fail "the stand-in notification server did not start"
+else
+  echo "note: no pelmora-cli, dbus-daemon or python3-dbus: notifications are not checked"
+  notify_py=
+  unset DBUS_SESSION_BUS_ADDRESS
+fi
+
 cat >"$work/pelmora.conf" <<EOF
 [RED]
 GRUPO_TRABAJO = PRUEBAS_XVFB
@@ -133,6 +157,31 @@ xdotool key --clearmodifiers alt+F4
 wait_for 50 main_window_hidden || fail "closing the window did not hide it"
 kill -0 "$program_pid" 2>/dev/null || fail "closing the window ended the program"
 echo "window hidden by the close request"
+
+# A message while the window is in the tray: one notification, and its click shows the window.
+if [ -n "$notify_py" ]; then
+  own=$(hostname | cut -d. -f1 | tr '[:lower:]' '[:upper:]' | cut -c1-15)
+  run_here=()
+  if [ "$(readlink /proc/$program_pid/ns/net)" != "$(readlink /proc/self/ns/net)" ]; then
+    run_here=(nsenter --net="/proc/$program_pid/ns/net")
+  fi
+  "${run_here[@]}" "$cli" send --from MIRLO "$own" '<b>hola</b> & adiós' ||
+    fail "pelmora-cli could not send to the program"
+  notified() { [ -s "$work/notifications" ]; }
+  wait_for 100 notified || fail "no notification reached the stand-in server"
+  grep -q '"summary": "MIRLO"' "$work/notifications" || fail "summary: $(cat "$work/notifications")"
+  grep -qF '"body": "&lt;b&gt;hola&lt;/b&gt; &amp; adiós"' "$work/notifications" ||
+    fail "body not escaped: $(cat "$work/notifications")"
+  grep -qF '"desktop-entry": "pelmora"' "$work/notifications" || fail "no desktop-entry hint"
+  wait_for 50 main_window_shown || fail "the notification's click did not show the window"
+  echo "notification shown and its click brought the window"
+  [ "$(wc -l <"$work/notifications")" -eq 1 ] || fail "more than one notification"
+  window=$(xdotool search --onlyvisible --name '^Pelmora 0\.31b$' | head -n 1)
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  sleep 0.2
+  xdotool key --clearmodifiers alt+F4
+  wait_for 50 main_window_hidden || fail "closing the window again did not hide it"
+fi
 
 # "&Cerrar" in the tray menu ends the program.
 icon=$(visible_windows | head -n 1)
