@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/AccessibleNames.h"
 #include "app/ComposeMemo.h"
 #include "app/ConversationView.h"
 #include "app/DestinationCompose.h"
@@ -19,6 +20,7 @@
 #include "app/TrayMenu.h"
 #include "messaging/TextTable.h"
 #include "text/CodePage.h"
+#include "widgets/Accessibility.h"
 #include "widgets/CoolTrayIcon.h"
 #include "widgets/DesktopNotifier.h"
 #include "widgets/Fonts.h"
@@ -54,6 +56,8 @@ TDOzuZe::TDOzuZe(WindowServices services, QWidget* parent)
   }
   // A click on a notification does what a click on the tray icon does.
   notifier_->onActivated = [this] { TrayIconClick(); };
+  // Tool tips reach the accessibility bus as plain text, for every window of the program.
+  (new PlainTipDescriptions(this))->Install();
   dispatcher_ = std::make_unique<QtMailSlotDispatcher>(this);
   if (services_.endpoints) endpoints_ = services_.endpoints(*dispatcher_);
   if (!endpoints_) nullTransport_ = std::make_unique<SilentTransport>();
@@ -307,6 +311,7 @@ void TDOzuZe::ApplyLanguage(std::uint8_t index) {
   SetMenuFirstEntry(vars_.ViewMode == vmMinimized || vars_.ViewMode == vmPreview ? kRowRestaurar
                                                                                   : kRowMinimizar);
   tray_->SetCloseEntryText(vars_.Text(kRowCerrar));
+  ApplyAccessibleNames(ui_, vars_);
 }
 
 void TDOzuZe::closeEvent(QCloseEvent* event) {

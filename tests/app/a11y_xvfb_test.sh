@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The real program read through the accessibility bus (AT-SPI), as a screen reader reads it:
+# Xvfb, a session bus of the test's own, at-spi2-core's bus launcher, and a11y_check.py.
+#
+# Usage: a11y_xvfb_test.sh PELMORA_EXECUTABLE PELMORA_CLI
+# Exits 77 when the display, the bus launcher or python3-pyatspi cannot be had.
+set -u
+program=${1:?usage: $0 PELMORA_EXECUTABLE PELMORA_CLI}
+cli=${2:?usage: $0 PELMORA_EXECUTABLE PELMORA_CLI}
+here=$(cd "$(dirname "$0")" && pwd)
+launcher=
+for l in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+  [ -x "$l" ] && launcher=$l && break
+done
+py=
+for candidate in python3 /usr/bin/python3; do
+  if "$candidate" -c 'import pyatspi' 2>/dev/null; then py=$candidate; break; fi
+done
+for need in Xvfb openbox dbus-daemon; do
+  command -v "$need" >/dev/null || { echo "SKIP: $need is not installed"; exit 77; }
+done
+[ -n "$launcher" ] || { echo "SKIP: at-spi2-core's bus launcher is not installed"; exit 77; }
+[ -n "$py" ] || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[$i]}" 2>/dev/null
+    wait "${pids[$i]}" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+wait_for() {
+  local tenths=$1
+  shift
+  for ((n = 0; n < tenths; n++)); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+display=$((200 + ($$ + 250) % 500))
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+  display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for 100 test -S "/tmp/.X11-unix/X$display" || { echo "SKIP: Xvfb could not start"; exit 77; }
+export DISPLAY=":$display"
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+# A path socket, so that the program in its own network namespace reaches the bus.
+dbus-daemon --session --nofork --address="unix:path=$work/bus" >"$work/dbus.log" 2>&1 &
+pids+=($!)
+wait_for 100 test -S "$work/bus" || { echo "FAIL: the session bus did not start"; exit 1; }
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
+"$launcher" --launch-immediately >"$work/atspi.log" 2>&1 &
+pids+=($!)
+sleep 1
+
+cat >"$work/pelmora.conf" <<CONF
+[RED]
+GRUPO_TRABAJO = PRUEBAS_A11Y
+PUERTO = $((30000 + ($$ + 7) % 20000))
+CONF
+export PELMORA_MACHINE_CONF="$work/pelmora.conf" XDG_CONFIG_HOME="$work/config"
+export XDG_STATE_HOME="$work/state" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+supp="$here/../../scripts/lsan.supp"
+if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$supp" ]; then
+  export LSAN_OPTIONS="suppressions=$supp:print_suppressions=0"
+fi
+# Without a tray host the window starts shown. Its own network namespace keeps its slots apart.
+run_here=()
+if unshare --net true 2>/dev/null; then
+  unshare --net "$program" >"$work/program.log" 2>&1 &
+  program_pid=$!
+  wait_for 50 test "$(readlink /proc/$program_pid/ns/net 2>/dev/null)" != "$(readlink /proc/self/ns/net)"
+  run_here=(nsenter --net="/proc/$program_pid/ns/net")
+else
+  "$program" >"$work/program.log" 2>&1 &
+  program_pid=$!
+fi
+pids+=("$program_pid")
+own=$(hostname | cut -d. -f1 | tr '[:lower:]' '[:upper:]' | cut -c1-15)
+"$py" "$here/a11y_check.py" "$program_pid" \
+  "${run_here[@]}" "$cli" send --from MIRLO "$own" "hola desde el bus"
+status=$?
+if [ "$status" -ne 0 ]; then
+  echo "--- program output"
+  cat "$work/program.log"
+fi
+exit "$status"
