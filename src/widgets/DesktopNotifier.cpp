@@ -138,20 +138,37 @@ void DBusArrivalNotifier::Notify(const QString& sender, const QString& text) {
        << NotificationBody(text) << QStringList{kDefaultAction, openLabel_} << hints
        << int{-1};
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+  ++unanswered_;
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
           [this](QDBusPendingCallWatcher* w) {
-            const QDBusPendingReply<uint> reply = *w;
-            if (reply.isValid()) shown_.insert(reply.value());
             w->deleteLater();
+            --unanswered_;
+            const QDBusPendingReply<uint> reply = *w;
+            bool clicked = false;
+            if (reply.isValid()) {
+              clicked = earlyClicks_.remove(reply.value());
+              if (!earlyCloses_.remove(reply.value())) shown_.insert(reply.value());
+            }
+            if (unanswered_ == 0) {
+              earlyClicks_.clear();
+              earlyCloses_.clear();
+            }
+            if (clicked && onActivated) onActivated();
           });
 }
 
 void DBusArrivalNotifier::OnActionInvoked(uint id, const QString& actionKey) {
   // Other programs' notifications raise the same signal; only ours open the window.
-  if (!shown_.contains(id) || actionKey != kDefaultAction) return;
+  if (actionKey != kDefaultAction) return;
+  if (!shown_.contains(id)) {
+    if (unanswered_ > 0) earlyClicks_.insert(id);
+    return;
+  }
   if (onActivated) onActivated();
 }
 
-void DBusArrivalNotifier::OnNotificationClosed(uint id, uint) { shown_.remove(id); }
+void DBusArrivalNotifier::OnNotificationClosed(uint id, uint) {
+  if (!shown_.remove(id) && unanswered_ > 0) earlyCloses_.insert(id);
+}
 
 }  // namespace pelmora

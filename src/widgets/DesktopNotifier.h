@@ -66,6 +66,11 @@ class DBusArrivalNotifier : public QObject, public ArrivalNotifier {
   QString iconName_;
   QString openLabel_;
   QSet<uint> shown_;
+  // Clicks on ids not yet known while a Notify call is still unanswered: a server may signal
+  // before its reply reaches us.
+  QSet<uint> earlyClicks_;
+  QSet<uint> earlyCloses_;
+  int unanswered_ = 0;
   bool connected_ = false;
   bool toldNoBus_ = false;
 };

@@ -61,7 +61,9 @@ class Server(dbus.service.Object):
                   "hints": plain(hints), "timeout": int(timeout), "id": nid}
         with open(self.log, "a", encoding="utf-8") as f:
             f.write(json.dumps(record, ensure_ascii=False) + "\n")
-        if self.click is not None:
+        if self.click == 0:
+            self._click(nid)  # the signals leave before the reply
+        elif self.click is not None:
             GLib.timeout_add(int(self.click * 1000), self._click, nid)
         return nid
 
@@ -88,7 +90,8 @@ class Server(dbus.service.Object):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("log")
-    parser.add_argument("--click", type=float)
+    parser.add_argument("--click", type=float,
+                        help="seconds after which to click; 0 clicks before Notify returns")
     parser.add_argument("--capabilities", default="body,body-markup,actions")
     args = parser.parse_args()
     DBusGMainLoop(set_as_default=True)

@@ -26,8 +26,19 @@ pids+=($!)
 for _ in $(seq 100); do [ -S "$DIR/bus" ] && break; sleep 0.05; done
 [ -S "$DIR/bus" ] || { echo "FAIL: the private bus did not start" >&2; exit 1; }
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$DIR/bus"
-"$PY" "$HERE/notification_server.py" "$DIR/log" --click 0.3 >"$DIR/server.out" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do grep -q ready "$DIR/server.out" 2>/dev/null && break; sleep 0.05; done
-grep -q ready "$DIR/server.out" || { cat "$DIR/server.out" >&2; echo "FAIL: no server" >&2; exit 1; }
-PELMORA_NOTIFY_LOG="$DIR/log" "$BIN" standInServerShowsAndClicks
+# A server that clicks a while after, then one whose click signals leave before its reply.
+for click in 0.3 0; do
+  rm -f "$DIR/log" "$DIR/server.out"
+  "$PY" "$HERE/notification_server.py" "$DIR/log" --click "$click" >"$DIR/server.out" 2>&1 &
+  server=$!
+  pids+=("$server")
+  for _ in $(seq 200); do grep -qs ready "$DIR/server.out" && break; sleep 0.05; done
+  grep -qs ready "$DIR/server.out" || { cat "$DIR/server.out" >&2; echo "FAIL: no server" >&2; exit 1; }
+  PELMORA_NOTIFY_LOG="$DIR/log" "$BIN" standInServerShowsAndClicks || {
+    echo "FAIL: with a click after $click s" >&2
+    exit 1
+  }
+  kill "$server"
+  wait "$server" 2>/dev/null
+done
+echo ok
