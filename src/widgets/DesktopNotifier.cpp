@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QFileInfo>
 #include <QVariantMap>
 #include <cstdio>
 
@@ -16,6 +17,18 @@ const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 const QString kDefaultAction = QStringLiteral("default");
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kEllipsis = 0x2026;
+
+// The session bus, without ever starting one: libdbus would "autolaunch" a bus of its own (and
+// leave it running) when the session gave none, and a notification sent there reaches nobody.
+QDBusConnection SessionBus() {
+  if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return QDBusConnection::sessionBus();
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  const QString socket = runtime + QStringLiteral("/bus");
+  if (!runtime.isEmpty() && QFileInfo(socket).exists())
+    return QDBusConnection::connectToBus(QStringLiteral("unix:path=") + socket,
+                                         QStringLiteral("pelmora-session"));
+  return QDBusConnection(QStringLiteral("pelmora-no-session-bus"));
+}
 
 bool IsControl(char32_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F); }
 
@@ -111,11 +124,10 @@ DBusArrivalNotifier::DBusArrivalNotifier(QString desktopEntry, QString iconName,
 DBusArrivalNotifier::~DBusArrivalNotifier() = default;
 
 void DBusArrivalNotifier::Notify(const QString& sender, const QString& text) {
-  QDBusConnection bus = QDBusConnection::sessionBus();
+  QDBusConnection bus = SessionBus();
   if (!bus.isConnected()) {
     if (!toldNoBus_) {
-      std::fprintf(stderr, "pelmora: no session bus, so no desktop notifications: %s\n",
-                   qPrintable(bus.lastError().message()));
+      std::fprintf(stderr, "pelmora: no session bus, so no desktop notifications\n");
       toldNoBus_ = true;
     }
     return;

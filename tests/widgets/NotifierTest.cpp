@@ -64,6 +64,27 @@ class NotifierTest : public QObject {
              QString(kNotificationMaxSenderChars, QLatin1Char('N')) + QChar(0x2026));
   }
 
+  void withoutASessionBusNothingIsStartedOrShown() {
+    if (!qEnvironmentVariableIsEmpty("PELMORA_NOTIFY_LOG")) QSKIP("runs without the stand-in");
+    const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("XDG_RUNTIME_DIR", "/nonexistent-pelmora-runtime");
+    {
+      DBusArrivalNotifier notifier(QStringLiteral("pelmora"), QStringLiteral("pelmora"));
+      notifier.Notify(QStringLiteral("A"), QStringLiteral("b"));
+      notifier.Notify(QStringLiteral("A"), QStringLiteral("c"));
+      QTest::qWait(50);
+      QVERIFY(notifier.ShownIds().isEmpty());
+    }
+    if (!address.isEmpty()) qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    if (runtime.isEmpty()) {
+      qunsetenv("XDG_RUNTIME_DIR");
+    } else {
+      qputenv("XDG_RUNTIME_DIR", runtime);
+    }
+  }
+
   // Needs the stand-in server: run by notifier_dbus_test.sh, which sets PELMORA_NOTIFY_LOG.
   void standInServerShowsAndClicks() {
     const QString log = qEnvironmentVariable("PELMORA_NOTIFY_LOG");
