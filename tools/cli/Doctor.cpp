@@ -569,7 +569,11 @@ Verdict Judge(const Report& report) {
   v.canSend = anyInterface;
   const std::string port = report.port.value;
   std::string receiveReason;
-  switch (report.portState.state) {
+  // A copy of the program that holds the port receives for this machine, whatever this
+  // process may bind (port 138 with the capability given to the program, not to doctor).
+  const bool pelmoraHolds = std::any_of(report.portState.holders.begin(),
+                                        report.portState.holders.end(), IsPelmora);
+  switch (pelmoraHolds ? PortState::Shared : report.portState.state) {
     case PortState::Free:
     case PortState::Shared:
       break;
@@ -582,6 +586,8 @@ Verdict Judge(const Report& report) {
     case PortState::NeedsPrivilege:
       receiveReason = "UDP port " + port +
                       " needs a privilege to bind (give the program cap_net_bind_service)";
+      if (report.portState.holdersHidden)
+        receiveReason += "; a process of another user holds it (run doctor as root to see which)";
       break;
     case PortState::Failed:
       receiveReason = "UDP port " + port + " cannot be bound: " + report.portState.error;
@@ -635,6 +641,7 @@ std::string FormatReport(const Report& r, const Verdict& v) {
       break;
     case PortState::NeedsPrivilege:
       out << "cannot be bound without the privilege (cap_net_bind_service)";
+      if (!r.portState.holders.empty()) out << "; held by " << Holders(r.portState.holders);
       break;
     case PortState::Failed:
       out << "cannot be bound: " << r.portState.error;

@@ -230,6 +230,11 @@ TEST(DoctorVerdict, EachReasonOnItsOwnAndTogether) {
   v = Judge(r);
   EXPECT_FALSE(v.canReceive);
   EXPECT_NE(v.line.find("cap_net_bind_service"), std::string::npos) << v.line;
+  // The program, with the capability doctor lacks, holds it: this machine receives.
+  r.portState.holders = {{77, "pelmora"}};
+  v = Judge(r);
+  EXPECT_TRUE(v.canReceive) << v.line;
+  EXPECT_NE(FormatReport(r, v).find("held by pelmora (pid 77)"), std::string::npos);
 
   r = HealthyReport();
   r.firewall.result = JudgeNftRuleset(kNftDropAll, 13138);
