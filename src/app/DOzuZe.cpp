@@ -21,9 +21,12 @@
 #include <algorithm>
 
 #include "app/ComposeMemo.h"
+#include "app/OwnNameEditor.h"
+#include "app/SettingsIO.h"
 #include "app/QtDispatcher.h"
 #include "app/StatusPanels.h"
 #include "app/TimeText.h"
+#include "messaging/LostMessageRecovery.h"
 #include "text/CodePage.h"
 #include "widgets/CoolTrayIcon.h"
 #include "widgets/Fonts.h"
@@ -137,6 +140,8 @@ TDOzuZe::TDOzuZe(WindowEnvironment env, QWidget* parent)
   if (endpoints_) endpoints_->Connect(*core_);
 
   CreateControls();
+  settingsIO_ = std::make_unique<TSettingsIO>(
+      env_.settings, vars_, std::array<TScrollRichEdit*, 3>{ui_.SRTime, ui_.SRCab, ui_.SRChat});
   ConnectControls();
   // The tray icon finishes loading before the window's own creation handler runs, so the
   // window starts in the tray.
@@ -339,6 +344,14 @@ void TDOzuZe::ConnectControls() {
     connect(pane, &TScrollRichEdit::WheelScrolled, this, [this](int lines) { ScrollBy(lines); });
   }
 
+  ownNameEditor_ = new TOwnNameEditor(ui_.ECambioNombre, vars_, [this] { FocusComposeArea(); }, this);
+  connect(ui_.StatusBar, &TStatusPanels::MouseDown, ownNameEditor_,
+          [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint) {
+            ownNameEditor_->StatusBarMouseDown(button, modifiers);
+          });
+  connect(ownNameEditor_, &TOwnNameEditor::OwnNameChanged, this,
+          [this] { SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName); });
+
   connect(ui_.ChBGrupos, &QCheckBox::toggled, this, [this] { ChBGruposClick(); });
   // Only a choice of the user changes the destination; filling the lists does not.
   connect(ui_.CBNombres, &QComboBox::activated, this, [this] { CBNombresChange(); });
@@ -430,6 +443,7 @@ void TDOzuZe::LoadSettingsStep() {
   // The colours start from their defaults (the time, headings, ... and system colours on
   // black); what the settings load comes on top.
   for (TScrollRichEdit* pane : {ui_.SRTime, ui_.SRCab, ui_.SRChat}) pane->ResetColors();
+  settingsIO_->LoadAtStart(env_.legacySettingsPath);
   if (env_.loadSettings) env_.loadSettings(vars_);
 }
 
@@ -438,7 +452,13 @@ void TDOzuZe::RegisterHotKeyStep() {
 }
 
 void TDOzuZe::RecoverLostMessagesStep() {
-  // Messages kept while only the banner was shown are restored here once recovery exists.
+  // A copy that stops because another one runs must leave that copy's file alone.
+  if (terminateRequested_ || env_.lostMessagesPath.empty()) return;
+  RecoverLostMessages(env_.lostMessagesPath,
+                      [this](const std::string& first, const std::string& second,
+                             const std::string& text, int paletteIndex) {
+                        AppendRecoveredLine(first, second, text, paletteIndex);
+                      });
 }
 
 void TDOzuZe::ReadIdentity() {
@@ -576,10 +596,7 @@ void TDOzuZe::AddToOptionsNameLists(const std::string&) {
 
 void TDOzuZe::NotifyArrival(std::string& sender, const std::string&, const std::string&, int) {
   sender = text::UpperAscii(sender);
-  if (!vars_.NameList.Contains(sender)) {
-    vars_.NameList.Add(sender);
-    // The new name is written to the settings store ("NOMBRES", value "N") once it exists.
-  }
+  if (!vars_.NameList.Contains(sender)) settingsIO_->RememberSender(sender);
   const std::string selected = ItemAnsi(ui_.CBNombres, ui_.CBNombres->currentIndex());
   RefillNames(selected);
   if (vars_.OptAutoDestination && sender != vars_.OwnName && !ui_.ChBGrupos->isChecked() &&
@@ -994,6 +1011,26 @@ void TDOzuZe::ForceForeground() {
   if (isMinimized()) showNormal();
   raise();
   activateWindow();
+}
+
+void TDOzuZe::FocusComposeArea() {
+  auto shown = [this](QWidget* w) { return w->isVisibleTo(this); };
+  QWidget* target = nullptr;
+  if (vars_.OptHardway) {
+    for (QWidget* w : {static_cast<QWidget*>(ui_.MTexto_hardway),
+                       static_cast<QWidget*>(ui_.BReceptor_hardway),
+                       static_cast<QWidget*>(ui_.EReceptor_hardway)}) {
+      if (shown(w)) {
+        target = w;
+        break;
+      }
+    }
+  } else if (shown(ui_.BTexto)) {
+    target = ui_.BTexto;
+  } else if (shown(ui_.MTexto)) {
+    target = ui_.MTexto;
+  }
+  if (target != nullptr) target->setFocus(Qt::OtherFocusReason);
 }
 
 void TDOzuZe::GiveRestFocus() {

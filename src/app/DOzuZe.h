@@ -32,7 +32,10 @@ class QToolButton;
 
 namespace pelmora {
 
+class SettingsStore;
 class TComposeMemo;
+class TOwnNameEditor;
+class TSettingsIO;
 class TKeyLineEdit;
 class QtMailSlotDispatcher;
 class TCoolTrayIcon;
@@ -50,8 +53,14 @@ struct WindowEnvironment {
   Clock* clock = nullptr;
   // The "already running" warning; null means a modal warning box.
   std::function<void(const QString& text)> warningBox;
-  // The settings step of start-up; null means the defaults (nothing loaded).
+  // The settings store; null means the defaults of Variables, nothing loaded or saved.
+  SettingsStore* settings = nullptr;
+  // The old program's ini file, migrated into the store at start when it is there.
+  std::string legacySettingsPath;
+  // Runs after the settings step of start-up (a test host adds to the address book here).
   std::function<void(Variables&)> loadSettings;
+  // The lost-messages file shown again at start; empty means none.
+  std::string lostMessagesPath;
   // Whether the tray icon is created (tests without a desktop leave it out).
   bool trayIcon = true;
   // Whether the desktop has a notification area to put the icon in; null asks the desktop.
@@ -70,6 +79,8 @@ class TDOzuZe : public QWidget, public MessagingHost {
   bool TerminateRequested() const { return terminateRequested_; }
 
   Variables& Vars() { return vars_; }
+  // The settings of the window and their store (the options dialog loads and saves through it).
+  TSettingsIO& Settings() { return *settingsIO_; }
   MessagingCore& Core() { return *core_; }
 
   // --- MessagingHost -----------------------------------------------------------------------
@@ -213,6 +224,9 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void SetMenuFirstEntry(int row);
   void SetTrayHint(const std::string& hint);
 
+  // Back to the compose area of the current layout, where the own-name field returns.
+  void FocusComposeArea();
+
   // Whether `w` is one of the compose or name fields that handle Esc themselves.
   bool HandlesOwnEscape(QWidget* w) const;
 
@@ -225,6 +239,8 @@ class TDOzuZe : public QWidget, public MessagingHost {
   Clock* clock_ = nullptr;
   std::unique_ptr<MessagingCore> core_;
   Controls ui_;
+  std::unique_ptr<TSettingsIO> settingsIO_;
+  TOwnNameEditor* ownNameEditor_ = nullptr;
   QString timeFormat_;
   bool terminateRequested_ = false;
   bool endpointsDown_ = false;

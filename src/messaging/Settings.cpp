@@ -209,7 +209,7 @@ bool RememberNewSender(SettingsStore& store, Variables& vars, std::string_view s
 MigrationResult LoadStartupSettings(SettingsStore& store, const std::string& legacyPath,
                                     Variables& vars, WindowSettings& window) {
   std::error_code error;
-  const bool legacyThere = std::filesystem::symlink_status(legacyPath, error).type() !=
+  const bool legacyThere = !legacyPath.empty() && std::filesystem::symlink_status(legacyPath, error).type() !=
                            std::filesystem::file_type::not_found && !error;
   if (!legacyThere) {
     LoadSettings(store, vars, window);

@@ -43,11 +43,14 @@ class FakeEndpoints : public WindowEndpoints {
       : names_(std::move(names)), transport_(transport) {}
   void Connect(MessagingCore&) override {}
   bool ActivateWinPopup() override { return true; }
-  bool ActivateMailSlot() override { return true; }
-  bool ActivateMSUtils() override { return true; }
+  bool ActivateMailSlot() override { return privateSlotsFree; }
+  bool ActivateMSUtils() override { return privateSlotsFree; }
   void DeactivateAll() override {}
   MessagingTransport& Transport() override { return *transport_; }
   MachineNames ReadMachineNames() override { return names_; }
+
+  // False plays another copy holding the private slots: start-up then stops.
+  bool privateSlotsFree = true;
 
  private:
   MachineNames names_;
@@ -60,19 +63,25 @@ class FixedClock : public Clock {
   DateTime now = 46000.0 + (10 * 3600 + 20 * 60 + 30) / 86400.0;  // 10:20:30
 };
 
-// A window on fake endpoints. `load` runs as the settings step of start-up.
+// A window on fake endpoints. `load` runs as the settings step of start-up; `adjust` may set
+// what else the environment gives (a settings store, the lost-messages file).
 struct TestWindow {
   explicit TestWindow(std::function<void(Variables&)> load = nullptr,
-                      MachineNames names = {"tejo", "oficina"}) {
+                      MachineNames names = {"tejo", "oficina"},
+                      std::function<void(WindowEnvironment&)> adjust = nullptr,
+                      bool privateSlotsFree = true) {
     WindowEnvironment env;
     RecordingTransport* t = &transport;
-    env.endpoints = [names, t](MailSlotDispatcher&) {
-      return std::unique_ptr<WindowEndpoints>(new FakeEndpoints(names, t));
+    env.endpoints = [names, t, privateSlotsFree](MailSlotDispatcher&) {
+      auto endpoints = std::make_unique<FakeEndpoints>(names, t);
+      endpoints->privateSlotsFree = privateSlotsFree;
+      return std::unique_ptr<WindowEndpoints>(std::move(endpoints));
     };
     env.clock = &clock;
     env.warningBox = [this](const QString& text) { boxes.push_back(text); };
     env.loadSettings = std::move(load);
     env.trayIcon = false;
+    if (adjust) adjust(env);
     window = std::make_unique<TDOzuZe>(std::move(env));
   }
   TDOzuZe& operator*() { return *window; }

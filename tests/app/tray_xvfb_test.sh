@@ -20,6 +20,9 @@ for tool in Xvfb openbox trayer xdotool; do
 done
 
 work=$(mktemp -d)
+# The program reads and writes its settings and lost-messages file under these: never the
+# user's own.
+export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 pids=()
 program_pid=
 cleanup() {
