@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include "app/DOzuZe.h"
+#include "widgets/AnsiText.h"
 #include "messaging/Variables.h"
 #include "widgets/TypedNameValidator.h"
 

@@ -11,11 +11,11 @@
 
 namespace pelmora {
 
-int RunMainWindow(QApplication& app, WindowEnvironment env, const ProgramHooks& hooks) {
+int RunMainWindow(QApplication& app, WindowServices services, const ProgramHooks& hooks) {
   const QString title = QStringLiteral("Pelmora ") + QString::fromLatin1(ProgramVersion.data(),
                                                                          ProgramVersion.size());
-  if (hooks.adjustEnvironment) hooks.adjustEnvironment(env);
-  TDOzuZe window(std::move(env));
+  if (hooks.adjustServices) hooks.adjustServices(services);
+  TDOzuZe window(std::move(services));
   window.setWindowTitle(title);
   app.setApplicationDisplayName(title);
   if (window.TerminateRequested()) {
@@ -41,12 +41,12 @@ int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   app.setWindowIcon(PelmoraIcon());
   // Open for the whole run: the arrival of a new sender writes into it.
   FileSettingsStore settings(SettingsFilePath());
-  WindowEnvironment env;
-  env.endpoints = MakeMachineEndpoints;
-  env.settings = &settings;
-  env.legacySettingsPath = LegacySettingsFilePath();
-  env.lostMessagesPath = LostMessagesPath();
-  return RunMainWindow(app, std::move(env), hooks);
+  WindowServices services;
+  services.endpoints = MakeMachineEndpoints;
+  services.settingsStore = &settings;
+  services.legacySettingsPath = LegacySettingsFilePath();
+  services.lostMessagesPath = LostMessagesPath();
+  return RunMainWindow(app, std::move(services), hooks);
 }
 
 }  // namespace pelmora

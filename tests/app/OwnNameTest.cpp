@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "app/DOzuZe.h"
+#include "widgets/AnsiText.h"
 #include "app/OwnNameEditor.h"
 #include "messaging/Variables.h"
 #include "widgets/TypedNameValidator.h"

@@ -32,8 +32,8 @@ namespace fs = std::filesystem;
 
 QString Row(int row, int language) { return ToQ(LocalText(row, language)); }
 
-std::function<void(WindowEnvironment&)> WithStore(SettingsStore* store) {
-  return [store](WindowEnvironment& env) { env.settings = store; };
+std::function<void(WindowServices&)> WithStore(SettingsStore* store) {
+  return [store](WindowServices& env) { env.settingsStore = store; };
 }
 
 std::string ReadRaw(const std::string& path) {
@@ -136,8 +136,8 @@ class SettingsWindowTest : public QObject {
     std::ofstream(legacy, std::ios::binary) << "[OPCIONES]\r\nIDIOMA = ENGLISH\r\n[NOMBRES]\r\nzorro=S\r\n";
     const std::string path = (dir_ / "pelmora" / "pelmora.ini").string();
     FileSettingsStore store(path);
-    TestWindow w(nullptr, {"tejo", "oficina"}, [&](WindowEnvironment& env) {
-      env.settings = &store;
+    TestWindow w(nullptr, {"tejo", "oficina"}, [&](WindowServices& env) {
+      env.settingsStore = &store;
       env.legacySettingsPath = legacy;
     });
     QCOMPARE(w.ui().BOpciones->text(), QStringLiteral("&Options"));
@@ -156,7 +156,7 @@ class SettingsWindowTest : public QObject {
     // A second copy that stops with "already running" leaves the running copy's file alone.
     {
       TestWindow second(nullptr, {"tejo", "oficina"},
-                        [&](WindowEnvironment& env) { env.lostMessagesPath = lost; }, false);
+                        [&](WindowServices& env) { env.lostMessagesPath = lost; }, false);
       QVERIFY(second->TerminateRequested());
       QCOMPARE(second.boxes.size(), size_t{1});
       QCOMPARE(second.ui().SRChat->LineCount(), 0);
@@ -164,7 +164,7 @@ class SettingsWindowTest : public QObject {
     }
 
     TestWindow w(nullptr, {"tejo", "oficina"},
-                 [&](WindowEnvironment& env) { env.lostMessagesPath = lost; });
+                 [&](WindowServices& env) { env.lostMessagesPath = lost; });
     const auto& ui = w.ui();
     QCOMPARE(ui.SRTime->LineCount(), 3);
     QCOMPARE(ui.SRTime->GetLine(0), std::string("------"));
