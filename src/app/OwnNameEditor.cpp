@@ -26,6 +26,7 @@ void TOwnNameEditor::StatusBarMouseDown(Qt::MouseButton button, Qt::KeyboardModi
   if (button != Qt::RightButton || (modifiers & both) != both) return;
   // The current name passes the field's own rules, so what shows is what Enter would keep.
   field_->setText(TypedNameValidator::Clean(ToQ(vars_.OwnName)));
+  field_->selectAll();  // typing replaces the name, as in an edit that selects on entry
   field_->show();
   field_->raise();
   NameEditPending = false;
