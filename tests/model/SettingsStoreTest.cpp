@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -235,6 +236,29 @@ TEST_F(SettingsStoreTest, KillDuringSaveLeavesTheOldOrTheNewFileNeverAMix) {
     // A temporary file left by the killed save is never taken for the settings.
     EXPECT_EQ(FileSettingsStore(path).ReadString("OPCIONES", "GEN", ""), now == oldText ? "old" : "new");
   }
+}
+
+TEST_F(SettingsStoreTest, SaveKeepsASymbolicLinkAndOpeningClearsStaleTemporaryFiles) {
+  fs::create_directories(PathOf("pelmora"));
+  fs::create_directories(PathOf("dotfiles"));
+  const std::string real = PathOf("dotfiles/pelmora.ini");
+  WriteRaw(real, "[OPCIONES]\nBEEP=NO\n");
+  const std::string path = PathOf("pelmora/pelmora.ini");
+  fs::create_symlink(real, path);
+  // Left by saves that were killed: an old one, and one that may still be in progress.
+  WriteRaw(PathOf("pelmora/pelmora.ini.a1B2c3"), "[OPCIONES]\nBE");
+  fs::last_write_time(PathOf("pelmora/pelmora.ini.a1B2c3"),
+                      fs::file_time_type::clock::now() - std::chrono::hours(1));
+  WriteRaw(PathOf("pelmora/pelmora.ini.d4E5f6"), "[OPC");
+
+  FileSettingsStore s(path);
+  EXPECT_EQ(s.ReadString("OPCIONES", "BEEP", ""), "NO");
+  EXPECT_FALSE(fs::exists(PathOf("pelmora/pelmora.ini.a1B2c3")));
+  EXPECT_TRUE(fs::exists(PathOf("pelmora/pelmora.ini.d4E5f6")));
+  s.WriteString("OPCIONES", "BEEP", "YES");
+  ASSERT_TRUE(s.Save());
+  EXPECT_TRUE(fs::is_symlink(path));
+  EXPECT_EQ(ReadRaw(real), "[OPCIONES]\nBEEP=YES\n");
 }
 
 TEST_F(SettingsStoreTest, LegacyIniFollowsTheWindowsRules) {
