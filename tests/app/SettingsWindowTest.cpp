@@ -15,6 +15,7 @@
 
 #include "AppTestSupport.h"
 #include "app/ComposeMemo.h"
+#include "app/LanguageTable.h"
 #include "app/SettingsIO.h"
 #include "app/StatusPanels.h"
 #include "messaging/Settings.h"
@@ -90,6 +91,8 @@ class SettingsWindowTest : public QObject {
       QCOMPARE(w->StatusText(1), Row(18, lang));
       QCOMPARE(ui.Restaurar1->text(), Row(28, lang));  // the window starts in the tray
       QCOMPARE(ui.Cerrar1->text(), Row(8, lang));
+      // Every control the table names is there (a renamed one would silently keep its text).
+      QCOMPARE(ApplyLanguageTable(w.window.get(), lang), 0);
     }
     // The figures of the English edge case, spelled out.
     MemorySettingsStore english;
