@@ -254,6 +254,9 @@ void TDOzuZe::FormCreate() {
     }
   }
 
+  // Only the copy that stays takes the old ini file over: a second copy would write the store
+  // under the running one and take the file away from it.
+  if (!terminateRequested_) settingsIO_->CompleteMigration();
   ReadIdentity();
 
   if (vars_.OptLoadWorkgroup) {

@@ -34,9 +34,17 @@ void TSettingsIO::Apply(const WindowSettings& settings) {
 MigrationResult TSettingsIO::LoadAtStart(const std::string& legacyPath) {
   if (store_ == nullptr) return MigrationResult::NoLegacyFile;
   WindowSettings s = Current();
-  const MigrationResult result = LoadStartupSettings(*store_, legacyPath, vars_, s);
+  const MigrationResult result = LoadStartupSettingsOnly(*store_, legacyPath, vars_, s);
   Apply(s);
+  if (result == MigrationResult::Loaded) pendingLegacyPath_ = legacyPath;
   return result;
+}
+
+MigrationResult TSettingsIO::CompleteMigration() {
+  if (store_ == nullptr || pendingLegacyPath_.empty()) return MigrationResult::NoLegacyFile;
+  const std::string path = std::move(pendingLegacyPath_);
+  pendingLegacyPath_.clear();
+  return pelmora::CompleteMigration(*store_, path, vars_, Current());
 }
 
 void TSettingsIO::Load() {

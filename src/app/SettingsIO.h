@@ -22,9 +22,12 @@ class TSettingsIO {
 
   SettingsStore* Store() const { return store_; }
 
-  // Start-up: the old program's ini file when it is there (migrated, then deleted once saved),
-  // else the store; the colours go into the panes. Nothing is redrawn.
+  // Start-up: the old program's ini file when it is there, else the store; the colours go into
+  // the panes. Nothing is redrawn, and nothing is written yet.
   MigrationResult LoadAtStart(const std::string& legacyPath);
+  // Once start-up knows this copy stays: settings taken from the old file are saved into the
+  // store, and the file is deleted after that save succeeded. Nothing otherwise.
+  MigrationResult CompleteMigration();
   // The saved settings back into memory and the panes (the options dialog's Cancel).
   void Load();
   // Every setting into the store; false when it could not be saved (said on stderr).
@@ -46,6 +49,7 @@ class TSettingsIO {
   Variables& vars_;
   std::array<TScrollRichEdit*, 3> panes_;
   char hotKeyLetter_ = 'N';
+  std::string pendingLegacyPath_;  // read at start, not yet saved into the store
 };
 
 }  // namespace pelmora

@@ -138,11 +138,23 @@ class SettingsWindowTest : public QObject {
     const std::string legacy = (dir_ / "vespra2.ini").string();
     std::ofstream(legacy, std::ios::binary) << "[OPCIONES]\r\nIDIOMA = ENGLISH\r\n[NOMBRES]\r\nzorro=S\r\n";
     const std::string path = (dir_ / "pelmora" / "pelmora.ini").string();
+    auto services = [&](FileSettingsStore& store) {
+      return [&](WindowServices& env) {
+        env.settingsStore = &store;
+        env.legacySettingsPath = legacy;
+      };
+    };
+    // A second copy that stops because another one runs neither writes the store nor takes the
+    // old file away.
+    {
+      FileSettingsStore store(path);
+      TestWindow second(nullptr, {"tejo", "oficina"}, services(store), false);
+      QVERIFY(second->TerminateRequested());
+      QVERIFY(fs::exists(legacy));
+      QVERIFY(!fs::exists(path));
+    }
     FileSettingsStore store(path);
-    TestWindow w(nullptr, {"tejo", "oficina"}, [&](WindowServices& env) {
-      env.settingsStore = &store;
-      env.legacySettingsPath = legacy;
-    });
+    TestWindow w(nullptr, {"tejo", "oficina"}, services(store));
     QCOMPARE(w.ui().BOpciones->text(), QStringLiteral("&Options"));
     QVERIFY(!fs::exists(legacy));
     QVERIFY(ReadRaw(path).find("IDIOMA=ENGLISH\n") != std::string::npos);
