@@ -282,6 +282,19 @@ TEST_F(SettingsStoreTest, LegacyIniFollowsTheWindowsRules) {
   EXPECT_EQ(s.ReadString("OPCIONES", "IDIOMA", ""), "ESPA\xD1OL");  // the byte stays as it was
   EXPECT_EQ(s.ReadString("OPCIONES", "COLOR FONDO", ""), "clNavy");
   EXPECT_EQ(s.SectionKeys("NOMBRES"), (Keys{"Tejo", "brezo", "MIRLO"}));
+  // Saved again by an editor: UTF-8 or UTF-16 with their byte-order marks.
+  WriteRaw(path, "\xEF\xBB\xBF[OPCIONES]\r\nIDIOMA=ESPA\xC3\x91OL\r\n");
+  ASSERT_TRUE(ReadLegacyIni(path, s));
+  EXPECT_EQ(s.ReadString("OPCIONES", "IDIOMA", ""), "ESPA\xD1OL");
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("[OPCIONES]\r\nIDIOMA=ESPA\xD1OL\r\n")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  WriteRaw(path, utf16);
+  ASSERT_TRUE(ReadLegacyIni(path, s));
+  EXPECT_EQ(s.ReadString("OPCIONES", "IDIOMA", ""), "ESPA\xD1OL");
+
   EXPECT_FALSE(ReadLegacyIni(PathOf("missing.ini"), s));
   EXPECT_TRUE(s.Sections().empty());
 }
