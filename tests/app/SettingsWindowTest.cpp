@@ -107,6 +107,22 @@ class SettingsWindowTest : public QObject {
     QCOMPARE(g->StatusText(0), QStringLiteral("Absender:TEJO"));
   }
 
+  // The options dialog's OK applies the chosen language to a window that is shown: the first
+  // tray entry then reads "Minimise", and lines already in the view keep their language.
+  void languageChangedWhileRunning() {
+    TestWindow w([](Variables& v) { v.NameList.Add("MIRLO"); });
+    w->AppendLine("MIRLO", "TEJO", "hola", kPaletteReceived);
+    w->TrayIconClick();
+    QCOMPARE(w->Vars().ViewMode, vmNormal);
+    w->ApplyLanguage(2);
+    QCOMPARE(w.ui().BTexto->text(), QStringLiteral("&New message"));
+    QCOMPARE(w.ui().Restaurar1->text(), QStringLiteral("&Minimize"));
+    QCOMPARE(w->StatusText(1), QStringLiteral("Target name: MIRLO"));
+    QCOMPARE(w.ui().SRCab->GetLine(0), std::string("MIRLO a TEJO"));
+    w->AppendLine("MIRLO", "TEJO", "hello", kPaletteReceived);
+    QCOMPARE(w.ui().SRCab->GetLine(1), std::string("MIRLO to TEJO"));
+  }
+
   void coloursAndOptionsComeFromTheStoreAndGoBack() {
     MemorySettingsStore store;
     store.WriteString("OPCIONES", "COLOR FONDO", "clNavy");
