@@ -680,6 +680,8 @@ class Rig:
         e.update({
             "HOME": home,
             "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+            # The lost-messages file: per host, whatever the runner's own environment says.
+            "XDG_STATE_HOME": os.path.join(home, ".local", "state"),
             "XDG_RUNTIME_DIR": self.runtime_dir(host),
             "PELMORA_MACHINE_CONF": self.lan.conf(host),
             "LANG": "C.UTF-8",
