@@ -11,8 +11,9 @@
 //                                            "StatusBar1" are the status panels
 // The entries start-up itself put into the view (lost messages shown again) are reported as
 // LINE once the window is built, before READY.
-// steady-ns is CLOCK_MONOTONIC at the moment the entry was appended, so latencies between hosts
-// of one machine are differences of these stamps.
+// steady-ns is CLOCK_MONOTONIC at the moment the entry was appended (the line itself is printed
+// once the handling of that arrival is over), so latencies between hosts of one machine are
+// differences of these stamps.
 //
 // PELMORA_TESTHOST_GROUP="NAME=MEMBER,MEMBER" adds that group to the address book the copy starts
 // with, after whatever the settings gave it (the group scenario needs one without going through
@@ -63,9 +64,9 @@ std::string Field(const std::string& ansi) {
   return EscapeField(pelmora::text::AnsiToUtf8(ansi));
 }
 
-void ReportEntry(const std::string& time, const std::string& first, const std::string& second,
-                 const std::string& text, int paletteIndex) {
-  PrintLine("LINE\t" + std::to_string(SteadyNanoseconds()) + "\t" +
+void ReportEntry(long long stamp, const std::string& time, const std::string& first,
+                 const std::string& second, const std::string& text, int paletteIndex) {
+  PrintLine("LINE\t" + std::to_string(stamp) + "\t" +
             std::to_string(paletteIndex) + "\t" + Field(time) + "\t" + Field(first) + "\t" +
             Field(second) + "\t" + Field(text));
 }
@@ -82,7 +83,8 @@ void ReportEntriesShownAtStart(pelmora::TDOzuZe& window) {
     const std::size_t at = heading.find(join);
     const std::string first = at == std::string::npos ? heading : heading.substr(0, at);
     const std::string second = at == std::string::npos ? "" : heading.substr(at + join.size());
-    ReportEntry(time, first, second, ui.SRChat->GetLine(i), ui.SRChat->GetLineColorIndex(i));
+    ReportEntry(SteadyNanoseconds(), time, first, second, ui.SRChat->GetLine(i),
+                ui.SRChat->GetLineColorIndex(i));
   }
 }
 
@@ -146,10 +148,19 @@ int main(int argc, char** argv) {
   hooks.windowCreated = [](pelmora::TDOzuZe& window) {
     ReportEntriesShownAtStart(window);
     ReportCaptions(window);
+    // An arrival's line is appended first and the arrival handled right after, in the same call
+    // (a new sender is written to the settings then). The line is stamped now but printed once
+    // that call is over, so what a test finds after reading it is what the user would find
+    // once the window shows it.
     QObject::connect(&window, &pelmora::TDOzuZe::lineAppended, &window,
-                     [](const std::string& time, const std::string& first,
-                        const std::string& second, const std::string& text, int paletteIndex) {
-                       ReportEntry(time, first, second, text, paletteIndex);
+                     [&window](const std::string& time, const std::string& first,
+                               const std::string& second, const std::string& text,
+                               int paletteIndex) {
+                       const long long stamp = SteadyNanoseconds();
+                       QMetaObject::invokeMethod(
+                           &window,
+                           [=] { ReportEntry(stamp, time, first, second, text, paletteIndex); },
+                           Qt::QueuedConnection);
                      });
     WatchStandardInput(window);
     QTimer::singleShot(0, &window, [] { PrintLine("READY\t" + std::to_string(::getpid())); });
