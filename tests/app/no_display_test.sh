@@ -91,6 +91,21 @@ run positional -- MIRLO
 [ "$status" -eq 2 ] || fail "an argument: status $status"
 echo "ok: bad use"
 
+# scripts/run gives the same advice before it installs or builds anything (it would exit with
+# status 2 only after minutes otherwise; here it must take a moment).
+run_script="$(cd "$(dirname "$0")/../.." && pwd)/scripts/run"
+start=$(date +%s)
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE DISPLAY=garbage \
+  timeout 60 "$run_script" >"$work/run.out" 2>"$work/run.err"
+status=$?
+[ "$status" -eq 2 ] || fail "scripts/run: status $status"
+[ $(($(date +%s) - start)) -le 15 ] || fail "scripts/run: took too long; did it build first?"
+grep -q "X11 or Wayland session" "$work/run.err" || fail "scripts/run: no advice: $(cat "$work/run.err")"
+grep -q "scripts/try-lan --xvfb" "$work/run.err" || fail "scripts/run: no pointer to try-lan"
+grep -q "scripts/run --build-only" "$work/run.err" || fail "scripts/run: no word of --build-only"
+[ -d "$work/build-release" ] && fail "scripts/run built in the wrong folder"
+echo "ok: scripts/run without a display"
+
 # A Wayland session with XWayland: the program runs on X11 and says so, once. It runs in a
 # network namespace of its own, so its slots meet nobody's; without one it is not started.
 if command -v Xvfb >/dev/null && unshare --net true 2>/dev/null; then
