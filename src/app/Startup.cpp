@@ -47,7 +47,13 @@ std::optional<std::string> Env(const char* name) {
 
 bool Set(const std::optional<std::string>& value) { return value && !value->empty(); }
 
-std::string Quoted(std::string_view value) { return "\"" + Printable(value) + "\""; }
+std::string Quoted(std::string_view value) {
+  // Built up piece by piece: GCC 12 warns falsely (-Wrestrict) on "\"" + std::string&&.
+  std::string quoted(1, '"');
+  quoted += Printable(value);
+  quoted += '"';
+  return quoted;
+}
 
 // The platforms named by a QT_QPA_PLATFORM value or a -platform argument: a list separated by
 // ';', each entry possibly followed by ":options".
