@@ -90,13 +90,42 @@ def frame_of(desk, wid):
 
 
 def other_windows(desk, pid, known):
-    """Visible windows of the process larger than a tray icon, other than those in `known`."""
+    """Visible windows of the process larger than a tray icon, other than those in `known` and
+    the main window."""
     found = []
     for wid in desk.windows_of(pid, visible=True):
         w, h = desk.geometry(wid)
-        if wid not in known and w > 64 and h > 30:
-            found.append(wid)
+        if wid in known or w <= 64 or h <= 30:
+            continue
+        if desk.xdo("getwindowname", wid, check=False).strip() == lanrig.Desk.TITLE:
+            continue
+        found.append(wid)
     return found
+
+
+def rect_of(desk, wid):
+    geo = desk.xdo("getwindowgeometry", "--shell", wid)
+    g = dict(l.split("=", 1) for l in geo.splitlines() if "=" in l)
+    return tuple(int(g[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+
+def around(desk, rect, margin):
+    """An ImageMagick crop of `rect` widened by `margin`, kept on the screen."""
+    x, y, w, h = rect
+    sw, sh = (int(v) for v in desk.xdo("getdisplaygeometry").split())
+    left, top = max(0, x - margin), max(0, y - margin)
+    right, bottom = min(sw, x + w + margin), min(sh, y + h + margin)
+    return "%dx%d+%d+%d" % (right - left, bottom - top, left, top)
+
+
+def paint_desktop(rig):
+    """A plain desktop colour instead of Xvfb's black, as on a real screen."""
+    sw, sh = (int(v) for v in rig.desk.xdo("getdisplaygeometry").split())
+    background = os.path.join(rig.workdir, "background.png")
+    lanrig.run_quiet(["convert", "-size", "%dx%d" % (sw, sh), "xc:#4f6f8f", background])
+    # display(1) sets the root window's background and ends (with status 1 on a bare server).
+    lanrig.run_quiet(["display", "-window", "root", background], check=False,
+                     env=rig.display.env())
 
 
 def main():
@@ -115,6 +144,7 @@ def main():
         # The real program stands where the rig expects its test host.
         rig = lanrig.Rig(args.build, HOSTS, testhost=real, real_program=real)
         desk = rig.desk
+        paint_desktop(rig)
         tejo = RealProgram(rig, "TEJO")
         mirlo = RealProgram(rig, "MIRLO")
         big = 0
@@ -158,14 +188,11 @@ def main():
         menu = lanrig.wait_until(lambda: [w for w in desk.windows_of(tejo.pid, visible=True)
                                           if w not in known], 5, what="the tray menu")[0]
         time.sleep(0.5)
-        geo = desk.xdo("getwindowgeometry", "--shell", menu)
-        g = dict(l.split("=", 1) for l in geo.splitlines() if "=" in l)
-        x, y, w, h = (int(g[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+        # The menu and the tray below it, with a little of the desktop round them.
+        x, y, w, h = rect_of(desk, menu)
         sw, sh = (int(v) for v in desk.xdo("getdisplaygeometry").split())
-        left, top = max(0, x - 40), max(0, y - 40)
-        big = max(big, save(grab(rig, "menu-raw.png", crop="%dx%d+%d+%d" % (sw - left, sh - top,
-                                                                           left, top)),
-                            args.out, "tray-menu.png"))
+        crop = around(desk, (x, y, sw - x, sh - y), 40)
+        big = max(big, save(grab(rig, "menu-raw.png", crop=crop), args.out, "tray-menu.png"))
         desk.keys("Escape")
         time.sleep(0.3)
 
@@ -176,9 +203,8 @@ def main():
             banner = lanrig.wait_until(lambda: other_windows(desk, tejo.pid, known), 3,
                                        what="the banner")[0]
             time.sleep(1.5)  # let it scroll into view
-            big = max(big, save(grab(rig, "banner-raw.png", crop=None), args.out,
-                                "banner.png"))
-            del banner
+            crop = around(desk, rect_of(desk, banner), 60)
+            big = max(big, save(grab(rig, "banner-raw.png", crop=crop), args.out, "banner.png"))
         except Failure:
             print("no banner appeared: banner.png not taken")
 
