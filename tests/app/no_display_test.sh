@@ -2,7 +2,8 @@
 # The program started where no display can be reached: a server, a container, ssh without X
 # forwarding. It must say what it needs and end with status 2, never abort inside Qt (status 134
 # and a core file); --help and --version work there too. With an Xvfb at hand, a Wayland session
-# whose XWayland answers runs the program on X11 and says so once.
+# whose XWayland answers runs the program on X11 and says so once; with weston at hand, a Wayland
+# session without X runs it natively, saying which features are off.
 #
 # Usage: no_display_test.sh PELMORA_EXECUTABLE
 set -u
@@ -137,6 +138,36 @@ CONF
   fi
 else
   echo "not tried: the XWayland choice on a real display (no Xvfb or no network namespace)"
+fi
+
+# A Wayland session without XWayland: the program runs natively and says what is off. Weston's
+# headless back end stands in for the compositor.
+if command -v weston >/dev/null && unshare --net true 2>/dev/null; then
+  mkdir -m 700 "$work/wl"
+  XDG_RUNTIME_DIR="$work/wl" weston --backend=headless-backend.so --socket=wayland-test \
+    --idle-time=0 >"$work/weston.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do [ -S "$work/wl/wayland-test" ] && break; sleep 0.1; done
+  [ -f "$work/pelmora.conf" ] || printf '[RED]\nGRUPO_TRABAJO = PRUEBAS_NODISPLAY\nPUERTO = %d\n' \
+    $((30000 + $$ % 20000)) >"$work/pelmora.conf"
+  env -u QT_QPA_PLATFORM -u DISPLAY WAYLAND_DISPLAY=wayland-test XDG_RUNTIME_DIR="$work/wl" \
+    HOME="$work" XDG_CONFIG_HOME="$work/config-wl" PELMORA_MACHINE_CONF="$work/pelmora.conf" \
+    unshare --net "$program" >"$work/native.out" 2>"$work/native.err" &
+  pid=$!
+  pids+=($pid)
+  for _ in $(seq 100); do grep -q "natively on Wayland" "$work/native.err" && break; sleep 0.1; done
+  sleep 2
+  if ! kill -0 "$pid" 2>/dev/null; then
+    fail "native wayland: the program ended: $(cat "$work/native.err")"
+  elif [ "$(grep -c "natively on Wayland" "$work/native.err")" -ne 1 ]; then
+    fail "native wayland: not said once: $(cat "$work/native.err")"
+  elif ! grep -q "global hot key" "$work/native.err" || ! grep -q "banner" "$work/native.err"; then
+    fail "native wayland: the features that are off are not named: $(cat "$work/native.err")"
+  else
+    echo "ok: native wayland -> $(grep "natively on Wayland" "$work/native.err")"
+  fi
+else
+  echo "not tried: native Wayland (no weston or no network namespace)"
 fi
 
 [ "$failures" -eq 0 ] || exit 1
