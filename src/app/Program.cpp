@@ -4,6 +4,7 @@
 #include <QSessionManager>
 
 #include "app/DOzuZe.h"
+#include "app/Startup.h"
 #include "messaging/Variables.h"
 #include "widgets/PelmoraIcon.h"
 
@@ -33,6 +34,8 @@ int RunMainWindow(QApplication& app, WindowServices services, const ProgramHooks
 
 int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   QApplication app(argc, argv);  // also takes the user's locale for collation
+  // Qt has its own connection now; the display check's may go without the server resetting.
+  startup::ReleaseProbedDisplay();
   // The window goes to the tray rather than closing; only "&Cerrar" and the session end quit.
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(QStringLiteral("Pelmora"));

@@ -9,6 +9,7 @@
 #include <QLibraryInfo>
 #include <QStringList>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -314,16 +315,30 @@ DisplayPlan PlanDisplay(const Environment& env, const CommandLine& commandLine,
   return plan;
 }
 
-ProbeFailure ProbeX(const std::string& display) {
+namespace {
+// The probe's connection while the program starts; see ProbeX.
+std::atomic<xcb_connection_t*> probedDisplay{nullptr};
+}  // namespace
+
+void ReleaseProbedDisplay() {
+  if (xcb_connection_t* connection = probedDisplay.exchange(nullptr)) xcb_disconnect(connection);
+}
+
+ProbeFailure ProbeX(const std::string& display, bool hold) {
   // xcb_connect may wait on a TCP connect for minutes; the probe runs on a thread of its own and
   // is abandoned after the deadline (the process ends soon after, taking the thread with it).
   auto result = std::make_shared<std::promise<ProbeFailure>>();
   std::future<ProbeFailure> answer = result->get_future();
-  std::thread([result, display] {
+  std::thread([result, display, hold] {
     int screen = 0;
     xcb_connection_t* connection = xcb_connect(display.c_str(), &screen);
     const int error = xcb_connection_has_error(connection);
-    xcb_disconnect(connection);
+    if (error == 0 && hold) {
+      ReleaseProbedDisplay();  // a second probe replaces the first
+      probedDisplay.store(connection);
+    } else {
+      xcb_disconnect(connection);
+    }
     switch (error) {
       case 0:
         result->set_value(std::nullopt);
@@ -360,7 +375,7 @@ ProbeFailure ProbeWaylandSocket(const std::string& path) {
 
 Probes SystemProbes() {
   Probes probes;
-  probes.x = ProbeX;
+  probes.x = [](const std::string& display) { return ProbeX(display, true); };
   probes.wayland = ProbeWaylandSocket;
   probes.waylandPluginInstalled = [] {
     // QT_PLUGIN_PATH adds folders we do not search: then let Qt try.

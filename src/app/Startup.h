@@ -59,7 +59,13 @@ struct Probes {
 
 // The real probes: xcb_connect, a connect on the Wayland socket, Qt's plugin folder.
 Probes SystemProbes();
-ProbeFailure ProbeX(const std::string& display);
+// With `hold`, a connection that succeeded stays open until ReleaseProbedDisplay(): an X server
+// started without -noreset resets when its last client leaves, and Qt connecting during that
+// reset fails (and aborts the process).
+ProbeFailure ProbeX(const std::string& display, bool hold = false);
+// Closes the connection the display check kept; call once Qt has connected. Does nothing when
+// none is kept.
+void ReleaseProbedDisplay();
 ProbeFailure ProbeWaylandSocket(const std::string& path);
 
 struct DisplayPlan {
