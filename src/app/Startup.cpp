@@ -231,9 +231,11 @@ DisplayPlan PlanDisplay(const Environment& env, const CommandLine& commandLine,
     return *waylandAnswer;
   };
   auto waylandWhy = [&]() {
-    if (!Set(env.waylandDisplay) && env.sessionType != "wayland") return std::string("WAYLAND_DISPLAY is not set");
+    if (!Set(env.waylandDisplay) && env.sessionType != "wayland")
+      return std::string("WAYLAND_DISPLAY is not set");
     const std::string shown = Set(env.waylandDisplay) ? *env.waylandDisplay : "wayland-0";
-    return "WAYLAND_DISPLAY " + Quoted(shown) + ": " + waylandFailure().value_or("cannot be opened");
+    return "WAYLAND_DISPLAY " + Quoted(shown) + ": " +
+           waylandFailure().value_or("cannot be opened");
   };
   auto nativeWayland = [&](std::string setPlatform) {
     if (probes.waylandPluginInstalled && !probes.waylandPluginInstalled()) {

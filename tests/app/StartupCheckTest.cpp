@@ -69,7 +69,8 @@ TEST(StartupCommandLine, OwnOptionsQtOptionsAndBadUse) {
   EXPECT_EQ(qt.platform, "xcb");
   EXPECT_EQ(qt.display, ":3");
 
-  EXPECT_TRUE(Contains(ParseCommandLine({"--frobnicate"}).error, "unknown option \"--frobnicate\""));
+  EXPECT_TRUE(
+      Contains(ParseCommandLine({"--frobnicate"}).error, "unknown option \"--frobnicate\""));
   EXPECT_TRUE(Contains(ParseCommandLine({"MIRLO"}).error, "unexpected argument \"MIRLO\""));
   EXPECT_TRUE(Contains(ParseCommandLine({"-"}).error, "unexpected argument"));
   EXPECT_TRUE(Contains(ParseCommandLine({"-platform"}).error, "needs a value"));
