@@ -90,12 +90,13 @@ def frame_of(desk, wid):
 
 
 def other_windows(desk, pid, known):
-    """Visible windows of the process larger than a tray icon, other than those in `known` and
-    the main window."""
+    """Visible windows of the process other than those in `known` (taken just before, with the
+    tray icon among them) and the main window. The banner is small (about 73 x 17), so size
+    tells nothing."""
     found = []
     for wid in desk.windows_of(pid, visible=True):
         w, h = desk.geometry(wid)
-        if wid in known or w <= 64 or h <= 30:
+        if wid in known or w <= 1 or h <= 1:
             continue
         if desk.xdo("getwindowname", wid, check=False).strip() == lanrig.Desk.TITLE:
             continue
