@@ -6,6 +6,8 @@
 #include <xcb/xcb.h>
 
 #include <QDir>
+#include <QtGlobal>
+#include <QString>
 #include <QLibraryInfo>
 #include <QStringList>
 #include <array>
@@ -388,6 +390,32 @@ Probes SystemProbes() {
   };
   return probes;
 }
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+void HandleStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtFatalMsg) {
+    if (previousHandler != nullptr) {
+      previousHandler(type, context, text);
+    } else {
+      std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+    return;
+  }
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  std::fputs(Advice("Qt could not open its display platform, as said above").c_str(), stderr);
+  std::_Exit(kStatusUsage);
+}
+
+}  // namespace
+
+PlatformFailureGuard::PlatformFailureGuard() {
+  previousHandler = qInstallMessageHandler(HandleStartMessage);
+}
+
+PlatformFailureGuard::~PlatformFailureGuard() { qInstallMessageHandler(previousHandler); }
 
 std::optional<int> CheckBeforeApplication(int argc, char** argv) {
   std::vector<std::string> args;

@@ -85,6 +85,18 @@ std::optional<std::string> WaylandSocketPath(const Environment& env);
 // bytes beyond ASCII shown as \xNN, cut after `limit` characters.
 std::string Printable(std::string_view text, std::size_t limit = 60);
 
+// While it lives, a fatal message from Qt (its platform plugin failing while the application
+// object is made: a display that went away after the check, a plugin that cannot load) ends the
+// process with Qt's words, the advice and status 2 instead of an abort and a core dump. Other
+// messages go where they went before.
+class PlatformFailureGuard {
+ public:
+  PlatformFailureGuard();
+  ~PlatformFailureGuard();
+  PlatformFailureGuard(const PlatformFailureGuard&) = delete;
+  PlatformFailureGuard& operator=(const PlatformFailureGuard&) = delete;
+};
+
 // Everything above for this process: prints what there is to print and returns the exit status
 // when the program must end here, or nullopt to go on (QT_QPA_PLATFORM may have been set).
 std::optional<int> CheckBeforeApplication(int argc, char** argv);

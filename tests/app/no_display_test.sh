@@ -74,6 +74,16 @@ expect_no_display wayland-stale WAYLAND_DISPLAY=wayland-gone XDG_RUNTIME_DIR="$w
 expect_no_display platform-xcb QT_QPA_PLATFORM=xcb DISPLAY=garbage
 expect_no_display platform-wayland QT_QPA_PLATFORM=wayland XDG_RUNTIME_DIR="$work"
 
+# A platform that Qt cannot start after the check let it through (here one that does not exist):
+# Qt's own words, then the advice, status 2, still no abort.
+mark=$failures
+run platform-broken QT_QPA_PLATFORM=nosuchplatform --
+[ "$status" -eq 2 ] || fail "platform-broken: status $status, not 2"
+grep -q "nosuchplatform" "$work/platform-broken.err" || fail "platform-broken: Qt's reason is missing"
+grep -q "scripts/try-lan --xvfb" "$work/platform-broken.err" || fail "platform-broken: no advice"
+ls "$work"/core* >/dev/null 2>&1 && fail "platform-broken: a core file"
+[ "$failures" -eq "$mark" ] && echo "ok: a platform Qt cannot start -> status 2 with the advice"
+
 # --help and --version need no display, even a broken one.
 mark=$failures
 run help DISPLAY=garbage -- --help
