@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/Endpoints.h"
 #include "messaging/DateTime.h"
@@ -41,6 +42,10 @@ struct WindowServices {
   // Desktop notifications of arrivals while the window is not the active one (the window sets
   // its onActivated). Null: the window makes one on the session bus.
   ArrivalNotifier* notifier = nullptr;
+  // The old program's ini file, migrated into the store at start when it is there. Empty: none.
+  std::string legacySettingsPath;
+  // The lost-messages file shown again at start (and deleted). Empty: none.
+  std::string lostMessagesPath;
   // The global restore hot key. Null: no hot key is registered.
   HotKeyBackend* hotKeys = nullptr;
   // Runs at the end of the settings step of start-up, after the store was read: tests and the
