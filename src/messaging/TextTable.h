@@ -69,12 +69,13 @@ inline constexpr int kRowMensajesSeguros = 51;
 inline constexpr int kRowMensajesSistema = 52;
 inline constexpr int kRowPredeterminados = 53;
 
-// The text of row 1..kTextRowCount in language 0..2. A row or language outside those ranges gives an empty
-// string. The reference stays valid for the whole run.
+// The text of row 1..kTextRowCount in language 0..2. A row or language outside those ranges gives
+// an empty string. The reference stays valid for the whole run.
 const std::string& LocalText(int row, int languageIndex);
 
-// Rows added after the first 53.
-inline constexpr int kRowDesktopNotifications = 54;  // check box of the General page
-inline constexpr int kRowNotificationOpen = 55;      // the notification's action that opens the window
+// Rows added after the first 53: the General page's check box for desktop notifications, and the
+// notification's action that opens the window.
+inline constexpr int kRowDesktopNotifications = 54;
+inline constexpr int kRowNotificationOpen = 55;
 
 }  // namespace pelmora
