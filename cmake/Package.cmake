@@ -3,7 +3,8 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pelmora)
 set(CPACK_PACKAGE_VENDOR "Quendal")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The version the program itself shows ("pelmora --version"); Debian orders 0.31b after 0.31.
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}b)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pop-up messenger for small office networks")
 set(CPACK_PACKAGE_DESCRIPTION
     "Pelmora sends short pop-up messages between the machines of a local network.\n"
