@@ -1,11 +1,7 @@
 #include "transport/MachineIdentity.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace pelmora {
 namespace {
@@ -16,14 +12,6 @@ std::string_view Trim(std::string_view s) {
   if (first == std::string_view::npos) return {};
   const auto last = s.find_last_not_of(blanks);
   return s.substr(first, last - first + 1);
-}
-
-std::optional<std::string> ReadFile(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
 }
 
 bool ParseNumber(const std::string& s, long minimum, long maximum, long& out) {
@@ -91,14 +79,6 @@ MachineIdentity MakeMachineIdentity(std::string_view hostName,
   if (!workgroup || workgroup->empty()) workgroup = kDefaultWorkgroup;
   id.workgroup = text::UpperAscii(*workgroup);
   return id;
-}
-
-MachineIdentity LoadMachineIdentity() {
-  char host[256] = {};
-  if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
-  const char* confPath = std::getenv(kMachineConfVariable);
-  if (confPath == nullptr || *confPath == '\0') confPath = kMachineConfPath;
-  return MakeMachineIdentity(host, ReadFile(confPath), ReadFile(kSambaConfPath));
 }
 
 const MachineIdentity& ThisMachine() {
