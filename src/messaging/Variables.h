@@ -57,7 +57,8 @@ struct OutboxEntry {
 // When the channel query to a target is given up and its messages go by the messenger slot.
 struct AckDeadlineEntry {
   std::string Target;  // kFreeMarker when the entry is free
-  DateTime Deadline = 0.0;
+  // On the monotonic clock (Clock::MonotonicMs), so a step of the wall clock moves no deadline.
+  std::int64_t Deadline = 0;
 };
 
 // One of the ten destinations on Alt+0 .. Alt+9.
