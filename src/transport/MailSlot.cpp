@@ -184,10 +184,14 @@ int TmdMailSlotWaitThread::RunningCount() { return g_runningWaitThreads.load(); 
 
 namespace {
 
+std::string WireName(const std::string& ansiName) {
+  return NetbiosWireName(ansiName, ThisMachine().oem);
+}
+
 bool IsThisMachine(const std::string& server) {
   if (server == ".") return true;
-  const std::string name = NetbiosNameOf(server);
-  return !name.empty() && text::EqualsIgnoreAsciiCase(name, NetbiosNameOf(ThisMachine().computerName));
+  const std::string name = WireName(server);
+  return !name.empty() && text::EqualsIgnoreAsciiCase(name, WireName(ThisMachine().computerName));
 }
 
 }  // namespace
@@ -401,9 +405,9 @@ SlotWriteHandle OpenSlotForWrite(const std::string& server, const std::string& s
     h.local_ = platform::ConnectLocalSlot(slot);
     return h;
   }
-  const std::string target = NetbiosNameOf(server);
+  const std::string target = WireName(server);
   if (target.empty()) return h;
-  const std::string workgroup = NetbiosNameOf(ThisMachine().workgroup);
+  const std::string workgroup = WireName(ThisMachine().workgroup);
   h.groupTarget_ = !workgroup.empty() && text::EqualsIgnoreAsciiCase(target, workgroup);
   // The workgroup includes this machine: its copy goes through the local socket, and the
   // receivers of this machine ignore the broadcast coming back.

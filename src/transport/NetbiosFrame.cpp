@@ -113,6 +113,12 @@ std::string NetbiosNameOf(std::string_view name) {
   return upper;
 }
 
+std::string NetbiosWireName(std::string_view ansiName, text::OemCodePage oem) {
+  // Only up to what the frame holds: a longer name is cut before conversion, as Windows cuts
+  // computer names to 15 characters.
+  return NetbiosNameOf(text::AnsiToOem(ansiName.substr(0, 15), oem));
+}
+
 void AppendEncodedNetbiosName(std::vector<std::uint8_t>& out, std::string_view name,
                               std::uint8_t suffix) {
   std::uint8_t raw[kNameBytes];

@@ -101,8 +101,8 @@ class Receiver {
  public:
   Receiver() {
     const MachineIdentity& me = ThisMachine();
-    computerName_ = NetbiosNameOf(me.computerName);
-    workgroup_ = NetbiosNameOf(me.workgroup);
+    computerName_ = NetbiosWireName(me.computerName, me.oem);
+    workgroup_ = NetbiosWireName(me.workgroup, me.oem);
     udp_.reset(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (!udp_ || !stop_.valid()) return;
     const int on = 1;
@@ -221,7 +221,8 @@ bool BroadcastMailslotWrite(const std::string& target, bool group, const std::st
   MailslotFrame frame;
   frame.messageType = group ? kDatagramDirectGroup : kDatagramDirectUnique;
   frame.datagramId = NextDatagramId();
-  frame.sourceName = NetbiosNameOf(me.computerName);
+  // `target` is a wire name already (OpenSlotForWrite made it one).
+  frame.sourceName = NetbiosWireName(me.computerName, me.oem);
   frame.destinationName = NetbiosNameOf(target);
   frame.mailslotPath = std::string(kMailslotPrefix) + slot;
   frame.payload.assign(static_cast<const char*>(data), count);
