@@ -12,7 +12,6 @@ constexpr std::uint8_t kSmbTransaction = 0x25;
 constexpr std::uint8_t kTransactionWordCount = 17;
 constexpr std::uint8_t kMailslotSetupCount = 3;
 constexpr std::uint16_t kMailslotWriteOpcode = 1;
-constexpr std::size_t kSmbHeader = 32;
 
 void PutBe16(std::vector<std::uint8_t>& out, std::uint16_t v) {
   out.push_back(static_cast<std::uint8_t>(v >> 8));
