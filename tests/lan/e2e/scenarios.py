@@ -279,6 +279,42 @@ def single_instance(rig):
 
 
 @scenario
+def twins(rig):
+    """Two copies started at the same instant on one host: exactly one "already running" box,
+    its copy ends, the other runs on, with its messenger endpoint (the loser may have held
+    "messngr" for a moment before it gave everything back)."""
+    mirlo = rig.program("MIRLO")
+    twins = [rig.program("TEJO", "twin_a", ready=False), rig.program("TEJO", "twin_b", ready=False)]
+
+    def boxes():
+        found = []
+        for p in twins:
+            for wid in rig.desk.windows_of(p.pid, visible=True):
+                w, h = rig.desk.geometry(wid)
+                if w > 64 and h > 40 and p.out.wait_for(lambda t, l: l.startswith("READY"), 0) is None:
+                    found.append((p, wid))
+        return found
+
+    lanrig.wait_until(lambda: boxes() or None, 20, 0.05, "an already-running box")
+    settle(1.0)  # time for a second box, if there were one
+    shown = boxes()
+    expect(len(shown) == 1, "%d already-running boxes" % len(shown))
+    loser, box = shown[0]
+    winner = twins[1] if loser is twins[0] else twins[0]
+    print("box from %s; %s runs" % (loser.label, winner.label))
+    winner.wait_ready()
+    rig.desk.xdo("windowactivate", "--sync", box, "key", "Return")
+    code = loser.wait_exit(10)
+    expect(code is not None and code != 0, "the copy with the box ended with %r" % code)
+    expect(winner.alive(), "the running copy ended")
+    mark = winner.mark()
+    rig.desk.send(mirlo, "tejo", "solo uno")
+    got = arrival(winner, "solo uno", 3, mark, "TEJO")
+    expect(got.palette == PALETTE_RECEIVED,
+           "the running copy has no messenger endpoint (palette %s)" % got.palette)
+
+
+@scenario
 def accents(rig):
     """á ñ ü ç € on every channel: intact on the secure channel and in the echo; over the
     messenger datagram (OEM 850) € becomes "?" and the rest is intact."""
