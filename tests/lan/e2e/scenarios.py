@@ -314,6 +314,60 @@ def twins(rig):
            "the running copy has no messenger endpoint (palette %s)" % got.palette)
 
 
+def settings_file_names(path):
+    """The names in NOMBRES of a settings file; raises Failure when the file is torn (cut inside
+    a line, or a line that is no ini line)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    expect(data.endswith(b"\n"), "the settings file ends inside a line: %r" % data[-60:])
+    section = None
+    names = set()
+    for line in data.decode("utf-8").split("\n")[:-1]:
+        if line.startswith("["):
+            expect(line.endswith("]"), "torn section line %r" % line)
+            section = line[1:-1]
+        else:
+            expect("=" in line, "a line that is no setting: %r" % line)
+            if section == "NOMBRES":
+                names.add(line.split("=", 1)[0])
+    return names
+
+
+@scenario
+def settings_kill(rig):
+    """kill -9 at any moment while the program stores a stream of new senders: its settings
+    file is always whole, the old one or the new one, never a mix or a cut. Each round starts
+    the copy, sends it 60 messages from new senders and kills it at a different moment; the file
+    must then hold what it held before plus the first k senders of the round, for some k."""
+    path = os.path.join(rig.home("MIRLO"), ".config", "pelmora", "pelmora.ini")
+    stored = set()
+    for round_ in range(6):
+        batch = ["NUEVO%d_%02d" % (round_, k) for k in range(60)]
+        copy = rig.program("MIRLO", "round%d" % round_)
+        sender = lanrig.HostProcess(rig, "SAUCE", "senders%d" % round_, ["sh", "-c", " ".join(
+            "%s send --from %s MIRLO x >/dev/null 2>&1;" % (rig.cli, n) for n in batch)])
+        rig.procs.append(sender)
+        if round_ == 0:
+            # A program that stores no new senders writes no file: nothing to check here.
+            try:
+                lanrig.wait_until(lambda: os.path.exists(path) or None, 5, 0.05, "a file")
+            except Failure:
+                raise Skip("this program does not store new senders in its settings file")
+        time.sleep(0.2 + 0.15 * round_)
+        os.kill(copy.pid, 9)
+        copy.wait_exit(5)
+        sender.wait_exit(30)
+        names = settings_file_names(path)
+        new = [n for n in batch if n in names]
+        print("round %d: killed with %d of its senders in the file" % (round_, len(new)))
+        expect(stored <= names, "senders stored before are gone")
+        expect(names - stored - set(batch) <= {n for n in names if not n.startswith("NUEVO")},
+               "the file holds senders never sent")
+        expect(new == batch[:len(new)],
+               "the file holds a later sender without an earlier one: %s" % new[-3:])
+        stored = {n for n in names if n.startswith("NUEVO")}
+
+
 @scenario
 def accents(rig):
     """á ñ ü ç € on every channel: intact on the secure channel and in the echo; over the
