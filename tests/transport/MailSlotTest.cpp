@@ -190,6 +190,21 @@ TEST_F(Endpoint, OversizedDatagramsAreDroppedOnce) {
   EXPECT_EQ(binaries[1], "after");
 }
 
+// The extremes a writer can put into a slot: 0 bytes is a datagram like any other; 65,535 bytes
+// is above what an endpoint reads (65,532) and is dropped once, without holding up the next.
+TEST_F(Endpoint, DatagramsOfZeroAndOfTheLargestSize) {
+  slot.SetSlot(Unique("extremes"));
+  slot.SetActive(true);
+  EXPECT_TRUE(WriteSlotString(".", slot.Slot(), std::string(65535, '\xFF')));
+  EXPECT_TRUE(WriteSlotString(".", slot.Slot(), ""));
+  EXPECT_TRUE(WriteSlotString(".", slot.Slot(), std::string(65535, '\0')));
+  EXPECT_TRUE(WriteSlotString(".", slot.Slot(), "fin"));
+  ASSERT_TRUE(PumpFor(2));
+  loop.WaitAndProcess(50);
+  EXPECT_EQ(binaries, (std::vector<std::string>{"", "fin"}));
+  EXPECT_EQ(slot.DroppedCount(), 0u) << "dropped for its size, not for want of room";
+}
+
 TEST_F(Endpoint, MaxSizeLimitsWhatIsDispatched) {
   slot.SetSlot(Unique("max"));
   slot.SetMaxSize(4);
