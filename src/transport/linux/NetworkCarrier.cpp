@@ -1,7 +1,8 @@
 // Carriage between machines: every write to another machine or to the workgroup is one NetBIOS
 // datagram broadcast on each IPv4 interface; every process that holds a slot runs one receiver
-// that takes the frames meant for this machine and hands each to the slot's own local socket.
-// Like the redirector on Windows, this is the platform's side: endpoints only see local sockets.
+// that takes the frames meant for this machine and puts each into the queue of the slot it names
+// (held by this very process), never waiting for that slot's reader. Like the redirector on
+// Windows, this is the platform's side: endpoints only see their slots.
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -16,9 +17,9 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <random>
-#include <memory>
 #include <set>
 #include <thread>
 #include <vector>
