@@ -73,7 +73,9 @@ bool SlotAddress(const std::string& slot, sockaddr_un& address, socklen_t& lengt
 // ---- the held slot ----------------------------------------------------------------------------
 
 LinuxServerSlot::LinuxServerSlot(UniqueFd socket, std::string lowerName)
-    : lowerName_(std::move(lowerName)), socket_(std::move(socket)) {}
+    : lowerName_(std::move(lowerName)),
+      socket_(std::move(socket)),
+      drainBuffer_(kLargestKeptDatagram + 1) {}
 
 LinuxServerSlot::~LinuxServerSlot() { Close(); }
 
@@ -97,27 +99,36 @@ void LinuxServerSlot::Close() {
     queue_.clear();
     queuedBytes_ = 0;
   }
-  socket_.reset();  // the name is free again from here
+  {
+    std::lock_guard<std::mutex> lock(drainMutex_);
+    socket_.reset();  // the name is free again from here
+  }
   waitStop_.Post();
 }
 
 void LinuxServerSlot::Drain() {
-  std::vector<std::uint8_t> buffer(kLargestKeptDatagram + 1);
   pollfd fds[2] = {{drainStop_.fd(), POLLIN, 0}, {socket_.get(), POLLIN, 0}};
   for (;;) {
     fds[0].revents = fds[1].revents = 0;
     const int which = PollReadable(fds, 2);
     if (which != 1) return;  // told to stop, or the socket is unusable
-    // Everything that is there now, so the socket never stays full for long.
-    for (;;) {
-      const ssize_t n = ::recv(socket_.get(), buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        break;  // EAGAIN: drained
-      }
-      const std::size_t full = static_cast<std::size_t>(n);
-      Push(buffer.data(), std::min(full, kLargestKeptDatagram), full);
+    DrainSocket();
+  }
+}
+
+void LinuxServerSlot::DrainSocket() {
+  std::lock_guard<std::mutex> lock(drainMutex_);
+  if (!socket_) return;
+  // Everything that is there now, so the socket never stays full for long.
+  for (;;) {
+    const ssize_t n = ::recv(socket_.get(), drainBuffer_.data(), drainBuffer_.size(),
+                             MSG_TRUNC | MSG_DONTWAIT);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return;  // EAGAIN: drained
     }
+    const std::size_t full = static_cast<std::size_t>(n);
+    Push(drainBuffer_.data(), std::min(full, kLargestKeptDatagram), full);
   }
 }
 
@@ -144,6 +155,7 @@ void LinuxServerSlot::Push(const std::uint8_t* data, std::size_t size, std::size
 }
 
 bool LinuxServerSlot::Peek(bool& waiting, std::uint32_t& nextSize, std::uint32_t& count) {
+  DrainSocket();
   std::lock_guard<std::mutex> lock(mutex_);
   waiting = !queue_.empty();
   nextSize = waiting ? queue_.front().size : 0;
@@ -152,6 +164,7 @@ bool LinuxServerSlot::Peek(bool& waiting, std::uint32_t& nextSize, std::uint32_t
 }
 
 long LinuxServerSlot::Read(std::uint8_t* buffer, std::size_t count) {
+  DrainSocket();
   std::lock_guard<std::mutex> lock(mutex_);
   if (closed_ || queue_.empty()) return -1;
   Datagram d = std::move(queue_.front());

@@ -59,10 +59,16 @@ class LinuxServerSlot final : public ServerSlot {
   };
 
   void Drain();
+  // Moves whatever waits on the socket into the queue. Called by the drain thread and before
+  // every look at the queue, so a datagram whose write has returned is always counted; one
+  // caller at a time, so datagrams enter the queue in the order the socket gave them.
+  void DrainSocket();
   void Push(const std::uint8_t* data, std::size_t size, std::size_t fullSize);
 
   const std::string lowerName_;
+  std::mutex drainMutex_;  // taken before mutex_, never after it
   UniqueFd socket_;
+  std::vector<std::uint8_t> drainBuffer_;
   EventFlag ready_;      // readable while the queue holds a datagram
   EventFlag drainStop_;  // ends the drain thread
   EventFlag waitStop_;   // wakes the reader's waits
