@@ -59,6 +59,23 @@ std::vector<Interface> BroadcastInterfaces() {
   return out;
 }
 
+// The interface list for sending, read again when it is older than a quarter of a second:
+// getifaddrs costs more than the send itself, and a burst (a group, a workgroup fallback, a
+// script) writes many frames in a row.
+std::vector<Interface> RecentBroadcastInterfaces() {
+  static std::mutex mutex;
+  static std::vector<Interface> cached;
+  static std::chrono::steady_clock::time_point readAt{};
+  std::lock_guard<std::mutex> lock(mutex);
+  const auto now = std::chrono::steady_clock::now();
+  if (readAt == std::chrono::steady_clock::time_point{} ||
+      now - readAt > std::chrono::milliseconds(250)) {
+    cached = BroadcastInterfaces();
+    readAt = now;
+  }
+  return cached;
+}
+
 std::set<std::uint32_t> OwnAddresses() {
   std::set<std::uint32_t> out;
   ifaddrs* list = nullptr;
@@ -229,7 +246,7 @@ bool BroadcastMailslotWrite(const std::string& target, bool group, const std::st
   frame.payload.assign(static_cast<const char*>(data), count);
   if (frame.destinationName.empty() || slot.empty()) return false;
 
-  const std::vector<Interface> interfaces = BroadcastInterfaces();
+  const std::vector<Interface> interfaces = RecentBroadcastInterfaces();
   if (interfaces.empty()) return false;
   const UniqueFd socketFd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
   if (!socketFd) return false;
