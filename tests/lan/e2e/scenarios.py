@@ -341,11 +341,14 @@ def settings_kill(rig):
     must then hold what it held before plus the first k senders of the round, for some k."""
     path = os.path.join(rig.home("MIRLO"), ".config", "pelmora", "pelmora.ini")
     stored = set()
-    for round_ in range(6):
+    # The copy is killed right after the arrival of message k of its round: in the middle of the
+    # save of that sender, of the next one, or between saves.
+    for round_, kill_after in enumerate((1, 7, 18, 29, 41, 53)):
         batch = ["NUEVO%d_%02d" % (round_, k) for k in range(60)]
         copy = rig.program("MIRLO", "round%d" % round_)
         sender = lanrig.HostProcess(rig, "SAUCE", "senders%d" % round_, ["sh", "-c", " ".join(
-            "%s send --from %s MIRLO x >/dev/null 2>&1;" % (rig.cli, n) for n in batch)])
+            "%s send --from %s MIRLO r%dm%d >/dev/null 2>&1;" % (rig.cli, n, round_, k)
+            for k, n in enumerate(batch))])
         rig.procs.append(sender)
         if round_ == 0:
             # A program that stores no new senders writes no file: nothing to check here.
@@ -353,8 +356,10 @@ def settings_kill(rig):
                 lanrig.wait_until(lambda: os.path.exists(path) or None, 5, 0.05, "a file")
             except Failure:
                 raise Skip("this program does not store new senders in its settings file")
-        time.sleep(0.2 + 0.15 * round_)
+        mark = "r%dm%d" % (round_, kill_after)
+        got = copy.wait_entry(lambda e: e.text == mark, 20)
         os.kill(copy.pid, 9)
+        expect(got is not None, "message %s did not arrive" % mark)
         copy.wait_exit(5)
         sender.wait_exit(30)
         names = settings_file_names(path)
