@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "messaging/DateTime.h"   // DateTime and NowDateTime(), the "now" of deadlines
+#include "messaging/DateTime.h"   // DateTime and NowDateTime(), the local time that is shown
 #include "messaging/TextTable.h"  // LocalText
 #include "model/Groups.h"
 #include "model/MessageFile.h"    // LostMessagesPath()
