@@ -218,9 +218,7 @@ void FillSlots(Report& r, const std::map<unsigned long, Holder>& owners) {
     Slot slot;
     slot.name = name;
     // Connecting does not disturb the holder: nothing is written.
-    const int writer = platform::ConnectLocalSlot(name);
-    slot.held = writer >= 0;
-    if (writer >= 0) platform::CloseLocalWriter(writer);
+    slot.held = platform::ConnectLocalSlot(name) != nullptr;
     if (slot.held && unixSockets) {
       std::string lower = name;
       for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
