@@ -24,6 +24,7 @@
 
 #include "Doctor.h"
 #include "transport/MachineIdentity.h"
+#include "text/CodePage.h"
 #include "transport/SlotPlatform.h"
 
 namespace pelmora::cli::doctor {
@@ -51,7 +52,10 @@ void FillSettings(Report& r) {
 
   const std::string confName =
       confPath + (fromEnv ? std::string(" (named by ") + kMachineConfVariable + ")" : "");
-  r.computerName = {id.computerName, "host name " + Quoted(host)};
+  // The identity holds names in Windows-1252, as they travel; the report is UTF-8.
+  const std::string computerName = text::AnsiToUtf8(id.computerName);
+  const std::string workgroupName = text::AnsiToUtf8(id.workgroup);
+  r.computerName = {computerName, "host name " + Quoted(host)};
   if (!conf) {
     r.computerName.source += "; " + confName + " does not exist or cannot be read";
   }
@@ -64,12 +68,12 @@ void FillSettings(Report& r) {
   // (and then a text that was not accepted is named, so a typing error is found).
   const auto workgroup = fromConf("GRUPO_TRABAJO");
   if (workgroup && !workgroup->empty()) {
-    r.workgroup = {id.workgroup, confName + ", [RED] GRUPO_TRABAJO"};
+    r.workgroup = {workgroupName, confName + ", [RED] GRUPO_TRABAJO"};
   } else if (samba && IniValue(*samba, "global", "workgroup") &&
              !IniValue(*samba, "global", "workgroup")->empty()) {
-    r.workgroup = {id.workgroup, std::string(kSambaConfPath) + ", [global] workgroup"};
+    r.workgroup = {workgroupName, std::string(kSambaConfPath) + ", [global] workgroup"};
   } else {
-    r.workgroup = {id.workgroup, "default"};
+    r.workgroup = {workgroupName, "default"};
   }
   const auto port = fromConf("PUERTO");
   if (port && *port == std::to_string(id.port)) {

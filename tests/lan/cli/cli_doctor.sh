@@ -71,11 +71,13 @@ has "port 13138: held by python3 (pid $HOLDER)"
 last_line_starts "cannot receive: UDP port 13138 is held by python3 (pid $HOLDER), which does not share it"
 kill "$HOLDER"; wait "$HOLDER" 2>/dev/null
 
-# A bad port in the configuration: the default is in effect, and the file's text is named.
-testlan_conf tejo $'[RED]\nGRUPO_TRABAJO = PRUEBAS\nPUERTO = 13l38\n'
+# A bad port in the configuration: the default is in effect, and the file's text is named. The
+# workgroup's accented letter comes back as it was written (only a to z are upper-cased).
+testlan_conf tejo $'[RED]\nGRUPO_TRABAJO = Peña\nPUERTO = 13l38\n'
 conf_before=$(cat "$TESTLAN_DIR/tejo.conf")
 doctor tejo 0
 has "port:          UDP 13138  (default; [RED] PUERTO = \"13l38\" in $TESTLAN_DIR/tejo.conf"
+has "workgroup:     PEñA  ("
 [ "$(cat "$TESTLAN_DIR/tejo.conf")" = "$conf_before" ] || fail "doctor changed the configuration"
 
 # A firewall on the host that drops everything but SSH, then one that opens the port.
