@@ -18,8 +18,8 @@ class DesktopServices;
 class FileChooser;
 class LinkOpener;
 class MailSlotDispatcher;
-class SettingsStore;   // src/model/SettingsStore.h, the settings work
-class HotKeyBackend;   // src/widgets/HotKeyBackend.h, the hot key work
+class SettingsStore;  // src/model/SettingsStore.h, the settings work
+class HotKeyBackend;  // src/widgets/HotKeyBackend.h, the hot key work
 struct Variables;
 
 struct WindowServices {

@@ -206,8 +206,9 @@ class ConversationViewTest : public QObject {
              QStringLiteral("H'h'mm 'a las' ss"));
     const DateTime afternoon = 46000.0 + (15 * 3600 + 5 * 60 + 7) / 86400.0;
     // Without its designator a 12-hour format would be ambiguous; the hour reads 0..23.
-    QCOMPARE(FormatTimeOfDay(afternoon, StripDesignatorsFromTimeFormat("h:mm:ss AP")),
-             QStringLiteral("15:05:07"));
+    QCOMPARE(
+        FormatTimeOfDay(afternoon, StripDesignatorsFromTimeFormat(QStringLiteral("h:mm:ss AP"))),
+        QStringLiteral("15:05:07"));
     QVERIFY(!SystemLongTimeFormat().contains(u't'));
   }
 
