@@ -169,6 +169,25 @@ class ConversationViewTest : public QObject {
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("unodostres"));
   }
 
+  void altCWithNothingSelectedLeavesTheClipboardAlone() {
+    TestWindow w;
+    w->AppendLine("MIRLO", "TEJO", "hola", kPaletteReceived);
+    QApplication::clipboard()->setText(QStringLiteral("lo que el usuario copi\u00F3 antes"));
+    for (TScrollRichEdit* pane : {w.ui().SRChat, w.ui().SRCab, w.ui().SRTime}) {
+      emit pane->KeyReleased(Qt::Key_C, Qt::AltModifier);
+      emit pane->KeyReleased(Qt::Key_Insert, Qt::AltModifier);
+    }
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("lo que el usuario copi\u00F3 antes"));
+    // A selection in another column is not the text column's: nothing is copied either.
+    QTextCursor c(w.ui().SRCab->document());
+    c.select(QTextCursor::Document);
+    w.ui().SRCab->setTextCursor(c);
+    emit w.ui().SRCab->KeyReleased(Qt::Key_C, Qt::AltModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("lo que el usuario copi\u00F3 antes"));
+  }
+
   void markupIsShownLiterally() {
     TestWindow w([](Variables& v) {
       v.GroupList.SetGroup("<i>G</i>", std::vector<std::string>{"<b>x</b>", "<img src=a>"});
