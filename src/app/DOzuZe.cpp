@@ -438,7 +438,7 @@ void TDOzuZe::AppendRecoveredLine(const std::string& first, const std::string& s
 void TDOzuZe::AppendEntry(const std::string& time, const std::string& first,
                           const std::string& second, const std::string& text, int paletteIndex) {
   view_->Append(time, first + vars_.Text(kRowJoin) + second, text, paletteIndex);
-  emit lineAppended(time, first, second, text, paletteIndex);
+  if (services_.entryAppended) services_.entryAppended(time, first, second, text, paletteIndex);
 }
 
 void TDOzuZe::BBorrarClick() { view_->Clear(); }

@@ -93,19 +93,15 @@ void WatchStandardInput(pelmora::TDOzuZe& window) {
 
 int main(int argc, char** argv) {
   pelmora::ProgramHooks hooks;
-  hooks.adjustServices = [](pelmora::WindowServices& env) {
-    auto load = std::move(env.loadSettings);
-    env.loadSettings = [load](pelmora::Variables& vars) {
+  hooks.adjustServices = [](pelmora::WindowServices& services) {
+    auto load = std::move(services.loadSettings);
+    services.loadSettings = [load](pelmora::Variables& vars) {
       if (load) load(vars);
       AddGroupFromEnvironment(vars);
     };
+    services.entryAppended = ReportEntry;
   };
   hooks.windowCreated = [](pelmora::TDOzuZe& window) {
-    QObject::connect(&window, &pelmora::TDOzuZe::lineAppended, &window,
-                     [](const std::string& time, const std::string& first,
-                        const std::string& second, const std::string& text, int paletteIndex) {
-                       ReportEntry(time, first, second, text, paletteIndex);
-                     });
     WatchStandardInput(window);
     QTimer::singleShot(0, &window, [] { PrintLine("READY\t" + std::to_string(::getpid())); });
   };
