@@ -1,8 +1,8 @@
-#include "messaging/TextTable.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "messaging/TextTable.h"
 
 namespace pelmora {
 namespace {

@@ -58,14 +58,12 @@ int main(int argc, char** argv) {
   tray.Loaded();
   QObject::connect(&tray, &TCoolTrayIcon::OnClick, [] { Print("ev", "Click"); });
   QObject::connect(&tray, &TCoolTrayIcon::OnDblClick, [] { Print("ev", "DblClick"); });
-  QObject::connect(&tray, &TCoolTrayIcon::OnMouseDown,
-                   [](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint) {
-                     Print("ev", ButtonName(b, true));
-                   });
-  QObject::connect(&tray, &TCoolTrayIcon::OnMouseUp,
-                   [](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint) {
-                     Print("ev", ButtonName(b, false));
-                   });
+  QObject::connect(
+      &tray, &TCoolTrayIcon::OnMouseDown,
+      [](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint) { Print("ev", ButtonName(b, true)); });
+  QObject::connect(
+      &tray, &TCoolTrayIcon::OnMouseUp,
+      [](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint) { Print("ev", ButtonName(b, false)); });
   Print("READY", QSystemTrayIcon::isSystemTrayAvailable() ? "tray" : "notray");
   return app.exec();
 }
