@@ -93,7 +93,7 @@ TEST(VariablesTest, FitWidth) {
 }
 
 TEST(VariablesTest, StripAmpersands) {
-  EXPECT_EQ(StripAmpersands(LocalText(34, 0)), "Grabar fichero log");
+  EXPECT_EQ(StripAmpersands(LocalText(kRowGrabarLog, kLanguageSpanish)), "Grabar fichero log");
   EXPECT_EQ(StripAmpersands("&&&"), "");
   EXPECT_EQ(StripAmpersands(""), "");
   EXPECT_EQ(StripAmpersands("Prede&terminados"), "Predeterminados");
