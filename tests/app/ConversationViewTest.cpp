@@ -169,6 +169,24 @@ class ConversationViewTest : public QObject {
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("unodostres"));
   }
 
+  void observersHearEveryEntryInTheWindowsOwnTexts() {
+    // The seam the test host reports through: every entry, as appended, in Windows-1252.
+    std::vector<std::string> heard;
+    TestWindow w(nullptr, {"tejo", "oficina"}, [&heard](WindowServices& services) {
+      services.entryAppended = [&heard](const std::string& time, const std::string& first,
+                                        const std::string& second, const std::string& text,
+                                        int palette) {
+        heard.push_back(time + "|" + first + "|" + second + "|" + text + "|" +
+                        std::to_string(palette));
+      };
+    });
+    w->AppendLine("MIRLO", "TEJO", "se\xF1" "al", kPaletteReceived);
+    w->AppendRecoveredLine("CAJA", "TEJO", "guardado", kPaletteSecure);
+    QCOMPARE(heard.size(), std::size_t(2));
+    QCOMPARE(heard[0], std::string("10:20:30|MIRLO|TEJO|se\xF1" "al|3"));
+    QCOMPARE(heard[1], std::string("------|CAJA|TEJO|guardado|4"));
+  }
+
   void altCWithNothingSelectedLeavesTheClipboardAlone() {
     TestWindow w;
     w->AppendLine("MIRLO", "TEJO", "hola", kPaletteReceived);
