@@ -68,7 +68,9 @@ bool KeyPreview::EnterOnButton(const QKeyEvent* e, QWidget* target) {
   // window is worked with the keyboard alone: after a send, Enter opens the compose box again.
   auto* button = qobject_cast<QPushButton*>(target);
   if (button == nullptr || !button->isEnabled() || !button->isVisible()) return false;
-  button->click();
+  // Only a fresh press: Enter held down after a send repeats onto "Escribir mensaje", and each
+  // repeat would open the compose box for the next repeat to send it empty.
+  if (!e->isAutoRepeat()) button->click();
   return true;
 }
 

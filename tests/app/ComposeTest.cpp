@@ -326,6 +326,14 @@ class ComposeTest : public QObject {
     QTest::keyClicks(ui.MTexto, QStringLiteral("dos"));
     Key(w.window.get(), Qt::Key_Return);
     QCOMPARE(ui.SRChat->LineCount(), 2);
+    // Enter held down after that send: its repeats reach the button and press nothing, so no
+    // empty message follows.
+    for (int i = 0; i < 3; ++i) {
+      QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+      QApplication::sendEvent(w->focusWidget(), &repeat);
+    }
+    QVERIFY(ui.MTexto->isHidden());
+    QCOMPARE(ui.SRChat->LineCount(), 2);
 
     // Enter on "Destino" opens the name field; on "Borrar todo" it clears.
     ui.BReceptor->setFocus();
