@@ -314,7 +314,7 @@ void TDOzuZe::ApplyLanguage(std::uint8_t index) {
   SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName);
   destination_->ShowDestination();
   SetMenuFirstEntry(vars_.ViewMode == vmMinimized || vars_.ViewMode == vmPreview ? kRowRestaurar
-                                                                                  : kRowMinimizar);
+                                                                                 : kRowMinimizar);
   tray_->SetCloseEntryText(vars_.Text(kRowCerrar));
 }
 
@@ -456,10 +456,9 @@ void TDOzuZe::AppendRecoveredLine(const std::string& first, const std::string& s
 }
 
 void TDOzuZe::AppendEntry(const std::string& time, const std::string& first,
-                          const std::string& second, const std::string& text,
-                          int paletteIndex) {
+                          const std::string& second, const std::string& text, int paletteIndex) {
   view_->Append(time, first + vars_.Text(kRowJoin) + second, text, paletteIndex);
-  emit lineAppended(time, first, second, text, paletteIndex);
+  if (services_.entryAppended) services_.entryAppended(time, first, second, text, paletteIndex);
 }
 
 void TDOzuZe::BBorrarClick() { view_->Clear(); }

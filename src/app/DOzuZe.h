@@ -133,13 +133,6 @@ class TDOzuZe : public QWidget, public MessagingHost {
   // Status panel text, for the tests.
   QString StatusText(int panel) const;
 
- signals:
-  // One entry appended to the conversation view, in the window's own Windows-1252 texts: the
-  // time column's text, the two names of the heading, the text and its palette index. For
-  // observers (test hosts); the view itself does not need it.
-  void lineAppended(const std::string& time, const std::string& first, const std::string& second,
-                    const std::string& text, int paletteIndex);
-
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;

@@ -14,8 +14,7 @@
 namespace pelmora {
 
 int RunMainWindow(QApplication& app, WindowServices services, const ProgramHooks& hooks) {
-  const QString title = QStringLiteral("Pelmora ") + QString::fromLatin1(ProgramVersion.data(),
-                                                                         ProgramVersion.size());
+  const QString title = QStringLiteral("Pelmora ") + ToQ(std::string(ProgramVersion));
   if (hooks.adjustServices) hooks.adjustServices(services);
   TDOzuZe window(std::move(services));
   window.setWindowTitle(title);

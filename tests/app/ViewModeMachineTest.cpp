@@ -22,8 +22,8 @@ TEST(ViewModeMachine, StartsInTheTrayAndTheTrayClickBringsTheWindowBack) {
   m.Start();
   EXPECT_EQ(mode, vmMinimized);  // the mode lives in the shared state
 
-  EXPECT_EQ(m.TrayClick(), (ViewActions{A::DiscardLostMessages, A::MenuShowsMinimize,
-                                        A::ShowWindow, A::BringForward, A::RestFocus}));
+  EXPECT_EQ(m.TrayClick(), (ViewActions{A::DiscardLostMessages, A::MenuShowsMinimize, A::ShowWindow,
+                                        A::BringForward, A::RestFocus}));
   EXPECT_EQ(mode, vmNormal);
   // A click on the icon of a shown window only brings it forward again.
   EXPECT_EQ(m.TrayClick(), (ViewActions{A::ShowWindow, A::BringForward, A::RestFocus}));
@@ -33,8 +33,8 @@ TEST(ViewModeMachine, StartsInTheTrayAndTheTrayClickBringsTheWindowBack) {
 TEST(ViewModeMachine, EveryWayOfSendingTheWindowAwayEndsMinimised) {
   for (TViewMode from : {vmNormal, vmMinimized, vmHidden}) {
     Machine esc(from);
-    EXPECT_EQ(esc.m.Escape(), (ViewActions{A::HideWindow, A::ResetCounter, A::MenuShowsRestore,
-                                           A::ResetTrayHint}));
+    EXPECT_EQ(esc.m.Escape(),
+              (ViewActions{A::HideWindow, A::ResetCounter, A::MenuShowsRestore, A::ResetTrayHint}));
     EXPECT_EQ(esc.mode, vmMinimized);
     Machine minimised(from);
     EXPECT_EQ(minimised.m.Minimized(),

@@ -511,6 +511,7 @@ class Desk:
     CHBGRUPOS = (150, 201)   # "&Grupos"
     BTEXTO = (384, 230)      # "&Escribir mensaje"
     BPING = (233, 251)       # "P", ping the selected name
+    CBNOMBRES = (160, 250)   # the names list
 
     def __init__(self, display):
         self.display = display

@@ -257,6 +257,59 @@ def ping_alt_p(rig):
 
 
 @scenario
+def keyboard(rig):
+    """The window worked with the keyboard, as a user would on the real display: after a send,
+    Enter on the focused "Escribir mensaje" opens the compose box again; Alt+P with the names
+    list focused pings the destination and leaves the list (and so the destination) alone, even
+    with another name starting with P in it."""
+    copies, _ = start_copies(rig)
+    tejo, mirlo = copies["TEJO"], copies["MIRLO"]
+    desk = rig.desk
+    desk.open_window(tejo)
+    # PINO joins the names list; then MIRLO becomes the destination and gets a first message.
+    desk.click(tejo, desk.BRECEPTOR)
+    desk.type("pino")
+    desk.keys("Return", "Escape")
+    mark = mirlo.mark()
+    desk.click(tejo, desk.BRECEPTOR)
+    desk.type("mirlo")
+    desk.keys("Return")
+    desk.type("uno")
+    desk.keys("Return")
+    arrival(mirlo, "uno", 3, mark, "MIRLO")
+
+    # The focus is back on "Escribir mensaje": Enter presses it.
+    desk.keys("Return")
+    desk.type("dos")
+    desk.keys("Return")
+    got = arrival(mirlo, "dos", 3, mark, "MIRLO")
+    expect((got.first, got.second) == ("TEJO", "MIRLO"),
+           "heading %r a %r, expected TEJO a MIRLO" % (got.first, got.second))
+
+    # The names list focused (its list opened by the click and closed again), then Alt+P.
+    tejo_mark = tejo.mark()
+    desk.click(tejo, desk.CBNOMBRES)
+    time.sleep(0.3)
+    desk.keys("Escape")
+    time.sleep(0.3)
+    desk.focus(tejo)
+    desk.keys("alt+p")
+    ping = tejo.wait_entry(lambda e: e.palette == PALETTE_SYSTEM, 3, tejo_mark)
+    expect(ping is not None, "no system line after Alt+P with the names list focused")
+    expect(ping.text == "MIRLO --> Pelmora " + VERSION,
+           "Alt+P pinged %r, expected MIRLO" % ping.text)
+    # The next message still goes to MIRLO, not to PINO.
+    desk.click(tejo, desk.BTEXTO)
+    desk.type("tres")
+    desk.keys("Return")
+    echo = tejo.wait_entry(lambda e: e.palette == PALETTE_SENT and e.text == "tres", 5,
+                           tejo_mark)
+    expect(echo is not None, "no echo of the third message")
+    expect(echo.second == "MIRLO", "Alt+P changed the destination to %r" % echo.second)
+    arrival(mirlo, "tres", 3, mark, "MIRLO")
+
+
+@scenario
 def single_instance(rig):
     """A second copy on a host where one runs: the "already running" box, then it ends; the
     first copy keeps working."""
