@@ -152,6 +152,25 @@ bool TWriteMessageFile::Create(const std::string& fileName) {
   return true;
 }
 
+bool TWriteMessageFile::OpenForAppend(const std::string& fileName) {
+  if (IsOpen() && fileName == fileName_) return true;
+  Close();
+  std::error_code ec;
+  const std::filesystem::path parent = std::filesystem::path(fileName).parent_path();
+  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+  const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  // Records go after what is there. The position is set here rather than through O_APPEND so
+  // that Append's take-back of a half record truncates to where that record began.
+  if (::lseek(fd, 0, SEEK_END) < 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  fileName_ = fileName;
+  return true;
+}
+
 bool TWriteMessageFile::WriteAll(const void* data, std::size_t size) {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
