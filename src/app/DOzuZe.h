@@ -34,6 +34,7 @@ class QToolButton;
 
 namespace pelmora {
 
+class ArrivalNotification;
 class ConversationView;
 class DesktopServices;
 class KeyPreview;
@@ -89,6 +90,13 @@ class TDOzuZe : public QWidget, public MessagingHost {
 
   // --- Tray and view mode ------------------------------------------------------------------
   void TrayIconClick();
+  // A double click on the banner: back to the normal window.
+  void LForroDblClick();
+  // The global hot key "Restaurar" (Ctrl+Alt+letter).
+  void HotKeyManagerHotKeysRestaurarHotKeyActivation();
+  // The letter of the restore hot key, from the settings; registered again at once.
+  void SetRestoreHotKeyLetter(char letter);
+  ArrivalNotification& Arrival() { return *arrival_; }
   void Opcion1Click();
   void Cerrar1Click();
   // Called by the program entry once the window is made: on a desktop without a notification
@@ -172,6 +180,8 @@ class TDOzuZe : public QWidget, public MessagingHost {
   DestinationCompose* destination_ = nullptr;
   KeyPreview* keys_ = nullptr;
   TrayMenu* tray_ = nullptr;
+  ArrivalNotification* arrival_ = nullptr;
+  char hotKeyLetter_ = 'N';
   Controls ui_;
   QString timeFormat_;
   bool terminateRequested_ = false;

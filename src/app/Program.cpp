@@ -6,6 +6,7 @@
 #include "app/DOzuZe.h"
 #include "messaging/Variables.h"
 #include "widgets/PelmoraIcon.h"
+#include "widgets/x11/X11HotKeyBackend.h"
 
 namespace pelmora {
 
@@ -39,6 +40,10 @@ int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   app.setWindowIcon(PelmoraIcon());
   WindowServices services;
   services.endpoints = MakeMachineEndpoints;
+  // Global keys on X11; elsewhere the backend takes nothing and says so when asked. It outlives
+  // the window, which gives its keys back as it goes.
+  x11::X11HotKeyBackend hotKeys;
+  services.hotKeys = &hotKeys;
   return RunMainWindow(app, std::move(services), hooks);
 }
 

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <string>
 
-#include "text/CodePage.h"
+#include "widgets/AnsiText.h"
 
 namespace pelmora {
 
@@ -194,7 +194,7 @@ void TALScrollingText::BuildBitmaps() {
   const int h = std::max(0, height());
   const QColor background = Resolve(backgroundColor_);
   const QColor foreground = Resolve(fontColor_);
-  const QString shown = QString::fromStdString(text::AnsiToUtf8(text_));
+  const QString shown = ToQ(text_);
   const QFontMetrics metrics(font());
   const int textWidth = metrics.horizontalAdvance(shown);
 

@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <QtTest/QtTest>
 
-#include "text/CodePage.h"
+#include "widgets/AnsiText.h"
 #include "widgets/ALScrollingText.h"
 #include "widgets/Screenshot.h"
 
@@ -184,7 +184,7 @@ class ScrollingTextTest : public QObject {
     const std::string markup = "<b>1</b> &amp;";
     s.SetText(markup);
     const QFontMetrics fm(s.font());
-    QCOMPARE(s.StripWidth(), fm.horizontalAdvance(QString::fromStdString(text::AnsiToUtf8(markup))) + 2 * 73);
+    QCOMPARE(s.StripWidth(), fm.horizontalAdvance(ToQ(markup)) + 2 * 73);
     // Turning the direction puts the strip where the text enters from the left.
     s.SetTextDirection(TTextDirection::tdLeftToRight);
     QCOMPARE(s.TextOffset(), 73 - s.StripWidth());
