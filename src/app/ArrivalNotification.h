@@ -53,6 +53,10 @@ class ArrivalNotification : public QObject {
   void CountArrival();
   // The counter back to 0 and the banner text emptied.
   void ResetCounter();
+  // The tray tip back to the program's name alone.
+  void ResetTrayTip() {
+    if (setTrayTip) setTrayTip(std::string());
+  }
   // The window shrinks to the banner: its place is saved, the file opened (with RECUPERAR_MENSAJES),
   // the banner shown in the corner without taking the keyboard from the user's window.
   void EnterBanner();

@@ -394,7 +394,7 @@ void TDOzuZe::Run(const ViewActions& actions) {
         SetMenuFirstEntry(kRowMinimizar);
         break;
       case ViewAction::ResetTrayHint:
-        tray_->SetHint(std::string());
+        arrival_->ResetTrayTip();
         break;
       case ViewAction::ResetCounter:
         arrival_->ResetCounter();
