@@ -18,6 +18,7 @@ Exit status 0 passed, 1 failed, 77 skipped (no root, no namespaces, no Xvfb).
 
 import argparse
 import os
+import subprocess
 import sys
 import time
 import traceback
@@ -319,6 +320,106 @@ def accents(rig):
     expect(observed["messenger to the listener"] == "silencio " + ACCENTED_OVER_MESSENGER,
            "messenger channel to SAUCE: %r" % observed["messenger to the listener"])
     del holders
+
+
+def message_from(rig, host, sender, target, text):
+    """One messenger datagram from `host`, as the system's own messenger there would send it."""
+    r = subprocess.run(rig.lan.command(host, [rig.cli, "send", "--from", sender, target, text]),
+                       env=rig.host_env(host), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                       timeout=20)
+    expect(r.returncode == 0, "pelmora-cli send failed: %s" % r.stderr.decode(errors="replace"))
+
+
+def lost_records(path):
+    """(kind, sender, recipient, text) of every record of a lost-messages file; [] without one."""
+    if not os.path.exists(path):
+        return []
+    with open(path, "rb") as f:
+        data = f.read()
+    out, i = [], 0
+    while i < len(data):
+        kind, i = data[i], i + 1
+        fields = []
+        for _ in range(3):
+            n = int.from_bytes(data[i:i + 2], "little")
+            fields.append(data[i + 2:i + 2 + n].decode("cp1252"))
+            i += 2 + n
+        out.append((kind,) + tuple(fields))
+    return out
+
+
+@scenario
+def banner(rig):
+    """An arrival while the window is in the tray (RESTORE and PREVIEW on) shows the banner:
+    73 x 17 at the top, 54 pixels in from the right edge, above the others and out of the task
+    bar, while the user's window keeps the keyboard; what arrives is kept in the lost-messages
+    file. A double click brings the window back and deletes the file; Ctrl+Alt+N with Num Lock
+    on does the same from a later banner."""
+    home = rig.home("TEJO")
+    config = os.path.join(home, ".config", "pelmora")
+    os.makedirs(config, exist_ok=True)
+    options = "RESTORE=YES,PREVIEW=YES,BEEP=NO,RECUPERAR_MENSAJES=YES"
+    with open(os.path.join(config, "pelmora.ini"), "w") as f:
+        f.write("[OPCIONES]\n" + options.replace(",", "\n") + "\n")
+    rig.options["TEJO"] = options
+    lost = os.path.join(home, ".local", "state", "pelmora", "lastmsgs.vsp")
+    tejo = rig.program("TEJO")
+    desk = rig.desk
+    user = desk.user_window("trabajo")
+
+    mark = tejo.mark()
+    message_from(rig, "SAUCE", "SAUCE", "tejo", "<b>primero</b>")
+    arrival(tejo, "<b>primero</b>", 5, mark, "TEJO")
+    shown = desk.banner_of(tejo.pid)
+    x, y, w, h = desk.placement(shown)
+    print("banner at %d,%d, %d x %d" % (x, y, w, h))
+    expect((w, h) == desk.BANNER_SIZE, "banner is %d x %d" % (w, h))
+    screen_w = desk.screen_size()[0]
+    expect((x, y) == (screen_w - w - desk.BANNER_RIGHT_MARGIN, 0),
+           "banner at %d,%d, expected %d,0" % (x, y, screen_w - w - desk.BANNER_RIGHT_MARGIN))
+    state = desk.wm_state(shown)
+    expect("_NET_WM_STATE_ABOVE" in state, "banner not above the others: %s" % state.strip())
+    expect("_NET_WM_STATE_SKIP_TASKBAR" in state, "banner in the task bar: %s" % state.strip())
+    expect(desk.active_window() == user, "the banner took the keyboard from the user's window")
+    expect(not desk.main_window_shown(tejo.pid), "the normal window shows beside the banner")
+    wait_until = lanrig.wait_until
+    wait_until(lambda: len(lost_records(lost)) == 1, 5, what="one record in " + lost)
+
+    message_from(rig, "SAUCE", "SAUCE", "tejo", "segundo")
+    arrival(tejo, "segundo", 5, mark, "TEJO")
+    wait_until(lambda: len(lost_records(lost)) == 2, 5, what="two records in " + lost)
+    expect([(r[0], r[1], r[2].upper(), r[3]) for r in lost_records(lost)] ==
+           [(PALETTE_RECEIVED, "SAUCE", "TEJO", "<b>primero</b>"),
+            (PALETTE_RECEIVED, "SAUCE", "TEJO", "segundo")],
+           "records %r" % lost_records(lost))
+    expect(len([wd for wd in desk.windows_of(tejo.pid, visible=True)
+                if desk.geometry(wd) == desk.BANNER_SIZE]) == 1, "more than one banner")
+    rig.screenshot("banner")
+
+    desk.xdo("mousemove", "--window", shown, 30, 8, "click", "--repeat", "2", "--delay", "80", 1)
+    tejo.window = desk.main_window_of(tejo.pid)
+    wait_until(lambda: not desk.banner_shown(tejo.pid), 5, what="the banner to go")
+    wait_until(lambda: not os.path.exists(lost), 5, what="the lost-messages file to go")
+    wait_until(lambda: desk.active_window() == tejo.window, 5,
+               what="the window back in front after the double click")
+
+    # Back to the tray (the title bar's close), a new banner, and the hot key with Num Lock on.
+    desk.focus(tejo)
+    desk.keys("Escape")
+    wait_until(lambda: not desk.main_window_shown(tejo.pid), 5, what="Esc to send the window away")
+    desk.xdo("windowactivate", "--sync", user)
+    message_from(rig, "SAUCE", "SAUCE", "tejo", "tercero")
+    desk.banner_of(tejo.pid)
+    wait_until(lambda: len(lost_records(lost)) == 1, 5, what="the new banner's record")
+    desk.xdo("key", "Num_Lock")
+    try:
+        desk.xdo("key", "ctrl+alt+n")
+        wait_until(lambda: desk.main_window_shown(tejo.pid), 5,
+                   what="Ctrl+Alt+N with Num Lock on to bring the window")
+    finally:
+        desk.xdo("key", "Num_Lock")
+    wait_until(lambda: not desk.banner_shown(tejo.pid), 5, what="the banner to go")
+    wait_until(lambda: not os.path.exists(lost), 5, what="the lost-messages file to go")
 
 
 def main():
