@@ -422,6 +422,28 @@ def banner(rig):
     wait_until(lambda: not os.path.exists(lost), 5, what="the lost-messages file to go")
 
 
+@scenario
+def restore(rig):
+    """RESTORE on, PREVIEW off: an arrival while the window is in the tray brings the window
+    itself to the front, over the window the user was typing in; Esc sends it back."""
+    rig.options["TEJO"] = "RESTORE=YES,PREVIEW=NO,BEEP=NO,RECUPERAR_MENSAJES=YES"
+    tejo = rig.program("TEJO")
+    desk = rig.desk
+    user = desk.user_window("trabajo")
+    mark = tejo.mark()
+    message_from(rig, "SAUCE", "SAUCE", "tejo", "ven")
+    arrival(tejo, "ven", 5, mark, "TEJO")
+    tejo.window = desk.main_window_of(tejo.pid)
+    lanrig.wait_until(lambda: desk.active_window() == tejo.window, 5,
+                      what="the window in front of the user's window")
+    expect(not desk.banner_shown(tejo.pid), "a banner shows although PREVIEW is off")
+    lost = os.path.join(rig.home("TEJO"), ".local", "state", "pelmora", "lastmsgs.vsp")
+    expect(not os.path.exists(lost), "the lost-messages file stays after the window came back")
+    desk.keys("Escape")
+    lanrig.wait_until(lambda: not desk.main_window_shown(tejo.pid), 5, what="Esc to hide it")
+    del user
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
