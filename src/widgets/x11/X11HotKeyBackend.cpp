@@ -165,11 +165,9 @@ void X11HotKeyBackend::ReadKeyboard() {
   }
 }
 
-bool X11HotKeyBackend::Grab(Entry& entry) {
-  entry.active = false;
-  entry.keycode = 0;
-  const std::uint32_t sym = KeySymForVirtualKey(entry.virtualKey);
-  if (sym == 0) return false;
+std::uint8_t X11HotKeyBackend::KeycodeFor(std::uint32_t virtualKey) const {
+  const std::uint32_t sym = KeySymForVirtualKey(virtualKey);
+  if (sym == 0) return 0;
   // The key whose levels hold the symbol; a key holding it on its first level is preferred.
   std::uint8_t keycode = 0;
   for (std::size_t k = 0; k < keysyms_.size() && keycode == 0; ++k) {
@@ -183,6 +181,13 @@ bool X11HotKeyBackend::Grab(Entry& entry) {
       }
     }
   }
+  return keycode;
+}
+
+bool X11HotKeyBackend::Grab(Entry& entry) {
+  entry.active = false;
+  entry.keycode = 0;
+  const std::uint8_t keycode = KeycodeFor(entry.virtualKey);
   const auto combination = std::make_pair(entry.modifiers, entry.virtualKey);
   if (keycode == 0) {
     if (refusalsSaid_.insert(combination).second) {
@@ -252,10 +257,25 @@ void X11HotKeyBackend::Unregister(std::uint32_t id) {
 void X11HotKeyBackend::Regrab() {
   regrabQueued_ = false;
   if (!connection_) return;
-  // Give the grabs back under the old mapping (its Num Lock mask), then take them anew.
-  for (Entry& e : entries_) Ungrab(e);
+  const std::uint16_t oldNumLock = numLockMask_;
+  std::vector<Entry> before = entries_;
   ReadKeyboard();
-  for (Entry& e : entries_) Grab(e);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    Entry& e = entries_[i];
+    // Most changes (another program binding a spare key code) leave our keys where they were:
+    // those grabs stay, so there is no moment in which another program could take them.
+    if (e.active && numLockMask_ == oldNumLock && KeycodeFor(e.virtualKey) == e.keycode &&
+        XModifiers(e.modifiers, altMask_) == e.xmask) {
+      continue;
+    }
+    // Given back under the old mapping (its Num Lock mask), then taken anew. A combination
+    // refused before is tried again: its holder may have let it go.
+    const std::uint16_t current = numLockMask_;
+    numLockMask_ = oldNumLock;
+    Ungrab(before[i]);
+    numLockMask_ = current;
+    Grab(e);
+  }
 }
 
 bool X11HotKeyBackend::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {

@@ -60,6 +60,8 @@ class X11HotKeyBackend : public QObject, public HotKeyBackend, public QAbstractN
   };
 
   void ReadKeyboard();
+  // The key code that carries a virtual key's symbol in the current mapping; 0 for none.
+  std::uint8_t KeycodeFor(std::uint32_t virtualKey) const;
   bool Grab(Entry& entry);
   void Ungrab(Entry& entry);
 
