@@ -421,6 +421,32 @@ def banner(rig):
     wait_until(lambda: not desk.banner_shown(tejo.pid), 5, what="the banner to go")
     wait_until(lambda: not os.path.exists(lost), 5, what="the lost-messages file to go")
 
+    # Esc in the banner (a click gives it the keyboard): everything goes into the tray, the file
+    # stays; a later arrival is only counted; the tray icon brings the window and the file goes.
+    tejo.window = desk.main_window_of(tejo.pid)
+    desk.focus(tejo)
+    desk.keys("Escape")
+    wait_until(lambda: not desk.main_window_shown(tejo.pid), 5, what="Esc to send the window away")
+    message_from(rig, "SAUCE", "SAUCE", "tejo", "cuarto")
+    shown = desk.banner_of(tejo.pid)
+    desk.xdo("mousemove", "--window", shown, 30, 8, "click", 1)
+    wait_until(lambda: desk.active_window() == shown, 5, what="the clicked banner to take the keys")
+    desk.keys("Escape")
+    wait_until(lambda: not desk.banner_shown(tejo.pid), 5, what="Esc to hide the banner")
+    expect(not desk.main_window_shown(tejo.pid), "Esc in the banner showed the window")
+    expect(len(lost_records(lost)) == 1, "Esc in the banner lost the file: %r" % lost_records(lost))
+    mark = tejo.mark()
+    message_from(rig, "SAUCE", "SAUCE", "tejo", "quinto")
+    arrival(tejo, "quinto", 5, mark, "TEJO")
+    settle(0.3)
+    expect(not desk.banner_shown(tejo.pid) and not desk.main_window_shown(tejo.pid),
+           "an arrival after Esc brought something up")
+    expect(len(lost_records(lost)) == 1, "an arrival after Esc was written to the file")
+    icon = desk.tray_icon_of(tejo.pid)
+    desk.xdo("mousemove", "--window", icon, 5, 5, "click", 1)
+    desk.main_window_of(tejo.pid)
+    wait_until(lambda: not os.path.exists(lost), 5, what="the tray click to delete the file")
+
 
 @scenario
 def restore(rig):
