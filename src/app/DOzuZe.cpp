@@ -497,6 +497,13 @@ void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,
 
 void TDOzuZe::LForroDblClick() { Run(viewModes_.BannerDoubleClick()); }
 
-void TDOzuZe::HotKeyManagerHotKeysRestaurarHotKeyActivation() { Run(viewModes_.RestoreHotKey()); }
+void TDOzuZe::HotKeyManagerHotKeysRestaurarHotKeyActivation() {
+  // With the options dialog open the window cannot take input: the dialog is what comes forward.
+  if (vars_.OptionsOpen) {
+    if (QWidget* dialog = QApplication::activeModalWidget()) desktop_->BringForward(dialog);
+    return;
+  }
+  Run(viewModes_.RestoreHotKey());
+}
 
 }  // namespace pelmora

@@ -277,6 +277,12 @@ class ArrivalTest : public QObject {
     QCOMPARE(a.Mode(), vmMinimized);
     QVERIFY(!a.Banner().isVisible());
     QCOMPARE(a.w->Vars().NewMessageCount, 1);
+    // The hot key brings the dialog forward, not the window behind it.
+    const int forward = a.w.desktop.broughtForward;
+    QVERIFY(a.w.hotKeys.Press(3, 0x4E));
+    QCOMPARE(a.Mode(), vmMinimized);
+    QVERIFY(!a.w->isVisible());
+    QCOMPARE(a.w.desktop.broughtForward, forward);  // no modal dialog in this test
   }
 
   void MarkupStaysText() {
