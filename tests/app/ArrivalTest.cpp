@@ -285,6 +285,21 @@ class ArrivalTest : public QObject {
     QCOMPARE(a.w.desktop.broughtForward, forward);  // no modal dialog in this test
   }
 
+  void CounterTextAndTipInEveryLanguage() {
+    Variables v;
+    QCOMPARE(ArrivalNotification::CounterText(v, 1), kOne);
+    QCOMPARE(ArrivalNotification::CounterText(v, 2), kTwo);
+    QCOMPARE(ArrivalNotification::CounterText(v, 0), std::string("0 mensajes nuevos   "));
+    v.LanguageIndex = 2;
+    QCOMPARE(ArrivalNotification::CounterText(v, 1), std::string("1 new message   "));
+    QCOMPARE(ArrivalNotification::CounterText(v, 12), std::string("12 new messages   "));
+    v.LanguageIndex = 1;
+    QCOMPARE(ArrivalNotification::CounterText(v, 3), std::string("3 neue Nachrichten   "));
+    QCOMPARE(ArrivalNotification::TrayTip("3 neue Nachrichten   "),
+             std::string("Pelmora (3 neue Nachrichten   )"));
+    QCOMPARE(ArrivalNotification::TrayTip(std::string()), std::string());
+  }
+
   void MarkupStaysText() {
     ArrivalWindow a({});
     a.Arrive("<b>x</b>", "<i>hola</i>");
