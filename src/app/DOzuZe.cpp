@@ -486,7 +486,8 @@ void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,
     vars_.NameList.Add(sender);
     // The new name is written to the settings store ("NOMBRES", value "N") once it exists.
   }
-  destination_->ArrivalFrom(sender);
+  // Nor does it become the destination: a message to an empty name would go nowhere anyone reads.
+  if (!sender.empty()) destination_->ArrivalFrom(sender);
   if (vars_.OptBeep) desktop_->Beep();
   // While the options dialog is open an arrival is counted but brings nothing up: the dialog is
   // modal, and a banner or window over it would take input it cannot have.

@@ -235,10 +235,17 @@ class ArrivalTest : public QObject {
     QCOMPARE(sender, std::string("BREZO"));  // the caller sees the change
     QVERIFY(a.w->Vars().NameList.Contains("BREZO"));
     const int names = a.w->Vars().NameList.Count();
+    a.w->Vars().OptAutoDestination = true;
+    a.w->NotifyArrival(sender, "TEJO", "y", kPaletteReceived);
+    QCOMPARE(a.w->Vars().Destination, std::string("BREZO"));
     std::string empty;
     a.w->NotifyArrival(empty, "TEJO", "sin remitente", kPaletteSecure);
     QCOMPARE(a.w->Vars().NameList.Count(), names);
     QVERIFY(!a.w->Vars().NameList.Contains(""));
+    // Nor does it become the destination.
+    QCOMPARE(a.w->Vars().Destination, std::string("BREZO"));
+    // Still counted like any other message.
+    QCOMPARE(a.w->Vars().NewMessageCount, 3);
   }
 
   void BeepFollowsTheOption() {
