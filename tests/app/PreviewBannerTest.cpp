@@ -4,6 +4,8 @@
 #include <QtTest/QtTest>
 
 #include "app/PreviewBanner.h"
+#include "widgets/x11/X11Desktop.h"
+#include "widgets/x11/X11HotKeyBackend.h"
 
 using namespace pelmora;
 
@@ -49,6 +51,20 @@ class PreviewBannerTest : public QObject {
     QVERIFY(banner.ScrollingText()->TimerRunning());
     banner.hide();
     QVERIFY(!banner.ScrollingText()->TimerRunning());
+  }
+
+  void DesktopHelpersAnswerNotDoneOffX11() {
+    // The offscreen platform hands out an X11 interface with no connection behind it.
+    QVERIFY(!x11::Available());
+    x11::X11HotKeyBackend backend;
+    QVERIFY(!backend.Available());
+    QVERIFY(!backend.Register(0xA000, 3, 0x4E));
+    backend.Unregister(0xA000);
+    TPreviewBanner banner;
+    banner.ShowBanner();
+    QVERIFY(!x11::ActivateWindow(&banner));
+    QVERIFY(!x11::SkipTaskbarAndPager(&banner));
+    QCOMPARE(x11::ActiveWindowId(), 0u);
   }
 
   void DoubleClickAndEscape() {

@@ -16,7 +16,8 @@ std::uint32_t g_userTime = 0;
 
 xcb_connection_t* Connection() {
   auto* app = qGuiApp;
-  if (!app) return nullptr;
+  // Other platforms (offscreen) may hand out the interface with no connection behind it.
+  if (!app || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
   auto* native = app->nativeInterface<QNativeInterface::QX11Application>();
   return native ? native->connection() : nullptr;
 }

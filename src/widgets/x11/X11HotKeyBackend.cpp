@@ -81,8 +81,11 @@ std::vector<std::uint16_t> LockVariants(std::uint16_t mask, std::uint16_t numLoc
 
 X11HotKeyBackend::X11HotKeyBackend() {
   auto* app = qGuiApp;
-  auto* native = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!native) return;  // not X11: Register answers false, nothing is grabbed
+  // Not X11 (Wayland, offscreen): Register answers false, nothing is grabbed. Other platforms
+  // may still hand out the interface, with no connection behind it.
+  if (!app || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+  auto* native = app->nativeInterface<QNativeInterface::QX11Application>();
+  if (!native || !native->connection()) return;
   connection_ = native->connection();
   xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection_));
   if (!it.rem) {
@@ -240,7 +243,14 @@ void X11HotKeyBackend::Ungrab(Entry& entry) {
 
 bool X11HotKeyBackend::Register(std::uint32_t id, std::uint32_t modifiers, std::uint32_t virtualKey) {
   Unregister(id);
-  if (!connection_) return false;
+  if (!connection_) {
+    if (!unavailableSaid_) {
+      std::fprintf(stderr, "pelmora: this desktop offers no global hot keys (not X11); %s will not "
+                   "bring the window back\n", DescribeCombination(modifiers, virtualKey).c_str());
+      unavailableSaid_ = true;
+    }
+    return false;
+  }
   entries_.push_back(Entry{id, modifiers, virtualKey});
   return Grab(entries_.back());
 }

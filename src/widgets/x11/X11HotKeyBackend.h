@@ -73,6 +73,7 @@ class X11HotKeyBackend : public QObject, public HotKeyBackend, public QAbstractN
   std::vector<std::vector<std::uint32_t>> keysyms_;  // per key code, from minKeycode_
   std::uint8_t minKeycode_ = 8;
   bool regrabQueued_ = false;
+  bool unavailableSaid_ = false;
   std::vector<Entry> entries_;
   std::set<std::pair<std::uint32_t, std::uint32_t>> refusalsSaid_;
   ActivationHandler handler_;
