@@ -35,7 +35,7 @@ class ArrivalNotification : public QObject {
 
  public:
   // `window` is the main window, whose place the banner saves and restores; `hotKeys` may be
-  // null (no global keys). `lostMessagesPath` is where the file lives.
+  // null (no global keys). `lostMessagesPath` is where the file lives; empty: no file is kept.
   ArrivalNotification(Variables& vars, QWidget* window, HotKeyBackend* hotKeys,
                       std::string lostMessagesPath);
   ~ArrivalNotification() override;

@@ -15,10 +15,14 @@
 #include "app/ConversationView.h"
 #include "app/DestinationCompose.h"
 #include "app/KeyPreview.h"
+#include "app/LanguageTable.h"
+#include "app/OwnNameEditor.h"
 #include "app/QtDispatcher.h"
+#include "app/SettingsIO.h"
 #include "app/StatusPanels.h"
 #include "app/TimeText.h"
 #include "app/TrayMenu.h"
+#include "messaging/LostMessageRecovery.h"
 #include "messaging/TextTable.h"
 #include "model/MessageFile.h"
 #include "text/CodePage.h"
@@ -60,6 +64,9 @@ TDOzuZe::TDOzuZe(WindowServices services, QWidget* parent)
   if (endpoints_) endpoints_->Connect(*core_);
 
   CreateParts();
+  settingsIO_ = std::make_unique<TSettingsIO>(
+      services_.settingsStore, vars_,
+      std::array<TScrollRichEdit*, 3>{ui_.SRTime, ui_.SRCab, ui_.SRChat});
   ConnectParts();
   // The tray icon finishes loading before the window's own creation handler runs, so the
   // window starts in the tray.
@@ -106,7 +113,7 @@ void TDOzuZe::CreateParts() {
 
   // The banner that stands in for the window while new messages wait, the lost-messages file and
   // the restore hot key.
-  arrival_ = new ArrivalNotification(vars_, this, services_.hotKeys, LostMessagesPath());
+  arrival_ = new ArrivalNotification(vars_, this, services_.hotKeys, services_.lostMessagesPath);
   ui_.ScrollingText = arrival_->Banner().ScrollingText();
   ui_.LForro = arrival_->Banner().LForro();
 
@@ -192,6 +199,15 @@ void TDOzuZe::ConnectParts() {
   connect(arrival_, &ArrivalNotification::bannerEscape, this, [this] { Run(viewModes_.Escape()); });
   connect(arrival_, &ArrivalNotification::restoreHotKeyPressed, this,
           [this] { HotKeyManagerHotKeysRestaurarHotKeyActivation(); });
+
+  ownNameEditor_ = new TOwnNameEditor(
+      ui_.ECambioNombre, vars_, [this] { destination_->FocusComposeArea(); }, this);
+  connect(ui_.StatusBar, &TStatusPanels::MouseDown, ownNameEditor_,
+          [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint) {
+            ownNameEditor_->StatusBarMouseDown(button, modifiers);
+          });
+  connect(ownNameEditor_, &TOwnNameEditor::OwnNameChanged, this,
+          [this] { SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName); });
   connect(tray_, &TrayMenu::iconClicked, this, [this] { TrayIconClick(); });
   connect(tray_, &TrayMenu::firstEntryChosen, this, [this] { Opcion1Click(); });
   connect(tray_, &TrayMenu::closeChosen, this, [this] { Cerrar1Click(); });
@@ -236,6 +252,9 @@ void TDOzuZe::FormCreate() {
     }
   }
 
+  // Only the copy that stays takes the old ini file over: a second copy would write the store
+  // under the running one and take the file away from it.
+  if (!terminateRequested_) settingsIO_->CompleteMigration();
   ReadIdentity();
 
   if (vars_.OptLoadWorkgroup) {
@@ -259,23 +278,28 @@ void TDOzuZe::FormCreate() {
 }
 
 void TDOzuZe::LoadSettingsStep() {
-  // The settings store arrives with its own work; until then the program runs on the defaults
-  // unless the caller loads something.
   // The colours start from their defaults (the time, headings, ... and system colours on
   // black); what the settings load comes on top.
   view_->ResetColors();
+  settingsIO_->LoadAtStart(services_.legacySettingsPath);
   if (services_.loadSettings) services_.loadSettings(vars_);
 }
 
-void TDOzuZe::RegisterHotKeyStep() { arrival_->RegisterRestoreHotKey(hotKeyLetter_); }
+void TDOzuZe::RegisterHotKeyStep() { arrival_->RegisterRestoreHotKey(settingsIO_->HotKeyLetter()); }
 
 void TDOzuZe::SetRestoreHotKeyLetter(char letter) {
-  hotKeyLetter_ = letter;
+  settingsIO_->SetHotKeyLetter(letter);
   arrival_->RegisterRestoreHotKey(letter);
 }
 
 void TDOzuZe::RecoverLostMessagesStep() {
-  // Messages kept while only the banner was shown are restored here once recovery exists.
+  // A copy that stops because another one runs must leave that copy's file alone.
+  if (terminateRequested_ || services_.lostMessagesPath.empty()) return;
+  RecoverLostMessages(services_.lostMessagesPath,
+                      [this](const std::string& first, const std::string& second,
+                             const std::string& text, int paletteIndex) {
+                        AppendRecoveredLine(first, second, text, paletteIndex);
+                      });
 }
 
 void TDOzuZe::ReadIdentity() {
@@ -287,13 +311,9 @@ void TDOzuZe::ReadIdentity() {
 
 void TDOzuZe::ApplyLanguage(std::uint8_t index) {
   vars_.LanguageIndex = index;
-  ui_.BOpciones->setText(ToQ(vars_.Text(kRowOpciones)));
-  ui_.BBorrar->setText(ToQ(vars_.Text(kRowBorrarTodo)));
-  ui_.BOpciones->setToolTip(PlainTip(ToQ(vars_.Text(kRowHintOpciones))));
-  ui_.BBorrar->setToolTip(PlainTip(ToQ(vars_.Text(kRowHintBorrar))));
-  destination_->ApplyLanguage();
-  view_->SetPaneDescription(ToQ(vars_.Text(kRowHintPanes)));
+  ApplyLanguageTable(this, index);
   SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName);
+  destination_->ShowDestination();
   SetMenuFirstEntry(vars_.ViewMode == vmMinimized || vars_.ViewMode == vmPreview ? kRowRestaurar
                                                                                   : kRowMinimizar);
   tray_->SetCloseEntryText(vars_.Text(kRowCerrar));
@@ -481,13 +501,12 @@ void TDOzuZe::AddToOptionsNameLists(const std::string&) {
 void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,
                             const std::string& text, int paletteIndex) {
   sender = text::UpperAscii(sender);
-  // The secure channel can bring an empty sender: nobody to add or to answer.
-  if (!sender.empty() && !vars_.NameList.Contains(sender)) {
-    vars_.NameList.Add(sender);
-    // The new name is written to the settings store ("NOMBRES", value "N") once it exists.
+  // The secure channel can bring an empty sender: nobody to add, store or answer, and never the
+  // destination (a message to an empty name would go nowhere anyone reads).
+  if (!sender.empty()) {
+    if (!vars_.NameList.Contains(sender)) settingsIO_->RememberSender(sender);
+    destination_->ArrivalFrom(sender);
   }
-  // Nor does it become the destination: a message to an empty name would go nowhere anyone reads.
-  if (!sender.empty()) destination_->ArrivalFrom(sender);
   if (vars_.OptBeep) desktop_->Beep();
   // While the options dialog is open an arrival is counted but brings nothing up: the dialog is
   // modal, and a banner or window over it would take input it cannot have.

@@ -36,6 +36,8 @@ namespace pelmora {
 
 class ArrivalNotification;
 class ConversationView;
+class TOwnNameEditor;
+class TSettingsIO;
 class DesktopServices;
 class KeyPreview;
 class QtMailSlotDispatcher;
@@ -58,6 +60,12 @@ class TDOzuZe : public QWidget, public MessagingHost {
   bool TerminateRequested() const { return terminateRequested_; }
 
   Variables& Vars() { return vars_; }
+  // The settings of the window and their store: the options dialog saves before it opens and
+  // after OK, and loads again on Cancel, through it.
+  TSettingsIO& Settings() { return *settingsIO_; }
+  // Writes the captions, hints, status panels and tray menu texts of one language (0 Spanish,
+  // 1 German, 2 English); at start, and after the options dialog closes with OK.
+  void ApplyLanguage(std::uint8_t index);
   MessagingCore& Core() { return *core_; }
 
   // The parts, for whoever wires more to them.
@@ -94,7 +102,8 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void LForroDblClick();
   // The global hot key "Restaurar" (Ctrl+Alt+letter).
   void HotKeyManagerHotKeysRestaurarHotKeyActivation();
-  // The letter of the restore hot key, from the settings; registered again at once.
+  // The letter of the restore hot key, kept with the settings; registered again at once. Whoever
+  // changes the settings' letter (the options dialog) calls this, or the key stays the old one.
   void SetRestoreHotKeyLetter(char letter);
   ArrivalNotification& Arrival() { return *arrival_; }
   void Opcion1Click();
@@ -153,7 +162,6 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void FormCreate();
   // Start-up steps whose own work arrives later keep their place in the order.
   void LoadSettingsStep();
-  void ApplyLanguage(std::uint8_t index);
   void RegisterHotKeyStep();
   void RecoverLostMessagesStep();
   void ReadIdentity();
@@ -181,7 +189,8 @@ class TDOzuZe : public QWidget, public MessagingHost {
   KeyPreview* keys_ = nullptr;
   TrayMenu* tray_ = nullptr;
   ArrivalNotification* arrival_ = nullptr;
-  char hotKeyLetter_ = 'N';
+  std::unique_ptr<TSettingsIO> settingsIO_;
+  TOwnNameEditor* ownNameEditor_ = nullptr;
   Controls ui_;
   QString timeFormat_;
   bool terminateRequested_ = false;

@@ -5,6 +5,8 @@
 
 #include "app/DOzuZe.h"
 #include "messaging/Variables.h"
+#include "model/MessageFile.h"
+#include "model/SettingsStore.h"
 #include "widgets/PelmoraIcon.h"
 #include "widgets/x11/X11HotKeyBackend.h"
 
@@ -38,8 +40,13 @@ int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(QStringLiteral("Pelmora"));
   app.setWindowIcon(PelmoraIcon());
+  // Open for the whole run: the arrival of a new sender writes into it.
+  FileSettingsStore settings(SettingsFilePath());
   WindowServices services;
   services.endpoints = MakeMachineEndpoints;
+  services.settingsStore = &settings;
+  services.legacySettingsPath = LegacySettingsFilePath();
+  services.lostMessagesPath = LostMessagesPath();
   // Global keys on X11; elsewhere the backend takes nothing and says so when asked. It outlives
   // the window, which gives its keys back as it goes.
   x11::X11HotKeyBackend hotKeys;

@@ -39,7 +39,9 @@ struct ArrivalWindow {
           v.OptPreview = o.preview;
           v.OptRecoverLost = o.recover;
           v.OptBeep = o.beep;
-        }) {
+        },
+          {"tejo", "oficina"},
+          [](WindowServices& s) { s.lostMessagesPath = LostMessagesPath(); }) {
     auto forward = w->Arrival().setTrayTip;
     w->Arrival().setTrayTip = [this, forward](const std::string& tip) {
       tips.push_back(tip);
