@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include "widgets/x11/X11Desktop.h"
 
@@ -68,10 +69,15 @@ void TPreviewBanner::HideBanner() {
 
 void TPreviewBanner::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  // Task-bar hints can only be asked for once the window is mapped; ask again after the window
-  // manager has seen it.
-  x11::SkipTaskbarAndPager(this);
-  QTimer::singleShot(50, this, [this] {
+  // The task-bar hints are asked for once the window manager has the window (it ignores requests
+  // about windows it does not manage yet): at the first exposure after each show, and once more a
+  // moment later for window managers that expose before they manage.
+  hintsPending_ = true;
+  if (QWindow* handle = windowHandle(); handle && !watchingHandle_) {
+    handle->installEventFilter(this);
+    watchingHandle_ = true;
+  }
+  QTimer::singleShot(100, this, [this] {
     if (isVisible()) {
       x11::SkipTaskbarAndPager(this);
       move(Corner());
@@ -80,6 +86,11 @@ void TPreviewBanner::showEvent(QShowEvent* event) {
 }
 
 bool TPreviewBanner::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && hintsPending_ &&
+      windowHandle()->isExposed()) {
+    hintsPending_ = false;
+    x11::SkipTaskbarAndPager(this);
+  }
   if ((watched == lForro_ || watched == scrollingText_) && event->type() == QEvent::MouseButtonDblClick) {
     if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
       emit doubleClicked();

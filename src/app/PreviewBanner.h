@@ -59,6 +59,8 @@ class TPreviewBanner : public QWidget {
  private:
   TALScrollingText* scrollingText_;
   QLabel* lForro_;
+  bool hintsPending_ = false;
+  bool watchingHandle_ = false;
 };
 
 }  // namespace pelmora

@@ -493,9 +493,14 @@ def banner(rig):
     screen_w = desk.screen_size()[0]
     expect((x, y) == (screen_w - w - desk.BANNER_RIGHT_MARGIN, 0),
            "banner at %d,%d, expected %d,0" % (x, y, screen_w - w - desk.BANNER_RIGHT_MARGIN))
-    state = desk.wm_state(shown)
-    expect("_NET_WM_STATE_ABOVE" in state, "banner not above the others: %s" % state.strip())
-    expect("_NET_WM_STATE_SKIP_TASKBAR" in state, "banner in the task bar: %s" % state.strip())
+    # The window manager applies the hints as it gets to them: a moment after the banner maps.
+    try:
+        lanrig.wait_until(lambda: all(s in desk.wm_state(shown) for s in (
+            "_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER")),
+            2, what="the banner's window state")
+    except Failure:
+        raise Failure("banner not above the others or in the task bar: %s"
+                      % desk.wm_state(shown).strip())
     expect(desk.active_window() == user, "the banner took the keyboard from the user's window")
     expect(not desk.main_window_shown(tejo.pid), "the normal window shows beside the banner")
     wait_until = lanrig.wait_until
