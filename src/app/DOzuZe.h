@@ -34,6 +34,7 @@ class QToolButton;
 
 namespace pelmora {
 
+class ArrivalNotification;
 class ConversationView;
 class TOwnNameEditor;
 class TSettingsIO;
@@ -97,6 +98,14 @@ class TDOzuZe : public QWidget, public MessagingHost {
 
   // --- Tray and view mode ------------------------------------------------------------------
   void TrayIconClick();
+  // A double click on the banner: back to the normal window.
+  void LForroDblClick();
+  // The global hot key "Restaurar" (Ctrl+Alt+letter).
+  void HotKeyManagerHotKeysRestaurarHotKeyActivation();
+  // The letter of the restore hot key, kept with the settings; registered again at once. Whoever
+  // changes the settings' letter (the options dialog) calls this, or the key stays the old one.
+  void SetRestoreHotKeyLetter(char letter);
+  ArrivalNotification& Arrival() { return *arrival_; }
   void Opcion1Click();
   void Cerrar1Click();
   // Called by the program entry once the window is made: on a desktop without a notification
@@ -172,6 +181,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   DestinationCompose* destination_ = nullptr;
   KeyPreview* keys_ = nullptr;
   TrayMenu* tray_ = nullptr;
+  ArrivalNotification* arrival_ = nullptr;
   std::unique_ptr<TSettingsIO> settingsIO_;
   TOwnNameEditor* ownNameEditor_ = nullptr;
   Controls ui_;

@@ -10,6 +10,7 @@
 #include "model/MessageFile.h"
 #include "model/SettingsStore.h"
 #include "widgets/PelmoraIcon.h"
+#include "widgets/x11/X11HotKeyBackend.h"
 
 namespace pelmora {
 
@@ -51,6 +52,10 @@ int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   services.settingsStore = &settings;
   services.legacySettingsPath = LegacySettingsFilePath();
   services.lostMessagesPath = LostMessagesPath();
+  // Global keys on X11; elsewhere the backend takes nothing and says so when asked. It outlives
+  // the window, which gives its keys back as it goes.
+  x11::X11HotKeyBackend hotKeys;
+  services.hotKeys = &hotKeys;
   return RunMainWindow(app, std::move(services), hooks);
 }
 

@@ -101,6 +101,26 @@ void AddGroupFromEnvironment(pelmora::Variables& vars) {
   vars.GroupList.SetGroup(text.substr(0, eq), members);
 }
 
+// PELMORA_TESTHOST_OPTIONS="RESTORE=YES,PREVIEW=YES,..." sets those options after the settings
+// were read, whatever the store held (the arrival scenarios need the banner without going
+// through the options dialog).
+void SetOptionsFromEnvironment(pelmora::Variables& vars) {
+  const char* value = std::getenv("PELMORA_TESTHOST_OPTIONS");
+  if (value == nullptr) return;
+  std::stringstream list{std::string(value)};
+  for (std::string item; std::getline(list, item, ',');) {
+    const auto eq = item.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = item.substr(0, eq);
+    const bool on = item.substr(eq + 1) == "YES";
+    if (key == "RESTORE") vars.OptRestore = on;
+    if (key == "PREVIEW") vars.OptPreview = on;
+    if (key == "BEEP") vars.OptBeep = on;
+    if (key == "RECUPERAR_MENSAJES") vars.OptRecoverLost = on;
+    if (key == "CAMBIO_DESTIN") vars.OptAutoDestination = on;
+  }
+}
+
 // Reads "quit" from standard input on the GUI thread.
 void WatchStandardInput(pelmora::TDOzuZe& window) {
   auto* notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &window);
@@ -126,6 +146,7 @@ int main(int argc, char** argv) {
     services.loadSettings = [load](pelmora::Variables& vars) {
       if (load) load(vars);
       AddGroupFromEnvironment(vars);
+      SetOptionsFromEnvironment(vars);
     };
     // Every entry, those start-up recovers included: the observer is in place before the window
     // is built. An arrival's line is appended first and the arrival handled right after, in the
