@@ -1,5 +1,7 @@
 #include "widgets/ALScrollingText.h"
 
+#include <QGuiApplication>
+
 #include <QFontMetrics>
 #include <algorithm>
 #include <QMouseEvent>
@@ -76,7 +78,7 @@ int TextRow(TTextLayout layout, int controlHeight, int textHeight) {
 }  // namespace scrolling
 
 TColor FadeColor(TColor start, TColor end, int index, int count) {
-  auto rgb = [](TColor c) { return (c & kSystemColorFlag) ? FromQColor(ToQColor(c)) : c; };
+  auto rgb = [](TColor c) { return (c & kSystemColorFlag) ? FromQColor(ToQColor(c, QGuiApplication::palette())) : c; };
   return scrolling::FadeColorRgb(rgb(start), rgb(end), index, count);
 }
 
@@ -218,7 +220,7 @@ void TALScrollingText::BuildBitmaps() {
     const TColor bg = FromQColor(background);
     const TColor fg = FromQColor(foreground);
     for (int i = 0; i < edgeFadeWidth_ && i < w; ++i) {
-      p.setPen(ToQColor(scrolling::FadeColorRgb(bg, fg, i + 1, edgeFadeWidth_)));
+      p.setPen(ToQColor(scrolling::FadeColorRgb(bg, fg, i + 1, edgeFadeWidth_), palette()));
       p.drawLine(i, 0, i, h - 1);
       p.drawLine(w - i - 1, 0, w - i - 1, h - 1);
     }

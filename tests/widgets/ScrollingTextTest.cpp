@@ -11,7 +11,7 @@ using namespace pelmora;
 
 namespace {
 
-QColor Rgb(TColor c) { return ToQColor(c); }
+QColor Rgb(TColor c) { return ToQColor(c, QPalette()); }
 
 // The program's own banner.
 void ConfigureLikeTheWindow(TALScrollingText& s) {
