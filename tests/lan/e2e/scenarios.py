@@ -262,6 +262,9 @@ def keyboard(rig):
     Enter on the focused "Escribir mensaje" opens the compose box again; Alt+P with the names
     list focused pings the destination and leaves the list (and so the destination) alone, even
     with another name starting with P in it."""
+    # MIRLO stays in the tray when messages arrive: its window coming forward would take the
+    # keyboard from TEJO's, whose keys this scenario is about.
+    rig.options["MIRLO"] = "RESTORE=NO,PREVIEW=NO"
     copies, _ = start_copies(rig)
     tejo, mirlo = copies["TEJO"], copies["MIRLO"]
     desk = rig.desk
