@@ -608,6 +608,9 @@ void TDOzuZe::AppendEntry(const std::string& time, const std::string& first,
                           const std::string& second, const std::string& text,
                           int paletteIndex) {
   const auto index = static_cast<std::uint8_t>(std::clamp(paletteIndex, 0, 255));
+  {
+  // The panes take the entry, its fillers and the move to the end as one change each.
+  const PaneUpdate update{ui_.SRChat, ui_.SRCab, ui_.SRTime};
   ui_.SRChat->AddText(text, index, true);
   ui_.SRCab->AddText(first + vars_.Text(kRowJoin) + second, kPaletteHeadings, true);
   ui_.SRTime->AddText(time, kPaletteTime, true);
@@ -622,6 +625,7 @@ void TDOzuZe::AppendEntry(const std::string& time, const std::string& first,
     ui_.SRTime->AddText(std::string(), kPaletteHeadings, true);
   }
   Actualizar_memos(nullptr);
+  }
   emit lineAppended(time, first, second, text, paletteIndex);
 }
 
