@@ -1,12 +1,16 @@
 // The cost of one entry of the conversation view with 100, 10,000 and 100,000 lines already
 // stored. The panes only ever show a window of lines, so the figure must not grow with the
 // conversation. Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+//
+// BM_AppendLine is the view as it runs. BM_AppendLineRefill is the same view with panes that
+// empty and fill their display again for every redraw, for comparison in the same run.
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <cstdlib>
 #include <map>
+#include <utility>
 #include <memory>
 
 #include "app/DOzuZe.h"
@@ -23,11 +27,14 @@ class FixedClock : public Clock {
 
 FixedClock clock_;
 
-std::unique_ptr<TDOzuZe> MakeWindow() {
+std::unique_ptr<TDOzuZe> MakeWindow(bool refill) {
   WindowEnvironment env;
   env.clock = &clock_;
   env.trayIcon = false;
   auto w = std::make_unique<TDOzuZe>(std::move(env));
+  for (TScrollRichEdit* pane : {w->Ui().SRTime, w->Ui().SRCab, w->Ui().SRChat}) {
+    pane->SetAlwaysRefill(refill);
+  }
   w->show();
   return w;
 }
@@ -38,12 +45,12 @@ void DrainEvents(long n) {
   if (n % 128 == 0) QCoreApplication::processEvents();
 }
 
-// One window per size, filled once and kept, so the fill is not timed.
-TDOzuZe& WindowWithLines(int lines) {
-  static std::map<int, std::unique_ptr<TDOzuZe>> windows;
-  auto& w = windows[lines];
+// One window per size and kind, filled once and kept, so the fill is not timed.
+TDOzuZe& WindowWithLines(int lines, bool refill = false) {
+  static std::map<std::pair<int, bool>, std::unique_ptr<TDOzuZe>> windows;
+  auto& w = windows[{lines, refill}];
   if (!w) {
-    w = MakeWindow();
+    w = MakeWindow(refill);
     while (w->Ui().SRChat->LineCount() < lines) {
       w->AppendLine("MIRLO", "TEJO", "un mensaje corto de prueba", kPaletteReceived);
       DrainEvents(w->Ui().SRChat->LineCount());
@@ -64,6 +71,19 @@ void BM_AppendLine(benchmark::State& state) {
   state.counters["stored"] = w.Ui().SRChat->LineCount();
 }
 BENCHMARK(BM_AppendLine)->Arg(100)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void BM_AppendLineRefill(benchmark::State& state) {
+  TDOzuZe& w = WindowWithLines(static_cast<int>(state.range(0)), true);
+  long n = 0;
+  for (auto _ : state) {
+    w.AppendLine("TEJO", "MIRLO", "otro mensaje de prueba", kPaletteSent);
+    state.PauseTiming();
+    DrainEvents(++n);
+    state.ResumeTiming();
+  }
+  state.counters["stored"] = w.Ui().SRChat->LineCount();
+}
+BENCHMARK(BM_AppendLineRefill)->Arg(100)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 void BM_AppendWrappedLine(benchmark::State& state) {
   TDOzuZe& w = WindowWithLines(static_cast<int>(state.range(0)));
