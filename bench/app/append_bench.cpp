@@ -85,6 +85,17 @@ void BM_AppendLineRefill(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendLineRefill)->Arg(100)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// An entry and the repaint of the window that follows it, as the event loop does it next.
+void BM_AppendLineAndPaint(benchmark::State& state) {
+  TDOzuZe& w = WindowWithLines(static_cast<int>(state.range(0)));
+  QCoreApplication::processEvents();
+  for (auto _ : state) {
+    w.AppendLine("TEJO", "MIRLO", "otro mensaje de prueba", kPaletteSent);
+    QCoreApplication::processEvents();
+  }
+}
+BENCHMARK(BM_AppendLineAndPaint)->Arg(100)->Unit(benchmark::kMicrosecond);
+
 void BM_AppendWrappedLine(benchmark::State& state) {
   TDOzuZe& w = WindowWithLines(static_cast<int>(state.range(0)));
   const std::string text =

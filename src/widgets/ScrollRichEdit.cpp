@@ -273,6 +273,9 @@ void TScrollRichEdit::AppendShownLines(QTextCursor& cursor, int from, int to, bo
     cursor.setCharFormat(format);
     // insertText takes the text as it is: no markup is ever interpreted.
     cursor.insertText(ToQString(storedLines_[static_cast<std::size_t>(i)]), format);
+    // Keep the shaped glyphs: the line is painted again with every redraw while it stays in
+    // the window, and shaping it anew for each paint costs more than the memory of a few lines.
+    cursor.block().layout()->setCacheEnabled(true);
   }
 }
 
