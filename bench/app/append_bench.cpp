@@ -28,7 +28,7 @@ class FixedClock : public Clock {
 FixedClock clock_;
 
 std::unique_ptr<TDOzuZe> MakeWindow(bool refill) {
-  WindowEnvironment env;
+  WindowServices env;
   env.clock = &clock_;
   env.trayIcon = false;
   auto w = std::make_unique<TDOzuZe>(std::move(env));

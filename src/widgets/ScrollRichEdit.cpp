@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "text/CodePage.h"
+#include "widgets/AnsiText.h"
 #include "widgets/Fonts.h"
 
 namespace pelmora {
@@ -52,10 +52,6 @@ namespace {
 
 // Room between the frame and the text, on every side, as the platform rich edit leaves it.
 constexpr qreal kDocumentMargin = 1;
-
-// Every Windows-1252 byte becomes exactly one UTF-16 unit (bytes the code page lacks show as
-// "?"), so positions in the converted text are byte offsets of the original.
-QString ToQString(const std::string& ansi) { return QString::fromStdString(text::AnsiToUtf8(ansi)); }
 
 }  // namespace
 
@@ -172,7 +168,9 @@ void TScrollRichEdit::SplitParagraph(const std::string& paragraph, qreal width) 
   // text option, same line width, and the same retreat to breaking anywhere and then at words
   // when a row still comes out wider than the room), so it breaks exactly where the display
   // would: each row then shows as one line of its own.
-  const QString shown = ToQString(paragraph);
+  // Every Windows-1252 byte becomes exactly one UTF-16 unit, so the positions of the layout
+  // are byte offsets of the paragraph.
+  const QString shown = ToQ(paragraph);
   QTextOption option = document()->defaultTextOption();
   option.setTextDirection(Qt::LeftToRight);
   option.setTabs({});
@@ -272,7 +270,7 @@ void TScrollRichEdit::AppendShownLines(QTextCursor& cursor, int from, int to, bo
     if (!firstInDocument || i != from) cursor.insertBlock(blockFormat, format);
     cursor.setCharFormat(format);
     // insertText takes the text as it is: no markup is ever interpreted.
-    cursor.insertText(ToQString(storedLines_[static_cast<std::size_t>(i)]), format);
+    cursor.insertText(ToQ(storedLines_[static_cast<std::size_t>(i)]), format);
     // Keep the shaped glyphs: the line is painted again with every redraw while it stays in
     // the window, and shaping it anew for each paint costs more than the memory of a few lines.
     cursor.block().layout()->setCacheEnabled(true);
