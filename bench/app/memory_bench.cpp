@@ -77,12 +77,12 @@ int main(int argc, char** argv) {
   for (const Case& c : {Case{"409 characters, no blank", "TEJO", noBlanks},
                         Case{"408 characters of line breaks", "TEJO", breaks},
                         Case{"heading of 120 characters", longGroup, "hola"}}) {
-    const int before = window.Ui().SRChat->LineCount();
+    const int linesBefore = window.Ui().SRChat->LineCount();
     entry.start();
     window.AppendLine("MIRLO", c.second, c.text, kPaletteReceived);
     const double ms = entry.nsecsElapsed() / 1e6;
     QCoreApplication::processEvents();
-    std::printf("%-32s %7.2f ms, %d lines\n", c.name, ms, window.Ui().SRChat->LineCount() - before);
+    std::printf("%-32s %7.2f ms, %d lines\n", c.name, ms, window.Ui().SRChat->LineCount() - linesBefore);
   }
   std::printf("resident memory after them: %ld KiB\n", ResidentKiB());
   return 0;

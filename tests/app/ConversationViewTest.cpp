@@ -292,7 +292,7 @@ class ConversationViewTest : public QObject {
           for (TScrollRichEdit* p : {w.ui().SRTime, w.ui().SRCab, w.ui().SRChat}) {
             p->resize(p->width(), h);
           }
-          w->Actualizar_memos(w.ui().ScrollBar);
+          w->View().Actualizar_memos(w.ui().ScrollBar);
         };
         what = QStringLiteral("height %1").arg(h);
       } else if (op < 94) {
@@ -302,7 +302,7 @@ class ConversationViewTest : public QObject {
           for (TScrollRichEdit* p : {w.ui().SRTime, w.ui().SRCab, w.ui().SRChat}) {
             p->SetPaletteColor(index, colour);
           }
-          w->Actualizar_memos(nullptr);  // as the options dialog does on OK
+          w->View().Actualizar_memos(nullptr);  // as the options dialog does on OK
         };
         what = QStringLiteral("colour %1").arg(index);
       } else if (op < 97) {
