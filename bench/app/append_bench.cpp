@@ -12,6 +12,7 @@
 #include <map>
 #include <utility>
 #include <memory>
+#include <string>
 
 #include "app/DOzuZe.h"
 #include "widgets/ScrollRichEdit.h"
@@ -63,7 +64,8 @@ void BM_AppendLine(benchmark::State& state) {
   TDOzuZe& w = WindowWithLines(static_cast<int>(state.range(0)));
   long n = 0;
   for (auto _ : state) {
-    w.AppendLine("TEJO", "MIRLO", "otro mensaje de prueba", kPaletteSent);
+    // A text of its own each time, as messages are; the heading and the time repeat.
+    w.AppendLine("TEJO", "MIRLO", "otro mensaje de prueba " + std::to_string(n), kPaletteSent);
     state.PauseTiming();
     DrainEvents(++n);
     state.ResumeTiming();
@@ -76,7 +78,8 @@ void BM_AppendLineRefill(benchmark::State& state) {
   TDOzuZe& w = WindowWithLines(static_cast<int>(state.range(0)), true);
   long n = 0;
   for (auto _ : state) {
-    w.AppendLine("TEJO", "MIRLO", "otro mensaje de prueba", kPaletteSent);
+    // A text of its own each time, as messages are; the heading and the time repeat.
+    w.AppendLine("TEJO", "MIRLO", "otro mensaje de prueba " + std::to_string(n), kPaletteSent);
     state.PauseTiming();
     DrainEvents(++n);
     state.ResumeTiming();
@@ -89,8 +92,9 @@ BENCHMARK(BM_AppendLineRefill)->Arg(100)->Arg(10000)->Arg(100000)->Unit(benchmar
 void BM_AppendLineAndPaint(benchmark::State& state) {
   TDOzuZe& w = WindowWithLines(static_cast<int>(state.range(0)));
   QCoreApplication::processEvents();
+  long n = 0;
   for (auto _ : state) {
-    w.AppendLine("TEJO", "MIRLO", "otro mensaje de prueba", kPaletteSent);
+    w.AppendLine("TEJO", "MIRLO", "otro mensaje de prueba " + std::to_string(++n), kPaletteSent);
     QCoreApplication::processEvents();
   }
 }
@@ -102,7 +106,7 @@ void BM_AppendWrappedLine(benchmark::State& state) {
       "Un mensaje bastante mas largo que se parte en varias lineas de la columna de texto";
   long n = 0;
   for (auto _ : state) {
-    w.AppendLine("TEJO", "MIRLO", text, kPaletteSent);
+    w.AppendLine("TEJO", "MIRLO", text + " " + std::to_string(n), kPaletteSent);
     state.PauseTiming();
     DrainEvents(++n);
     state.ResumeTiming();

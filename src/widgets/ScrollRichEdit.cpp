@@ -164,43 +164,56 @@ void TScrollRichEdit::SplitParagraph(const std::string& paragraph, qreal width) 
     storedLines_.emplace_back();
     return;
   }
-  // The paragraph is laid out the way the display lays out one of its blocks (same font, same
-  // text option, same line width, and the same retreat to breaking anywhere and then at words
-  // when a row still comes out wider than the room), so it breaks exactly where the display
-  // would: each row then shows as one line of its own.
-  // Every Windows-1252 byte becomes exactly one UTF-16 unit, so the positions of the layout
-  // are byte offsets of the paragraph.
-  const QString shown = ToQ(paragraph);
+  const QFont font = document()->defaultFont();
   QTextOption option = document()->defaultTextOption();
-  option.setTextDirection(Qt::LeftToRight);
-  option.setTabs({});
-  option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
-  const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
+  LastSplit& last = lastSplit_;
+  if (last.paragraph != paragraph || last.width != width || last.wrapMode != option.wrapMode() ||
+      last.tabStop != option.tabStopDistance() || last.flags != option.flags() || last.font != font) {
+    last.paragraph = paragraph;
+    last.width = width;
+    last.wrapMode = option.wrapMode();
+    last.tabStop = option.tabStopDistance();
+    last.flags = option.flags();
+    last.font = font;
+    last.rows.clear();
 
-  QTextLayout layout(shown, document()->defaultFont());
-  layout.setCacheEnabled(false);
-  layout.setTextOption(option);
-  layout.beginLayout();
-  for (;;) {
-    QTextLine row = layout.createLine();
-    if (!row.isValid()) break;
-    row.setLeadingIncluded(true);
-    row.setLineWidth(width);
-    if (row.naturalTextWidth() > width) {
-      if (wordOrAnywhere) {
-        option.setWrapMode(QTextOption::WrapAnywhere);
-        layout.setTextOption(option);
+    // The paragraph is laid out the way the display lays out one of its blocks (same font,
+    // same text option, same line width, and the same retreat to breaking anywhere and then at
+    // words when a row still comes out wider than the room), so it breaks exactly where the
+    // display would: each row then shows as one line of its own. Every Windows-1252 byte is one
+    // UTF-16 unit, so the positions of the layout are byte offsets of the paragraph.
+    option.setTextDirection(Qt::LeftToRight);
+    option.setTabs({});
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
+    QTextLayout layout(ToQ(paragraph), font);
+    layout.setCacheEnabled(false);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (;;) {
+      QTextLine row = layout.createLine();
+      if (!row.isValid()) break;
+      row.setLeadingIncluded(true);
+      row.setLineWidth(width);
+      if (row.naturalTextWidth() > width) {
+        if (wordOrAnywhere) {
+          option.setWrapMode(QTextOption::WrapAnywhere);
+          layout.setTextOption(option);
+        }
+        row.setLineWidth(std::max(row.naturalTextWidth(), width));
+        if (wordOrAnywhere) {
+          option.setWrapMode(QTextOption::WordWrap);
+          layout.setTextOption(option);
+        }
       }
-      row.setLineWidth(std::max(row.naturalTextWidth(), width));
-      if (wordOrAnywhere) {
-        option.setWrapMode(QTextOption::WordWrap);
-        layout.setTextOption(option);
-      }
+      last.rows.emplace_back(row.textStart(), row.textLength());
     }
-    storedLines_.push_back(paragraph.substr(static_cast<std::size_t>(row.textStart()),
-                                            static_cast<std::size_t>(row.textLength())));
+    layout.endLayout();
   }
-  layout.endLayout();
+  for (const auto& [start, length] : last.rows) {
+    storedLines_.push_back(
+        paragraph.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length)));
+  }
 }
 
 void TScrollRichEdit::AddText(const std::string& text, std::uint8_t colorIndex, bool scrollToEnd) {

@@ -16,11 +16,14 @@
 // Anything else (scrolling back, a jump, a resize, a font or colour change, clearing) empties the
 // display and fills it again. Both ways give the same document, so the same pixels.
 
+#include <QFont>
 #include <QTextEdit>
+#include <QTextOption>
 #include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "widgets/TColor.h"
@@ -179,6 +182,18 @@ class TScrollRichEdit : public QTextEdit {
   TColor color_ = clWindow;
   int wheelRemainder_ = 0;
   Shown shown_;
+  // The last paragraph split, and where it broke: the time and heading columns get the same
+  // text entry after entry, and laying it out again would only find the same breaks.
+  struct LastSplit {
+    std::string paragraph;
+    qreal width = -1;
+    QFont font;
+    QTextOption::WrapMode wrapMode = QTextOption::NoWrap;
+    qreal tabStop = -1;
+    QTextOption::Flags flags;
+    std::vector<std::pair<int, int>> rows;  // start and length of each row
+  };
+  LastSplit lastSplit_;
   int updateDepth_ = 0;
   bool redrawPending_ = false;
   bool alwaysRefill_ = false;

@@ -467,6 +467,27 @@ void ScrollRichEditTest::splitBreaksWhereTheDisplayBreaks() {
       QCOMPARE(pane->StoredLines(), DisplayRows(*pane, paragraph));
     }
   }
+
+  // The same paragraph again after the pane got narrower, or its font larger, breaks anew.
+  auto pane = TextColumn();
+  const std::string ansi = text::Utf8ToAnsi(kLongText);
+  auto addedLines = [&] {
+    const int before = pane->LineCount();
+    pane->AddText(ansi, 2, true);
+    return std::vector<std::string>(pane->StoredLines().begin() + before, pane->StoredLines().end());
+  };
+  const std::vector<std::string> wide = addedLines();
+  QCOMPARE(addedLines(), wide);
+  pane->resize(150, 193);
+  const std::vector<std::string> narrow = addedLines();
+  QVERIFY(narrow.size() > wide.size());
+  QCOMPARE(narrow, DisplayRows(*pane, ansi));
+  QFont bigger = pane->font();
+  bigger.setPixelSize(16);
+  pane->setFont(bigger);
+  const std::vector<std::string> big = addedLines();
+  QVERIFY(big.size() > narrow.size());
+  QCOMPARE(big, DisplayRows(*pane, ansi));
 }
 
 void ScrollRichEditTest::appendTouchesOnlyWhatChanges() {
