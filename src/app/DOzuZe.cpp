@@ -13,10 +13,14 @@
 #include "app/ConversationView.h"
 #include "app/DestinationCompose.h"
 #include "app/KeyPreview.h"
+#include "app/LanguageTable.h"
+#include "app/OwnNameEditor.h"
 #include "app/QtDispatcher.h"
+#include "app/SettingsIO.h"
 #include "app/StatusPanels.h"
 #include "app/TimeText.h"
 #include "app/TrayMenu.h"
+#include "messaging/LostMessageRecovery.h"
 #include "messaging/TextTable.h"
 #include "text/CodePage.h"
 #include "widgets/CoolTrayIcon.h"
@@ -57,6 +61,9 @@ TDOzuZe::TDOzuZe(WindowServices services, QWidget* parent)
   if (endpoints_) endpoints_->Connect(*core_);
 
   CreateParts();
+  settingsIO_ = std::make_unique<TSettingsIO>(
+      services_.settingsStore, vars_,
+      std::array<TScrollRichEdit*, 3>{ui_.SRTime, ui_.SRCab, ui_.SRChat});
   ConnectParts();
   // The tray icon finishes loading before the window's own creation handler runs, so the
   // window starts in the tray.
@@ -194,6 +201,15 @@ void TDOzuZe::ConnectParts() {
           &DestinationCompose::SelectQuickDestination);
   connect(keys_, &KeyPreview::escapeKey, this, [this] { Run(viewModes_.Escape()); });
 
+  ownNameEditor_ = new TOwnNameEditor(
+      ui_.ECambioNombre, vars_, [this] { destination_->FocusComposeArea(); }, this);
+  connect(ui_.StatusBar, &TStatusPanels::MouseDown, ownNameEditor_,
+          [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint) {
+            ownNameEditor_->StatusBarMouseDown(button, modifiers);
+          });
+  connect(ownNameEditor_, &TOwnNameEditor::OwnNameChanged, this,
+          [this] { SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName); });
+
   connect(tray_, &TrayMenu::iconClicked, this, [this] { TrayIconClick(); });
   connect(tray_, &TrayMenu::firstEntryChosen, this, [this] { Opcion1Click(); });
   connect(tray_, &TrayMenu::closeChosen, this, [this] { Cerrar1Click(); });
@@ -238,6 +254,9 @@ void TDOzuZe::FormCreate() {
     }
   }
 
+  // Only the copy that stays takes the old ini file over: a second copy would write the store
+  // under the running one and take the file away from it.
+  if (!terminateRequested_) settingsIO_->CompleteMigration();
   ReadIdentity();
 
   if (vars_.OptLoadWorkgroup) {
@@ -261,11 +280,10 @@ void TDOzuZe::FormCreate() {
 }
 
 void TDOzuZe::LoadSettingsStep() {
-  // The settings store arrives with its own work; until then the program runs on the defaults
-  // unless the caller loads something.
   // The colours start from their defaults (the time, headings, ... and system colours on
   // black); what the settings load comes on top.
   view_->ResetColors();
+  settingsIO_->LoadAtStart(services_.legacySettingsPath);
   if (services_.loadSettings) services_.loadSettings(vars_);
 }
 
@@ -274,7 +292,13 @@ void TDOzuZe::RegisterHotKeyStep() {
 }
 
 void TDOzuZe::RecoverLostMessagesStep() {
-  // Messages kept while only the banner was shown are restored here once recovery exists.
+  // A copy that stops because another one runs must leave that copy's file alone.
+  if (terminateRequested_ || services_.lostMessagesPath.empty()) return;
+  RecoverLostMessages(services_.lostMessagesPath,
+                      [this](const std::string& first, const std::string& second,
+                             const std::string& text, int paletteIndex) {
+                        AppendRecoveredLine(first, second, text, paletteIndex);
+                      });
 }
 
 void TDOzuZe::ReadIdentity() {
@@ -286,13 +310,9 @@ void TDOzuZe::ReadIdentity() {
 
 void TDOzuZe::ApplyLanguage(std::uint8_t index) {
   vars_.LanguageIndex = index;
-  ui_.BOpciones->setText(ToQ(vars_.Text(kRowOpciones)));
-  ui_.BBorrar->setText(ToQ(vars_.Text(kRowBorrarTodo)));
-  ui_.BOpciones->setToolTip(PlainTip(ToQ(vars_.Text(kRowHintOpciones))));
-  ui_.BBorrar->setToolTip(PlainTip(ToQ(vars_.Text(kRowHintBorrar))));
-  destination_->ApplyLanguage();
-  view_->SetPaneDescription(ToQ(vars_.Text(kRowHintPanes)));
+  ApplyLanguageTable(this, index);
   SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName);
+  destination_->ShowDestination();
   SetMenuFirstEntry(vars_.ViewMode == vmMinimized || vars_.ViewMode == vmPreview ? kRowRestaurar
                                                                                   : kRowMinimizar);
   tray_->SetCloseEntryText(vars_.Text(kRowCerrar));
@@ -470,10 +490,7 @@ void TDOzuZe::AddToOptionsNameLists(const std::string&) {
 
 void TDOzuZe::NotifyArrival(std::string& sender, const std::string&, const std::string&, int) {
   sender = text::UpperAscii(sender);
-  if (!vars_.NameList.Contains(sender)) {
-    vars_.NameList.Add(sender);
-    // The new name is written to the settings store ("NOMBRES", value "N") once it exists.
-  }
+  if (!vars_.NameList.Contains(sender)) settingsIO_->RememberSender(sender);
   destination_->ArrivalFrom(sender);
   if (vars_.OptBeep) desktop_->Beep();
 }
