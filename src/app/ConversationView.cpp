@@ -45,6 +45,9 @@ ConversationView::ConversationView(QWidget* parent, const QFont& paneFont) : QOb
 void ConversationView::Append(const std::string& time, const std::string& heading,
                               const std::string& text, int paletteIndex) {
   const auto index = static_cast<std::uint8_t>(std::clamp(paletteIndex, 0, 255));
+  // Each pane takes the entry, its fillers and the move to the end as one change, and redraws
+  // once: the new lines go in at the bottom and as many leave at the top.
+  const PaneUpdate update{text_, headings_, time_};
   text_->AddText(text, index, true);
   headings_->AddText(heading, kPaletteHeadings, true);
   time_->AddText(time, kPaletteTime, true);
@@ -136,6 +139,8 @@ void ConversationView::CopyTextSelection() {
   // Whichever pane had the key, the text column's selection is what is copied. Its lines are
   // put on the clipboard as the CR LF lines they are, then joined into one.
   QString selected = text_->textCursor().selectedText();
+  // Nothing selected copies nothing: emptying the clipboard would lose what the user had on it.
+  if (selected.isEmpty()) return;
   selected.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
   selected.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
   QApplication::clipboard()->setText(selected);
