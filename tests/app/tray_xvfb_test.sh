@@ -91,7 +91,7 @@ if [ -n "$cli" ] && [ -n "$notify_py" ] && command -v dbus-daemon >/dev/null; th
   wait_for 100 test -S "$work/bus" || fail "the private session bus did not start"
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
   "$notify_py" "$(dirname "$0")/../widgets/notification_server.py" "$work/notifications" \
-    --click 0.5 >"$work/notify.log" 2>&1 &
+    --click-when "$work/click" >"$work/notify.log" 2>&1 &
   pids+=($!)
   wait_for 100 grep -qs ready "$work/notify.log" || fail "the stand-in notification server did not start"
 else
@@ -183,6 +183,17 @@ if [ -n "$notify_py" ]; then
   grep -qF '"body": "&lt;b&gt;hola&lt;/b&gt; &amp; adiós"' "$work/notifications" ||
     fail "body not escaped: $(cat "$work/notifications")"
   grep -qF '"desktop-entry": "pelmora"' "$work/notifications" || fail "no desktop-entry hint"
+  # The arrival itself may bring the window back (the restore option); put it away first, so
+  # that only the click can show it.
+  sleep 1
+  if main_window_shown; then
+    window=$(xdotool search --onlyvisible --name '^Pelmora 0\.31b$' | head -n 1)
+    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+    sleep 0.2
+    xdotool key --clearmodifiers alt+F4
+    wait_for 50 main_window_hidden || fail "closing the restored window did not hide it"
+  fi
+  touch "$work/click"
   wait_for 50 main_window_shown || fail "the notification's click did not show the window"
   echo "notification shown and its click brought the window"
   [ "$(wc -l <"$work/notifications")" -eq 1 ] || fail "more than one notification"

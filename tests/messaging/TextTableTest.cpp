@@ -76,7 +76,11 @@ TEST(TextTableTest, RowNamesPointAtTheirRows) {
   EXPECT_EQ(LocalText(kRowPing, kLanguageSpanish), "&Ping");
   EXPECT_EQ(LocalText(kRowMensajesSistema, kLanguageEnglish), "System messages");
   EXPECT_EQ(LocalText(kRowPredeterminados, kLanguageSpanish), "Prede&terminados");
-  EXPECT_EQ(kRowPredeterminados, kTextRowCount);
+  // The rows added after the old program's 53 come last.
+  EXPECT_EQ(LocalText(kRowDesktopNotifications, kLanguageEnglish), "Desktop notifications");
+  EXPECT_EQ(LocalText(kRowNotificationOpen, kLanguageSpanish), "Abrir");
+  EXPECT_EQ(kRowPredeterminados, 53);
+  EXPECT_EQ(kRowNotificationOpen, kTextRowCount);
 }
 
 }  // namespace
