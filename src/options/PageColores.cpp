@@ -62,6 +62,7 @@ TPageColores::TPageColores(OptionsHost& host, QWidget* parent) : QWidget(parent)
   QFont big = PelmoraInterfaceFont();
   big.setPixelSize(16);
   ui_.LPrueba->setFont(big);
+  ui_.LPrueba->adjustSize();  // the sample must show whole in this platform's font
 
   ui_.ColorCombo1 = new TColorCombo(ui_.GColores);
   ui_.ColorCombo1->setObjectName(QStringLiteral("ColorCombo1"));

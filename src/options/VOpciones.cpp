@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "messaging/Variables.h"
@@ -39,6 +40,11 @@ TVOpciones::TVOpciones(OptionsHost& host, QWidget* parent)
   pageControl_ = new QTabWidget(this);
   pageControl_->setObjectName(QStringLiteral("PageControl"));
   pageControl_->setGeometry(0, 0, kClientWidth, kClientHeight);
+  // The five captions must fit side by side in the dialog's width, as they did in the design:
+  // no scroll arrows hiding the last page.
+  pageControl_->setUsesScrollButtons(false);
+  pageControl_->tabBar()->setExpanding(false);
+  pageControl_->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
   general_ = new TPageGeneral(host_);
   nombres_ = new TPageNombres(host_);
   grupos_ = new TPageGrupos(host_);

@@ -24,6 +24,7 @@
 #include "options/PageNombres.h"
 #include "options/VOpciones.h"
 #include "widgets/ColorCombo.h"
+#include "widgets/Screenshot.h"
 
 using namespace pelmora;
 using pelmora::testing::FakeOptionsHost;
@@ -89,6 +90,7 @@ class OptionsDialogTest : public QObject {
   void LogSavingAndItsFailures();
   void AboutPageOpensItsLinks();
   void OpensQuicklyWithALargeAddressBook();
+  void PicturesOfThePages();
 };
 
 void OptionsDialogTest::ShapeAndKeysThatDoNotClose() {
@@ -467,6 +469,24 @@ void OptionsDialogTest::OpensQuicklyWithALargeAddressBook() {
   // Selecting a group sets its ten check marks among the 10,000 names.
   dlg->Grupos().Ui().LGrupos->setCurrentRow(999);
   QCOMPARE(Checked(dlg->Grupos().Ui().CLNombres).size(), 10);
+}
+
+void OptionsDialogTest::PicturesOfThePages() {
+  FakeOptionsHost host;
+  host.vars.OptRestore = true;
+  host.vars.OptBeep = true;
+  host.vars.NameList = {"TEJO", "MIRLO", "SAUCE", "<b>no</b>"};
+  host.vars.GroupList.SetGroup("AMIGOS", std::vector<std::string>{"TEJO", "SAUCE"});
+  host.vars.QuickDestinations[0] = {"MIRLO", qdName};
+  TVOpciones dlg(host);
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+  dlg.Grupos().Ui().LGrupos->setCurrentRow(0);
+  for (int page = 0; page < dlg.PageControl()->count(); ++page) {
+    dlg.PageControl()->setCurrentIndex(page);
+    const QString path = SaveScreenshot(&dlg, QStringLiteral("options-page%1").arg(page));
+    if (!qEnvironmentVariableIsEmpty("PELMORA_SCREENSHOTS")) QVERIFY(!path.isEmpty());
+  }
 }
 
 QTEST_MAIN(OptionsDialogTest)
