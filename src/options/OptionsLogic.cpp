@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "text/CodePage.h"
@@ -47,16 +48,29 @@ bool IsStoreSectionName(std::string_view name) {
          name.back() >= '0' && name.back() <= '9';
 }
 
+bool ContainsSorted(const TNameList& list, std::string_view name) {
+  const auto& items = list.Items();
+  const auto at = std::lower_bound(
+      items.begin(), items.end(), name,
+      [](const std::string& item, std::string_view n) { return CompareNames(item, n) < 0; });
+  return at != items.end() && SameName(*at, name);
+}
+
 void DeleteName(Variables& vars, std::string_view name) {
   vars.NameList.Remove(name);
   vars.GroupList.RemoveMemberFromAll(name);
 }
 
 void DeleteAllNames(Variables& vars) {
-  while (!vars.NameList.Empty()) {
-    const std::string name = vars.NameList.Item(0);
-    DeleteName(vars, name);
+  // The same as deleting the names one by one, but one pass over the members instead of one per
+  // name: with thousands of names and groups, name by name took many seconds.
+  for (int g = 0; g < vars.GroupList.Count(); ++g) {
+    TNameList& members = vars.GroupList.Item(g).Members();
+    for (int m = members.Count() - 1; m >= 0; --m) {
+      if (ContainsSorted(vars.NameList, members.Item(m))) members.Delete(m);
+    }
   }
+  vars.NameList.Clear();
 }
 
 int GroupPosition(const TGrupos& groups, std::string_view name) {
@@ -79,16 +93,18 @@ int CreateGroup(TGrupos& groups, std::string_view name) {
 
 void SetMembersFromChecks(TGrupo& group,
                           const std::vector<std::pair<std::string, bool>>& shownEntries) {
+  // The entries come in the check list's order, the address book's sort order, so a member is
+  // looked up among them by that order.
+  auto shown = [&shownEntries](const std::string& m) {
+    const auto at = std::lower_bound(shownEntries.begin(), shownEntries.end(), m,
+                                     [](const std::pair<std::string, bool>& e, const std::string& n) {
+                                       return CompareNames(e.first, n) < 0;
+                                     });
+    return at != shownEntries.end() && SameName(at->first, m);
+  };
   TNameList members;
   for (const std::string& m : group.Members()) {
-    bool shown = false;
-    for (const auto& e : shownEntries) {
-      if (SameName(e.first, m)) {
-        shown = true;
-        break;
-      }
-    }
-    if (!shown) members.Add(m);
+    if (!shown(m)) members.Add(m);
   }
   for (const auto& e : shownEntries) {
     if (e.second) members.Add(e.first);

@@ -41,6 +41,11 @@ bool IsStoreSectionName(std::string_view name);
 
 // --- Names ---------------------------------------------------------------------------------
 
+// Whether the list holds the name (ignoring case), found by its sort order: the list's own
+// lookup walks every entry, which over thousands of names for thousands of lookups takes
+// seconds.
+bool ContainsSorted(const TNameList& list, std::string_view name);
+
 // Removes the name from NameList and from the members of every group (groups stay, maybe empty).
 void DeleteName(Variables& vars, std::string_view name);
 void DeleteAllNames(Variables& vars);
@@ -56,7 +61,8 @@ int GroupPosition(const TGrupos& groups, std::string_view name);
 int CreateGroup(TGrupos& groups, std::string_view name);
 // The group's members after a click on the check list: every entry shown with a check mark is a
 // member, every entry shown without one is not; members the list does not show (names of the
-// settings that are not in the name list) stay members.
+// settings that are not in the name list) stay members. The entries are in the check list's
+// order, which is the address book's sort order.
 void SetMembersFromChecks(TGrupo& group,
                           const std::vector<std::pair<std::string, bool>>& shownEntries);
 

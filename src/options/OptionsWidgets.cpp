@@ -39,8 +39,9 @@ int FindRow(const QListWidget* list, const std::string& ansi) {
   return -1;
 }
 
-int InsertSorted(QListWidget* list, QListWidgetItem* item) {
-  const std::string name = ItemAnsi(item);
+namespace {
+// The first row whose name does not sort before `name`.
+int LowerBoundRow(const QListWidget* list, const std::string& name) {
   int lo = 0;
   int hi = list->count();
   while (lo < hi) {
@@ -51,8 +52,19 @@ int InsertSorted(QListWidget* list, QListWidgetItem* item) {
       hi = mid;
     }
   }
-  list->insertItem(lo, item);
   return lo;
+}
+}  // namespace
+
+int FindSortedRow(const QListWidget* list, const std::string& ansi) {
+  const int row = LowerBoundRow(list, ansi);
+  return row < list->count() && SameName(ItemAnsi(list, row), ansi) ? row : -1;
+}
+
+int InsertSorted(QListWidget* list, QListWidgetItem* item) {
+  const int row = LowerBoundRow(list, ItemAnsi(item));
+  list->insertItem(row, item);
+  return row;
 }
 
 void FillList(QListWidget* list, const std::vector<std::string>& names, bool checkable) {

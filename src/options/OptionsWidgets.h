@@ -25,6 +25,8 @@ void AddItem(QComboBox* box, const std::string& ansi);
 
 // The row of the entry equal to the name ignoring case, or -1.
 int FindRow(const QListWidget* list, const std::string& ansi);
+// The same for a list in the address book's sort order, found by that order.
+int FindSortedRow(const QListWidget* list, const std::string& ansi);
 // Inserts at the place the address book sorts the name to (the lists mirror NameList) and
 // returns the row.
 int InsertSorted(QListWidget* list, QListWidgetItem* item);

@@ -110,14 +110,21 @@ void TPageGrupos::SetAllChecks(bool fromModel) {
   const TGrupo* g = nullptr;
   if (fromModel) g = host_.Vars().GroupList.Find(ui_.LGrupos->currentRow());
   settingChecks_ = true;
-  ui_.CLNombres->setUpdatesEnabled(false);
-  for (int i = 0; i < ui_.CLNombres->count(); ++i) {
-    QListWidgetItem* item = ui_.CLNombres->item(i);
-    const bool member = g && g->Members().Contains(options::ItemAnsi(item));
-    const Qt::CheckState want = member ? Qt::Checked : Qt::Unchecked;
-    if (item->checkState() != want) item->setCheckState(want);
+  QListWidget* list = ui_.CLNombres;
+  list->setUpdatesEnabled(false);
+  for (int i = 0; i < list->count(); ++i) {
+    QListWidgetItem* item = list->item(i);
+    if (item->checkState() != Qt::Unchecked) item->setCheckState(Qt::Unchecked);
   }
-  ui_.CLNombres->setUpdatesEnabled(true);
+  if (g != nullptr) {
+    // Each member is looked up in the sorted list, rather than every entry in the members: a
+    // group has a few members, the list may have thousands of names.
+    for (const std::string& member : g->Members()) {
+      const int row = options::FindSortedRow(list, member);
+      if (row >= 0) list->item(row)->setCheckState(Qt::Checked);
+    }
+  }
+  list->setUpdatesEnabled(true);
   settingChecks_ = false;
 }
 

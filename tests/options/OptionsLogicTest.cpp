@@ -52,10 +52,12 @@ TEST(OptionsNames, DeletingANameLeavesEveryGroupButNotTheGroups) {
   EXPECT_TRUE(v.GroupList.Item(0).Members().Empty());
   EXPECT_EQ(v.GroupList.Item(1).Members().Items(), std::vector<std::string>{"MIRLO"});
 
+  v.GroupList.SetGroup("DOS", std::vector<std::string>{"mirlo", "FANTASMA"});
   DeleteAllNames(v);
   EXPECT_TRUE(v.NameList.Empty());
   EXPECT_EQ(v.GroupList.Count(), 2);
-  EXPECT_TRUE(v.GroupList.Item(1).Members().Empty());
+  // Members that were never in the name list are not names the user deleted.
+  EXPECT_EQ(v.GroupList.Item(1).Members().Items(), std::vector<std::string>{"FANTASMA"});
 }
 
 TEST(OptionsGroups, GroupDifferingOnlyInCaseCountsAsExisting) {
