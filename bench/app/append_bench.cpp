@@ -24,7 +24,7 @@ class FixedClock : public Clock {
 FixedClock clock_;
 
 std::unique_ptr<TDOzuZe> MakeWindow() {
-  WindowEnvironment env;
+  WindowServices env;
   env.clock = &clock_;
   env.trayIcon = false;
   auto w = std::make_unique<TDOzuZe>(std::move(env));

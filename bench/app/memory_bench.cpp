@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const int lines = argc > 1 ? std::atoi(argv[1]) : 100000;
 
-  WindowEnvironment env;
+  WindowServices env;
   env.trayIcon = false;
   TDOzuZe window(std::move(env));
   window.show();

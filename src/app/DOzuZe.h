@@ -1,22 +1,25 @@
 #pragma once
-// TDOzuZe, the main window: conversation view, destination selectors, compose boxes, status bar,
-// tray icon and the three endpoints. It is the MessagingHost of the messaging core, which holds
-// every protocol rule; the window only shows, selects and hands keys on.
+// TDOzuZe, the main window. It builds its parts (conversation view, destination and compose
+// controls, key preview, tray and menu, view-mode machine), wires them to each other and to the
+// messaging core, and keeps the order of start-up and shutdown. It is the MessagingHost of the
+// core, which holds every protocol rule; the window only forwards to the part concerned.
 //
 // The window lives from program start to program end. Closing it only sends it to the tray; the
 // tray menu's "&Cerrar" and the desktop session's end finish the program.
 
-#include <QPointer>
 #include <QWidget>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
+#include "app/DestinationCompose.h"
 #include "app/Endpoints.h"
+#include "app/ViewModeMachine.h"
+#include "app/WindowServices.h"
 #include "messaging/MessagingCore.h"
 #include "messaging/MessagingHost.h"
 #include "messaging/Variables.h"
+#include "widgets/AnsiText.h"
 
 class QAction;
 class QCheckBox;
@@ -26,43 +29,27 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QScrollBar;
-class QSessionManager;
 class QTimer;
 class QToolButton;
 
 namespace pelmora {
 
-class TComposeMemo;
-class TKeyLineEdit;
+class ConversationView;
+class DesktopServices;
+class KeyPreview;
 class QtMailSlotDispatcher;
+class TComposeMemo;
 class TCoolTrayIcon;
+class TKeyLineEdit;
 class TScrollRichEdit;
 class TStatusPanels;
-
-// Everything the window takes from outside, so tests can build it without the machine's slots,
-// at a fixed time and with a message box they can read.
-struct WindowEnvironment {
-  // Makes the endpoints, whose wait threads hand their datagrams to the window through the
-  // dispatcher it is given; null means none at all (every activation succeeds, nothing is
-  // written and the machine names are empty).
-  std::function<std::unique_ptr<WindowEndpoints>(MailSlotDispatcher&)> endpoints;
-  // Local time for the conversation view and the clock; null means the system clock.
-  Clock* clock = nullptr;
-  // The "already running" warning; null means a modal warning box.
-  std::function<void(const QString& text)> warningBox;
-  // The settings step of start-up; null means the defaults (nothing loaded).
-  std::function<void(Variables&)> loadSettings;
-  // Whether the tray icon is created (tests without a desktop leave it out).
-  bool trayIcon = true;
-  // Whether the desktop has a notification area to put the icon in; null asks the desktop.
-  std::function<bool()> trayAvailable;
-};
+class TrayMenu;
 
 class TDOzuZe : public QWidget, public MessagingHost {
   Q_OBJECT
 
  public:
-  explicit TDOzuZe(WindowEnvironment env, QWidget* parent = nullptr);
+  explicit TDOzuZe(WindowServices services, QWidget* parent = nullptr);
   ~TDOzuZe() override;
 
   // True when start-up found the private slots taken: the program must end without showing
@@ -71,6 +58,14 @@ class TDOzuZe : public QWidget, public MessagingHost {
 
   Variables& Vars() { return vars_; }
   MessagingCore& Core() { return *core_; }
+
+  // The parts, for whoever wires more to them.
+  ConversationView& View() { return *view_; }
+  DestinationCompose& Destination() { return *destination_; }
+  KeyPreview& Keys() { return *keys_; }
+  TrayMenu& Tray() { return *tray_; }
+  ViewModeMachine& ViewModes() { return viewModes_; }
+  DesktopServices& Desktop() { return *desktop_; }
 
   // --- MessagingHost -----------------------------------------------------------------------
   void AppendLine(const std::string& first, const std::string& second, const std::string& text,
@@ -85,33 +80,12 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void RestHardwayCompose() override;
   void AddToOptionsNameLists(const std::string& name) override;
 
-  // --- Conversation view -------------------------------------------------------------------
   // An entry restored from the lost-messages file: "------" in the time column.
   void AppendRecoveredLine(const std::string& first, const std::string& second,
                            const std::string& text, int paletteIndex);
-  // Keeps the three panes and the scroll bar in step; `sender` is the scroll bar when the user
-  // moved it (the position then stays where the user put it).
-  void Actualizar_memos(QObject* sender);
-  void ScrollBy(int lines);
   void BBorrarClick();
-  // Removes every CR LF pair from the clipboard's text.
-  static void JoinClipboardLines();
-
-  // --- Destination selection and compose ---------------------------------------------------
-  void FillSelectors();
-  void ChBGruposClick();
-  void CBNombresChange();
-  void CBGruposChange();
-  void BReceptorClick();
-  // Keys 13 (Enter) and 27 (Esc) of the typed-destination fields; true when consumed.
+  // Keys 13 (Enter) and 27 (Esc) of the name field; true when consumed.
   bool EReceptorKeyPress(int key);
-  void BTextoClick();
-  void BReceptor_hardwayClick();
-  bool EReceptor_hardwayKeyPress(int key);
-  // Switches between the normal and the typed-destination compose area.
-  void ApplyHardwayLayout();
-  // Alt+digit on the window: quick destination 0..9.
-  void SelectQuickDestination(int index);
 
   // --- Tray and view mode ------------------------------------------------------------------
   void TrayIconClick();
@@ -120,15 +94,14 @@ class TDOzuZe : public QWidget, public MessagingHost {
   // Called by the program entry once the window is made: on a desktop without a notification
   // area the window cannot start hidden in it, so it starts shown instead.
   void ShowIfNoTray();
-  void AppMinimize();
   // Minimises the application to the tray (the title-bar close, Esc on the window).
   void MinimizeApplication();
   void HandleShutdownQuery();
   // Releases the wait threads and deactivates the endpoints; runs once, at the real end.
   void ShutdownEndpoints();
 
-  // The controls, for the tests.
-  struct Controls {
+  // The controls, for the tests: the window's own and those of its parts.
+  struct Controls : DestinationCompose::Controls {
     QWidget* PGeneral = nullptr;
     QWidget* ScrollingText = nullptr;
     QLabel* LForro = nullptr;
@@ -138,22 +111,6 @@ class TDOzuZe : public QWidget, public MessagingHost {
     QScrollBar* ScrollBar = nullptr;
     QPushButton* BOpciones = nullptr;
     QPushButton* BBorrar = nullptr;
-    QWidget* PNoHardway = nullptr;
-    QCheckBox* ChBGrupos = nullptr;
-    QWidget* PNombres = nullptr;
-    QPushButton* BReceptor = nullptr;
-    TKeyLineEdit* EReceptor = nullptr;
-    QComboBox* CBNombres = nullptr;
-    QToolButton* BPing = nullptr;
-    QWidget* PGrupos = nullptr;
-    QComboBox* CBGrupos = nullptr;
-    QToolButton* BPingGrupos = nullptr;
-    TComposeMemo* MTexto = nullptr;
-    QPushButton* BTexto = nullptr;
-    QWidget* PHardway = nullptr;
-    QPushButton* BReceptor_hardway = nullptr;
-    TKeyLineEdit* EReceptor_hardway = nullptr;
-    TComposeMemo* MTexto_hardway = nullptr;
     QLineEdit* ECambioNombre = nullptr;
     TStatusPanels* StatusBar = nullptr;
     TCoolTrayIcon* TrayIcon = nullptr;
@@ -176,14 +133,15 @@ class TDOzuZe : public QWidget, public MessagingHost {
                     const std::string& text, int paletteIndex);
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
-  void CreateControls();
-  void ConnectControls();
+  void CreateParts();
+  void CreateOwnControls();
+  void CreateNameFieldAndStatusBar();
+  void ConnectParts();
   void FormCreate();
   // Start-up steps whose own work arrives later keep their place in the order.
   void LoadSettingsStep();
@@ -192,51 +150,33 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void RecoverLostMessagesStep();
   void ReadIdentity();
 
-  // Keys previewed on the window before the focused control sees them.
-  bool FormKeyDown(QKeyEvent* e);
-  bool FormKeyPress(QKeyEvent* e, QWidget* target);
-  void PaneKeyReleased(int key, Qt::KeyboardModifiers modifiers);
-  void CopyChatSelection();
-
   void AppendEntry(const std::string& time, const std::string& first, const std::string& second,
                    const std::string& text, int paletteIndex);
-  void ShowDestination();
-  void ShowDestinationText(const std::string& text);
-  void RefillNames(const std::string& select);
-  void SetGroupsHint(int groupIndex);
-  void GiveRestFocus();
-  void ShowMainForm();
-  void HideMainForm();
-  // A tray icon exists but the desktop has nowhere to show it: hiding would lose the window.
-  bool TrayMissing() const;
-  void ForceForeground();
+  void Ping();
+  void Run(const ViewActions& actions);
+  void AppMinimize();
   void SetMenuFirstEntry(int row);
-  void SetTrayHint(const std::string& hint);
-
-  // Whether `w` is one of the compose or name fields that handle Esc themselves.
-  bool HandlesOwnEscape(QWidget* w) const;
 
   Variables vars_;
-  WindowEnvironment env_;
+  WindowServices services_;
+  std::unique_ptr<DesktopServices> ownDesktop_;
+  DesktopServices* desktop_ = nullptr;
   std::unique_ptr<QtMailSlotDispatcher> dispatcher_;
   std::unique_ptr<WindowEndpoints> endpoints_;
   std::unique_ptr<MessagingTransport> nullTransport_;
   std::unique_ptr<Clock> systemClock_;
   Clock* clock_ = nullptr;
   std::unique_ptr<MessagingCore> core_;
+  ViewModeMachine viewModes_{vars_.ViewMode};
+  ConversationView* view_ = nullptr;
+  DestinationCompose* destination_ = nullptr;
+  KeyPreview* keys_ = nullptr;
+  TrayMenu* tray_ = nullptr;
   Controls ui_;
   QString timeFormat_;
   bool terminateRequested_ = false;
   bool endpointsDown_ = false;
   bool centredOnce_ = false;
-  // The key press being previewed: a key a control ignores travels on to its parents, and the
-  // window must act on it only once.
-  const QEvent* previewedPress_ = nullptr;
-  QPointer<QWidget> previewedAt_;  // the widget the previewed press was last seen at
 };
-
-// Text conversions where program texts meet Qt controls.
-QString ToQ(const std::string& ansi);
-std::string FromQ(const QString& text);
 
 }  // namespace pelmora

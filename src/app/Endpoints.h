@@ -42,6 +42,19 @@ class WindowEndpoints {
   virtual MachineNames ReadMachineNames() = 0;
 };
 
+// Stands in for the network when the window runs without endpoints: nothing leaves.
+class SilentTransport : public MessagingTransport {
+ public:
+  bool WriteSlotString(const std::string&, const std::string&, const std::string&) override {
+    return false;
+  }
+  bool SendMessengerMessage(const std::string&, const std::string&, const std::string&,
+                            const std::string&) override {
+    return false;
+  }
+  bool MessengerActive() override { return false; }
+};
+
 // The machine's own endpoints ("messngr", "seguro", "Utils" on "."), their wait threads handing
 // every datagram to the GUI thread through `dispatcher`, which must outlive them.
 std::unique_ptr<WindowEndpoints> MakeMachineEndpoints(MailSlotDispatcher& dispatcher);

@@ -9,11 +9,11 @@
 
 namespace pelmora {
 
-int RunMainWindow(QApplication& app, WindowEnvironment env, const ProgramHooks& hooks) {
+int RunMainWindow(QApplication& app, WindowServices services, const ProgramHooks& hooks) {
   const QString title = QStringLiteral("Pelmora ") + QString::fromLatin1(ProgramVersion.data(),
                                                                          ProgramVersion.size());
-  if (hooks.adjustEnvironment) hooks.adjustEnvironment(env);
-  TDOzuZe window(std::move(env));
+  if (hooks.adjustServices) hooks.adjustServices(services);
+  TDOzuZe window(std::move(services));
   window.setWindowTitle(title);
   app.setApplicationDisplayName(title);
   if (window.TerminateRequested()) {
@@ -37,9 +37,9 @@ int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(QStringLiteral("Pelmora"));
   app.setWindowIcon(PelmoraIcon());
-  WindowEnvironment env;
-  env.endpoints = MakeMachineEndpoints;
-  return RunMainWindow(app, std::move(env), hooks);
+  WindowServices services;
+  services.endpoints = MakeMachineEndpoints;
+  return RunMainWindow(app, std::move(services), hooks);
 }
 
 }  // namespace pelmora

@@ -11,9 +11,9 @@ namespace pelmora {
 
 // Ways for a test host to watch the real program without changing its start-up.
 struct ProgramHooks {
-  // Called before the window is built; may adjust the environment (for example wrap
-  // loadSettings to put a group into the address book).
-  std::function<void(WindowEnvironment&)> adjustEnvironment;
+  // Called before the window is built; may adjust its services (for example wrap loadSettings
+  // to put a group into the address book).
+  std::function<void(WindowServices&)> adjustServices;
   // Called once the window is built and titled, before the message loop; not called when
   // start-up refused to run.
   std::function<void(TDOzuZe&)> windowCreated;
@@ -22,8 +22,8 @@ struct ProgramHooks {
 // Runs Pelmora; returns the process exit status.
 int RunPelmora(int argc, char** argv, const ProgramHooks& hooks = {});
 
-// The part after the application exists: builds the window from `env`, runs the message loop
+// The part after the application exists: builds the window on `services`, runs the message loop
 // unless start-up refused to run (then 1, without showing anything), and returns the status.
-int RunMainWindow(QApplication& app, WindowEnvironment env, const ProgramHooks& hooks = {});
+int RunMainWindow(QApplication& app, WindowServices services, const ProgramHooks& hooks = {});
 
 }  // namespace pelmora

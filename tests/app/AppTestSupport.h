@@ -1,18 +1,22 @@
 #pragma once
 // Stand-ins for the machine around the main window: endpoints that open nothing and record every
-// write, a clock the test sets, and a message box that only remembers its text.
+// write, a clock the test sets, and a desktop whose message boxes, beeps, dialogs and links only
+// leave a record.
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QString>
 #include <QTest>
+#include <QUrl>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/DOzuZe.h"
 #include "app/Endpoints.h"
 #include "messaging/MessagingCore.h"
+#include "widgets/Desktop.h"
 
 namespace pelmora::testing {
 
@@ -60,20 +64,72 @@ class FixedClock : public Clock {
   DateTime now = 46000.0 + (10 * 3600 + 20 * 60 + 30) / 86400.0;  // 10:20:30
 };
 
+// A desktop that records: message boxes keep their text, questions get `answer`, the tray is
+// there or not as the test says, and bringing a window forward does what Qt would.
+class FakeDesktop : public DesktopServices {
+ public:
+  explicit FakeDesktop(std::vector<QString>* boxes = nullptr) : boxes_(boxes) {}
+  bool TrayAvailable() override { return trayAvailable; }
+  void Beep() override { ++beeps; }
+  void ShowMessage(QWidget*, MessageKind, const QString&, const QString& text) override {
+    if (boxes_) boxes_->push_back(text);
+  }
+  bool AskYesNo(QWidget*, const QString&, const QString& text) override {
+    if (boxes_) boxes_->push_back(text);
+    return answer;
+  }
+  bool BringForward(QWidget* window) override {
+    ++broughtForward;
+    if (window->isMinimized()) window->showNormal();
+    window->raise();
+    window->activateWindow();
+    return true;
+  }
+  bool trayAvailable = true;
+  bool answer = true;
+  int beeps = 0;
+  int broughtForward = 0;
+
+ private:
+  std::vector<QString>* boxes_;
+};
+
+class FakeFileChooser : public FileChooser {
+ public:
+  std::optional<QString> ChooseSaveFile(QWidget*, const QString& title, const QString&,
+                                        const QString& proposed) override {
+    asked.push_back(title + QStringLiteral("|") + proposed);
+    return answer;
+  }
+  std::optional<QString> answer;
+  std::vector<QString> asked;
+};
+
+class FakeLinkOpener : public LinkOpener {
+ public:
+  bool OpenLink(const QUrl& url) override {
+    opened.push_back(url.toString());
+    return true;
+  }
+  std::vector<QString> opened;
+};
+
 // A window on fake endpoints. `load` runs as the settings step of start-up.
 struct TestWindow {
   explicit TestWindow(std::function<void(Variables&)> load = nullptr,
                       MachineNames names = {"tejo", "oficina"}) {
-    WindowEnvironment env;
+    WindowServices services;
     RecordingTransport* t = &transport;
-    env.endpoints = [names, t](MailSlotDispatcher&) {
+    services.endpoints = [names, t](MailSlotDispatcher&) {
       return std::unique_ptr<WindowEndpoints>(new FakeEndpoints(names, t));
     };
-    env.clock = &clock;
-    env.warningBox = [this](const QString& text) { boxes.push_back(text); };
-    env.loadSettings = std::move(load);
-    env.trayIcon = false;
-    window = std::make_unique<TDOzuZe>(std::move(env));
+    services.clock = &clock;
+    services.desktop = &desktop;
+    services.fileChooser = &files;
+    services.linkOpener = &links;
+    services.loadSettings = std::move(load);
+    services.trayIcon = false;
+    window = std::make_unique<TDOzuZe>(std::move(services));
   }
   TDOzuZe& operator*() { return *window; }
   TDOzuZe* operator->() { return window.get(); }
@@ -82,6 +138,9 @@ struct TestWindow {
   RecordingTransport transport;
   FixedClock clock;
   std::vector<QString> boxes;
+  FakeDesktop desktop{&boxes};
+  FakeFileChooser files;
+  FakeLinkOpener links;
   std::unique_ptr<TDOzuZe> window;
 };
 

@@ -11,6 +11,7 @@
 
 #include "AppTestSupport.h"
 #include "app/ComposeMemo.h"
+#include "app/ConversationView.h"
 #include "app/StatusPanels.h"
 #include "app/TimeText.h"
 #include "widgets/Screenshot.h"
@@ -164,7 +165,7 @@ class ConversationViewTest : public QObject {
     QVERIFY(copied.endsWith(QStringLiteral("trimestral")));
 
     QApplication::clipboard()->setText(QStringLiteral("uno\r\ndos\r\ntres"));
-    TDOzuZe::JoinClipboardLines();
+    ConversationView::JoinClipboardLines();
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("unodostres"));
   }
 

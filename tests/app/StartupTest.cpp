@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "AppTestSupport.h"
 #include "app/DOzuZe.h"
 #include "app/Program.h"
 #include "app/QtDispatcher.h"
@@ -26,10 +27,17 @@ using namespace pelmora;
 
 namespace {
 
-WindowEnvironment MachineEnvironment(std::vector<QString>* boxes) {
-  WindowEnvironment env;
+// One recording desktop per box list; they live as long as the test program.
+DesktopServices* RecordingDesktop(std::vector<QString>* boxes) {
+  static std::vector<std::unique_ptr<testing::FakeDesktop>> desktops;
+  desktops.push_back(std::make_unique<testing::FakeDesktop>(boxes));
+  return desktops.back().get();
+}
+
+WindowServices MachineEnvironment(std::vector<QString>* boxes) {
+  WindowServices env;
   env.endpoints = MakeMachineEndpoints;
-  env.warningBox = [boxes](const QString& text) { boxes->push_back(text); };
+  env.desktop = RecordingDesktop(boxes);
   env.trayIcon = false;
   return env;
 }
@@ -121,7 +129,7 @@ class StartupTest : public QObject {
         }
       }
     });
-    WindowEnvironment env;
+    WindowServices env;
     env.trayIcon = false;
     QCOMPARE(RunMainWindow(*qApp, std::move(env)), 0);
     QVERIFY(asked);
@@ -139,8 +147,10 @@ class StartupTest : public QObject {
         }
       }
     });
-    WindowEnvironment env;
-    env.trayAvailable = [] { return false; };
+    testing::FakeDesktop noTray;
+    noTray.trayAvailable = false;
+    WindowServices env;
+    env.desktop = &noTray;
     QCOMPARE(RunMainWindow(*qApp, std::move(env)), 0);
     QVERIFY(shownAtStart);
   }

@@ -93,7 +93,7 @@ void WatchStandardInput(pelmora::TDOzuZe& window) {
 
 int main(int argc, char** argv) {
   pelmora::ProgramHooks hooks;
-  hooks.adjustEnvironment = [](pelmora::WindowEnvironment& env) {
+  hooks.adjustServices = [](pelmora::WindowServices& env) {
     auto load = std::move(env.loadSettings);
     env.loadSettings = [load](pelmora::Variables& vars) {
       if (load) load(vars);

@@ -1,0 +1,157 @@
+#include "app/ConversationView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTextCursor>
+#include <algorithm>
+#include <initializer_list>
+
+#include "messaging/Variables.h"
+#include "widgets/ScrollRichEdit.h"
+
+namespace pelmora {
+
+ConversationView::ConversationView(QWidget* parent, const QFont& paneFont) : QObject(parent) {
+  auto makePane = [&](const QString& name, int left, int width) {
+    auto* pane = new TScrollRichEdit(parent);
+    pane->setObjectName(name);
+    pane->setFont(paneFont);
+    pane->setGeometry(left, 0, width, 193);
+    pane->UpdateVisibleLines();
+    return pane;
+  };
+  time_ = makePane(QStringLiteral("SRTime"), 0, 57);
+  headings_ = makePane(QStringLiteral("SRCab"), 56, 193);
+  text_ = makePane(QStringLiteral("SRChat"), 248, 273);
+
+  bar_ = new QScrollBar(Qt::Vertical, parent);
+  bar_->setObjectName(QStringLiteral("ScrollBar"));
+  bar_->setGeometry(520, 0, 16, 193);
+  bar_->setRange(0, 0);
+  bar_->setSingleStep(1);
+  bar_->setPageStep(0);
+  bar_->setEnabled(false);
+
+  connect(bar_, &QScrollBar::valueChanged, this, [this] { Actualizar_memos(bar_); });
+  for (TScrollRichEdit* pane : {time_, headings_, text_}) {
+    connect(pane, &TScrollRichEdit::KeyReleased, this,
+            [this](int key, Qt::KeyboardModifiers mods) { PaneKeyReleased(key, mods); });
+    connect(pane, &TScrollRichEdit::WheelScrolled, this, [this](int lines) { ScrollBy(lines); });
+  }
+}
+
+void ConversationView::Append(const std::string& time, const std::string& heading,
+                              const std::string& text, int paletteIndex) {
+  const auto index = static_cast<std::uint8_t>(std::clamp(paletteIndex, 0, 255));
+  text_->AddText(text, index, true);
+  headings_->AddText(heading, kPaletteHeadings, true);
+  time_->AddText(time, kPaletteTime, true);
+  // Every column is filled up to the entry's tallest one, the text column included when a long
+  // heading wraps into more lines than the text: the next entry then starts on the same line in
+  // all three columns, and the three panes always hold the same number of lines.
+  const int tallest = std::max({text_->LineCount(), headings_->LineCount(), time_->LineCount()});
+  while (text_->LineCount() < tallest) text_->AddText(std::string(), index, true);
+  while (headings_->LineCount() < tallest) {
+    headings_->AddText(std::string(), kPaletteHeadings, true);
+  }
+  while (time_->LineCount() < tallest) time_->AddText(std::string(), kPaletteHeadings, true);
+  Actualizar_memos(nullptr);
+}
+
+void ConversationView::SetTopLine(int top) {
+  text_->SetTopLine(top);
+  headings_->SetTopLine(top);
+  time_->SetTopLine(top);
+}
+
+void ConversationView::Actualizar_memos(QObject* sender) {
+  text_->UpdateVisibleLines();
+  headings_->UpdateVisibleLines();
+  time_->UpdateVisibleLines();
+  const int visible = text_->VisibleLines();
+  const int count = text_->LineCount();
+  if (count >= visible) {
+    // Moving the bar from here must not come back in as the user's move.
+    const QSignalBlocker block(bar_);
+    bar_->setEnabled(true);
+    bar_->setMaximum(count - visible);
+    bar_->setPageStep(visible);
+    if (sender != bar_) bar_->setValue(bar_->maximum());
+  }
+  SetTopLine(bar_->value());
+}
+
+void ConversationView::ScrollBy(int lines) {
+  const int top = std::clamp(bar_->value() + lines, 0, bar_->maximum());
+  {
+    const QSignalBlocker block(bar_);
+    bar_->setValue(top);
+  }
+  SetTopLine(top);
+}
+
+void ConversationView::Clear() {
+  text_->ClearLines();
+  time_->ClearLines();
+  headings_->ClearLines();
+  const QSignalBlocker block(bar_);
+  bar_->setValue(0);
+  // The range goes too, so no key can scroll into lines that are gone.
+  bar_->setRange(0, 0);
+  bar_->setPageStep(0);
+  bar_->setEnabled(false);
+}
+
+void ConversationView::ResetColors() {
+  for (TScrollRichEdit* pane : {time_, headings_, text_}) pane->ResetColors();
+}
+
+void ConversationView::SetPaneDescription(const QString& text) {
+  for (TScrollRichEdit* pane : {time_, text_, headings_}) pane->setAccessibleDescription(text);
+}
+
+void ConversationView::PaneKeyReleased(int key, Qt::KeyboardModifiers modifiers) {
+  const int visible = text_->VisibleLines();
+  switch (key) {
+    case Qt::Key_PageUp:
+      ScrollBy(-visible);
+      break;
+    case Qt::Key_PageDown:
+      ScrollBy(visible);
+      break;
+    case Qt::Key_Up:
+      ScrollBy(-1);
+      break;
+    case Qt::Key_Down:
+      ScrollBy(1);
+      break;
+    case Qt::Key_C:
+    case Qt::Key_Insert:
+      if (modifiers & Qt::AltModifier) CopyTextSelection();
+      break;
+    default:
+      break;
+  }
+}
+
+void ConversationView::CopyTextSelection() {
+  // Whichever pane had the key, the text column's selection is what is copied. Its lines are
+  // put on the clipboard as the CR LF lines they are, then joined into one.
+  QString selected = text_->textCursor().selectedText();
+  selected.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+  selected.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+  QApplication::clipboard()->setText(selected);
+  JoinClipboardLines();
+}
+
+void ConversationView::JoinClipboardLines() {
+  QClipboard* clipboard = QApplication::clipboard();
+  QString text = clipboard->text();
+  if (text.isNull()) return;
+  text.remove(QStringLiteral("\r\n"));
+  clipboard->setText(text);
+}
+
+}  // namespace pelmora

@@ -1,0 +1,392 @@
+#include "app/DestinationCompose.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QToolButton>
+#include <initializer_list>
+
+#include "app/ComposeMemo.h"
+#include "messaging/TextTable.h"
+#include "messaging/Variables.h"
+#include "text/CodePage.h"
+#include "widgets/AnsiText.h"
+
+namespace pelmora {
+
+namespace {
+
+constexpr int kKeyEnter = 13;
+constexpr int kKeyEscape = 27;
+
+void SetHint(QWidget* w, const std::string& ansi) { w->setToolTip(PlainTip(ToQ(ansi))); }
+
+// An item of a selector: the Windows-1252 bytes travel in the item's data, so what comes back
+// out is exactly what went in, whatever the conversion to the display text did.
+void AddItem(QComboBox* box, const std::string& ansi) {
+  box->addItem(ToQ(ansi), QByteArray::fromStdString(ansi));
+}
+
+std::string ItemAnsi(const QComboBox* box, int index) {
+  if (index < 0 || index >= box->count()) return {};
+  return box->itemData(index).toByteArray().toStdString();
+}
+
+// The entry equal to the text ignoring letter case, or -1.
+int FindItem(const QComboBox* box, const std::string& ansi) {
+  for (int i = 0; i < box->count(); ++i) {
+    if (SameName(ItemAnsi(box, i), ansi)) return i;
+  }
+  return -1;
+}
+
+std::string JoinMembers(const TGrupo& group) {
+  std::string out;
+  for (const std::string& member : group.Members()) {
+    if (!out.empty()) out += ", ";
+    out += member;
+  }
+  return out;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& name, QRect r) {
+  auto* b = new QPushButton(parent);
+  b->setObjectName(name);
+  b->setGeometry(r);
+  b->setAutoDefault(false);
+  return b;
+}
+
+QWidget* MakePanel(QWidget* parent, const QString& name, QRect r) {
+  auto* p = new QWidget(parent);
+  p->setObjectName(name);
+  p->setGeometry(r);
+  return p;
+}
+
+QToolButton* MakePing(QWidget* parent, const QString& name, QRect r) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(name);
+  b->setGeometry(r);
+  b->setAutoRaise(true);
+  b->setText(QStringLiteral("P"));
+  b->setToolTip(QStringLiteral("Ping"));
+  b->setFocusPolicy(Qt::NoFocus);  // a speed button never takes the focus
+  return b;
+}
+
+}  // namespace
+
+DestinationCompose::DestinationCompose(Variables& vars, QWidget* parent, const QFont& composeFont)
+    : QObject(parent), vars_(vars) {
+  CreateControls(parent, composeFont);
+  ConnectControls();
+}
+
+void DestinationCompose::CreateControls(QWidget* g, const QFont& composeFont) {
+  ui_.PNoHardway = MakePanel(g, QStringLiteral("PNoHardway"), QRect(96, 192, 425, 81));
+  QWidget* nh = ui_.PNoHardway;
+  ui_.ChBGrupos = new QCheckBox(nh);
+  ui_.ChBGrupos->setObjectName(QStringLiteral("ChBGrupos"));
+  ui_.ChBGrupos->setGeometry(24, 1, 65, 17);
+
+  ui_.PNombres = MakePanel(nh, QStringLiteral("PNombres"), QRect(4, 8, 145, 65));
+  ui_.BReceptor = MakeButton(ui_.PNombres, QStringLiteral("BReceptor"), QRect(0, 13, 121, 25));
+  ui_.EReceptor = new TKeyLineEdit(ui_.PNombres);
+  ui_.EReceptor->setObjectName(QStringLiteral("EReceptor"));
+  ui_.EReceptor->setGeometry(0, 16, 121, 21);
+  ui_.EReceptor->hide();
+  ui_.CBNombres = new QComboBox(ui_.PNombres);
+  ui_.CBNombres->setObjectName(QStringLiteral("CBNombres"));
+  ui_.CBNombres->setGeometry(0, 40, 121, 21);
+  ui_.BPing = MakePing(ui_.PNombres, QStringLiteral("BPing"), QRect(122, 40, 23, 22));
+
+  ui_.PGrupos = MakePanel(nh, QStringLiteral("PGrupos"), QRect(8, 24, 145, 41));
+  ui_.PGrupos->hide();
+  ui_.CBGrupos = new QComboBox(ui_.PGrupos);
+  ui_.CBGrupos->setObjectName(QStringLiteral("CBGrupos"));
+  ui_.CBGrupos->setGeometry(0, 8, 121, 21);
+  ui_.BPingGrupos = MakePing(ui_.PGrupos, QStringLiteral("BPingGrupos"), QRect(120, 8, 23, 22));
+  // The name panel overlaps the lower half of the check box; keep the box on top so all of it
+  // takes clicks.
+  ui_.ChBGrupos->raise();
+
+  ui_.MTexto = new TComposeMemo(nh);
+  ui_.MTexto->setObjectName(QStringLiteral("MTexto"));
+  ui_.MTexto->setGeometry(152, 0, 273, 81);
+  ui_.MTexto->setFont(composeFont);
+  ui_.MTexto->hide();
+  ui_.BTexto = MakeButton(nh, QStringLiteral("BTexto"), QRect(168, 6, 241, 65));
+
+  ui_.PHardway = MakePanel(g, QStringLiteral("PHardway"), QRect(104, 192, 417, 81));
+  ui_.PHardway->hide();
+  ui_.BReceptor_hardway =
+      MakeButton(ui_.PHardway, QStringLiteral("BReceptor_hardway"), QRect(16, 24, 121, 25));
+  ui_.EReceptor_hardway = new TKeyLineEdit(ui_.PHardway);
+  ui_.EReceptor_hardway->setObjectName(QStringLiteral("EReceptor_hardway"));
+  ui_.EReceptor_hardway->setGeometry(16, 27, 121, 21);
+  ui_.EReceptor_hardway->hide();
+  ui_.MTexto_hardway = new TComposeMemo(ui_.PHardway);
+  ui_.MTexto_hardway->setObjectName(QStringLiteral("MTexto_hardway"));
+  ui_.MTexto_hardway->setGeometry(144, 0, 273, 81);
+  ui_.MTexto_hardway->hide();
+
+  // Design texts; ApplyLanguage puts the localised ones in at start.
+  ui_.ChBGrupos->setText(QStringLiteral("&Grupos"));
+  ui_.BReceptor->setText(QStringLiteral("&Destino"));
+  ui_.BTexto->setText(QStringLiteral("&Escribir mensaje"));
+  ui_.BReceptor_hardway->setText(QStringLiteral("&Destino"));
+}
+
+void DestinationCompose::ConnectControls() {
+  connect(ui_.ChBGrupos, &QCheckBox::toggled, this, [this] { ChBGruposClick(); });
+  // Only a choice of the user changes the destination; filling the lists does not.
+  connect(ui_.CBNombres, &QComboBox::activated, this, [this] { CBNombresChange(); });
+  connect(ui_.CBGrupos, &QComboBox::activated, this, [this] { CBGruposChange(); });
+  connect(ui_.BReceptor, &QPushButton::clicked, this, [this] { BReceptorClick(); });
+  ui_.EReceptor->onKeyPress = [this](int key) { return EReceptorKeyPress(key); };
+  connect(ui_.BTexto, &QPushButton::clicked, this, [this] { BTextoClick(); });
+  connect(ui_.BReceptor_hardway, &QPushButton::clicked, this,
+          [this] { BReceptor_hardwayClick(); });
+  ui_.EReceptor_hardway->onKeyPress = [this](int key) { return EReceptor_hardwayKeyPress(key); };
+  ui_.MTexto->onKeyPress = [this](int key) {
+    return onComposeKey && onComposeKey(key, ui_.MTexto->AnsiText());
+  };
+  ui_.MTexto_hardway->onKeyPress = [this](int key) {
+    return onHardwayComposeKey && onHardwayComposeKey(key, ui_.MTexto_hardway->AnsiText());
+  };
+  connect(ui_.BPing, &QToolButton::clicked, this, &DestinationCompose::pingNamesClicked);
+  connect(ui_.BPingGrupos, &QToolButton::clicked, this, &DestinationCompose::pingGroupClicked);
+}
+
+void DestinationCompose::ApplyLanguage() {
+  auto t = [this](int row) { return ToQ(vars_.Text(row)); };
+  ui_.BReceptor->setText(t(kRowDestino));
+  ui_.ChBGrupos->setText(t(kRowGrupos));
+  ui_.BTexto->setText(t(kRowEscribirMensaje));
+  SetHint(ui_.BReceptor, vars_.Text(kRowHintReceptor));
+  SetHint(ui_.ChBGrupos, vars_.Text(kRowHintGrupos));
+  SetHint(ui_.CBNombres, vars_.Text(kRowHintNombres));
+  for (QWidget* w : {static_cast<QWidget*>(ui_.BTexto), static_cast<QWidget*>(ui_.MTexto),
+                     static_cast<QWidget*>(ui_.MTexto_hardway)}) {
+    SetHint(w, vars_.Text(kRowHintTexto));
+  }
+  ui_.BReceptor_hardway->setText(t(kRowDestino));
+  SetHint(ui_.BReceptor_hardway, vars_.Text(kRowHintReceptor));
+  ShowDestination();
+}
+
+void DestinationCompose::ShowDestination() { ShowDestinationText(vars_.Destination); }
+
+void DestinationCompose::ShowDestinationText(const std::string& text) {
+  emit destinationStatusChanged(vars_.Text(kRowDestinoStatus) + text);
+}
+
+void DestinationCompose::RefillNames(const std::string& select) {
+  QComboBox* box = ui_.CBNombres;
+  box->clear();
+  for (const std::string& name : vars_.NameList) AddItem(box, name);
+  box->setCurrentIndex(box->count() > 0 ? FindItem(box, select) : -1);
+}
+
+void DestinationCompose::SetGroupsHint(int groupIndex) {
+  const TGrupo* group = vars_.GroupList.Find(groupIndex);
+  ui_.CBGrupos->setToolTip(group ? PlainTip(ToQ(JoinMembers(*group))) : QString());
+}
+
+void DestinationCompose::FillSelectors() {
+  ui_.CBGrupos->show();
+  ui_.CBGrupos->clear();
+  for (int i = 0; i < vars_.GroupList.Count(); ++i) {
+    AddItem(ui_.CBGrupos, vars_.GroupList.Item(i).Name());
+  }
+  if (vars_.GroupList.Count() > 0) {
+    ui_.CBGrupos->setCurrentIndex(0);
+    SetGroupsHint(0);
+  } else {
+    SetGroupsHint(-1);
+  }
+  ui_.CBNombres->show();
+  RefillNames(vars_.Destination);
+  ui_.ChBGrupos->show();
+}
+
+void DestinationCompose::ChBGruposClick() {
+  if (!ui_.ChBGrupos->isChecked()) {
+    ui_.PNombres->show();
+    ui_.PGrupos->hide();
+    const int index = ui_.CBNombres->currentIndex();
+    vars_.Destination = ItemAnsi(ui_.CBNombres, index);
+    if (index < 0) {
+      ShowDestinationText(vars_.Text(kRowNinguno));
+    } else {
+      ShowDestination();
+    }
+    return;
+  }
+  if (vars_.GroupList.Count() == 0) {
+    ui_.ChBGrupos->setChecked(false);  // runs this handler for the unchecked state
+    return;
+  }
+  ui_.PGrupos->show();
+  ui_.PNombres->hide();
+  ui_.EReceptor->clear();
+  ui_.EReceptor->hide();
+  ui_.BReceptor->show();
+  vars_.Destination = ItemAnsi(ui_.CBGrupos, ui_.CBGrupos->currentIndex());
+  ShowDestination();
+}
+
+void DestinationCompose::CBNombresChange() {
+  vars_.Destination = ItemAnsi(ui_.CBNombres, ui_.CBNombres->currentIndex());
+  ShowDestination();
+}
+
+void DestinationCompose::CBGruposChange() {
+  const int index = ui_.CBGrupos->currentIndex();
+  vars_.Destination = ItemAnsi(ui_.CBGrupos, index);
+  ShowDestination();
+  SetGroupsHint(index);
+}
+
+void DestinationCompose::BReceptorClick() {
+  ui_.BReceptor->hide();
+  ui_.EReceptor->show();
+  ui_.EReceptor->setFocus();
+}
+
+bool DestinationCompose::EReceptorKeyPress(int key) {
+  if (key == kKeyEnter && ui_.EReceptor->text().isEmpty()) key = kKeyEscape;
+  if (key == kKeyEnter) {
+    vars_.Destination = text::UpperAscii(FromQ(ui_.EReceptor->text()));
+    ui_.EReceptor->clear();
+    ui_.EReceptor->hide();
+    ui_.BReceptor->show();
+    vars_.NameList.Add(vars_.Destination);
+    RefillNames(vars_.Destination);
+    ShowDestination();
+    BTextoClick();
+    return true;
+  }
+  if (key == kKeyEscape) {
+    ui_.EReceptor->clear();
+    ui_.EReceptor->hide();
+    ui_.BReceptor->show();
+    ui_.BReceptor->setFocus();
+    return true;
+  }
+  return false;
+}
+
+void DestinationCompose::BTextoClick() {
+  if (!ui_.EReceptor->isHidden()) EReceptorKeyPress(kKeyEnter);
+  const bool selected = ui_.ChBGrupos->isChecked() ? ui_.CBGrupos->currentIndex() >= 0
+                                                   : ui_.CBNombres->currentIndex() >= 0;
+  if (!selected) return;
+  ui_.BTexto->hide();
+  ui_.MTexto->show();
+  ui_.MTexto->setFocus();
+}
+
+void DestinationCompose::BReceptor_hardwayClick() {
+  ui_.BReceptor_hardway->hide();
+  ui_.EReceptor_hardway->show();
+  ui_.EReceptor_hardway->clear();
+  ui_.EReceptor_hardway->setFocus();
+}
+
+bool DestinationCompose::EReceptor_hardwayKeyPress(int key) {
+  if (key == kKeyEnter && ui_.EReceptor_hardway->text().isEmpty()) key = kKeyEscape;
+  if (key == kKeyEnter) {
+    // The typed name is this one message's destination; it does not join the address book.
+    vars_.Destination = text::UpperAscii(FromQ(ui_.EReceptor_hardway->text()));
+    ui_.EReceptor_hardway->clear();
+    ui_.EReceptor_hardway->hide();
+    ui_.BReceptor_hardway->hide();
+    if (ui_.MTexto_hardway->isHidden()) ui_.MTexto_hardway->clear();
+    ui_.MTexto_hardway->show();
+    ui_.MTexto_hardway->setFocus();
+    ShowDestination();
+    return true;
+  }
+  if (key == kKeyEscape) {
+    ui_.EReceptor_hardway->clear();
+    ui_.EReceptor_hardway->hide();
+    ui_.BReceptor_hardway->show();
+    ui_.BReceptor_hardway->setFocus();
+    return true;
+  }
+  return false;
+}
+
+void DestinationCompose::ApplyHardwayLayout() {
+  ui_.PNoHardway->setVisible(!vars_.OptHardway);
+  ui_.PHardway->setVisible(vars_.OptHardway);
+}
+
+void DestinationCompose::SelectQuickDestination(int index) {
+  if (index < 0 || index >= kQuickDestinationCount) return;
+  const QuickDestination& quick = vars_.QuickDestinations[static_cast<std::size_t>(index)];
+  if (quick.Kind == qdName) {
+    if (ui_.ChBGrupos->isChecked()) ui_.ChBGrupos->setChecked(false);  // runs ChBGruposClick
+    const int i = FindItem(ui_.CBNombres, quick.Name);
+    if (i >= 0) {
+      ui_.CBNombres->setCurrentIndex(i);
+      CBNombresChange();
+    }
+  } else if (quick.Kind == qdGroup) {
+    if (!ui_.ChBGrupos->isChecked()) ui_.ChBGrupos->setChecked(true);  // runs ChBGruposClick
+    const int i = FindItem(ui_.CBGrupos, quick.Name);
+    if (i >= 0) {
+      ui_.CBGrupos->setCurrentIndex(i);
+      CBGruposChange();
+    }
+  }
+}
+
+void DestinationCompose::RestNormalCompose() {
+  ui_.MTexto->clear();
+  ui_.MTexto->hide();
+  ui_.BTexto->show();
+  ui_.BTexto->setFocus();
+}
+
+void DestinationCompose::RestHardwayCompose() {
+  ui_.MTexto_hardway->clear();
+  ui_.MTexto_hardway->hide();
+  ui_.BReceptor_hardway->show();
+  ui_.BReceptor_hardway->setFocus();
+}
+
+void DestinationCompose::GiveRestFocus(const QWidget* window) {
+  for (QWidget* w : {static_cast<QWidget*>(ui_.BTexto), static_cast<QWidget*>(ui_.MTexto),
+                     static_cast<QWidget*>(ui_.BReceptor_hardway)}) {
+    if (w->isVisibleTo(window) && w->isEnabled()) w->setFocus();
+  }
+}
+
+void DestinationCompose::ArrivalFrom(const std::string& sender) {
+  const std::string selected = ItemAnsi(ui_.CBNombres, ui_.CBNombres->currentIndex());
+  RefillNames(selected);
+  if (vars_.OptAutoDestination && sender != vars_.OwnName && !ui_.ChBGrupos->isChecked() &&
+      !vars_.OptHardway && !ui_.BTexto->isHidden()) {
+    ui_.CBNombres->setCurrentIndex(FindItem(ui_.CBNombres, sender));
+    vars_.Destination = sender;
+    ShowDestination();
+  }
+}
+
+bool DestinationCompose::GroupsTicked() const { return ui_.ChBGrupos->isChecked(); }
+
+int DestinationCompose::SelectedGroupIndex() const { return ui_.CBGrupos->currentIndex(); }
+
+bool DestinationCompose::HandlesOwnEscape(const QWidget* w) const {
+  for (const QWidget* own :
+       {static_cast<QWidget*>(ui_.EReceptor), static_cast<QWidget*>(ui_.MTexto),
+        static_cast<QWidget*>(ui_.EReceptor_hardway), static_cast<QWidget*>(ui_.MTexto_hardway)}) {
+    if (w == own || own->isAncestorOf(w)) return true;
+  }
+  return false;
+}
+
+}  // namespace pelmora

@@ -1,0 +1,109 @@
+#pragma once
+// The destination and compose controls below the conversation: in the normal layout a names list
+// (or, with "Grupos" ticked, a groups list) with its ping button, "Destino" for typing a new name,
+// and "Escribir mensaje" opening the compose box; in the typed-destination layout only "Destino",
+// whose name serves one message, and its compose box. Quick destinations select a name or group.
+//
+// The chosen destination lives in the shared state; the part reports the status text to show and
+// hands the compose boxes' Enter and Esc to whoever sends (the messaging core).
+
+#include <QObject>
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QFont;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+namespace pelmora {
+
+class TComposeMemo;
+class TKeyLineEdit;
+struct Variables;
+
+class DestinationCompose : public QObject {
+  Q_OBJECT
+
+ public:
+  // Creates the controls as children of `parent` at their places in it.
+  DestinationCompose(Variables& vars, QWidget* parent, const QFont& composeFont);
+
+  struct Controls {
+    QWidget* PNoHardway = nullptr;
+    QCheckBox* ChBGrupos = nullptr;
+    QWidget* PNombres = nullptr;
+    QPushButton* BReceptor = nullptr;
+    TKeyLineEdit* EReceptor = nullptr;
+    QComboBox* CBNombres = nullptr;
+    QToolButton* BPing = nullptr;
+    QWidget* PGrupos = nullptr;
+    QComboBox* CBGrupos = nullptr;
+    QToolButton* BPingGrupos = nullptr;
+    TComposeMemo* MTexto = nullptr;
+    QPushButton* BTexto = nullptr;
+    QWidget* PHardway = nullptr;
+    QPushButton* BReceptor_hardway = nullptr;
+    TKeyLineEdit* EReceptor_hardway = nullptr;
+    TComposeMemo* MTexto_hardway = nullptr;
+  };
+  const Controls& Ui() const { return ui_; }
+
+  // Enter (13) and Esc (27) in the compose boxes with the box's text; true when consumed.
+  std::function<bool(int key, const std::string& text)> onComposeKey;
+  std::function<bool(int key, const std::string& text)> onHardwayComposeKey;
+
+  void ApplyLanguage();
+  // The lists from the shared state's names and groups; the destination's name selected.
+  void FillSelectors();
+  void ChBGruposClick();
+  void CBNombresChange();
+  void CBGruposChange();
+  void BReceptorClick();
+  // Keys 13 (Enter) and 27 (Esc) of the typed-destination fields; true when consumed.
+  bool EReceptorKeyPress(int key);
+  void BTextoClick();
+  void BReceptor_hardwayClick();
+  bool EReceptor_hardwayKeyPress(int key);
+  // Switches between the normal and the typed-destination compose area.
+  void ApplyHardwayLayout();
+  // Alt+digit on the window: quick destination 0..9.
+  void SelectQuickDestination(int index);
+  // After a send or a cancel: the box empties and closes, the button that opens it has the focus.
+  void RestNormalCompose();
+  void RestHardwayCompose();
+  // The focus at rest: "Escribir mensaje", the compose box or "Destino" (the last of them that
+  // can take it keeps it).
+  void GiveRestFocus(const QWidget* window);
+  // A message arrived from `sender`: the names list takes the name in, and with the automatic
+  // destination on (and nothing being written) the sender becomes the destination.
+  void ArrivalFrom(const std::string& sender);
+
+  bool GroupsTicked() const;
+  int SelectedGroupIndex() const;
+  // Whether `w` is one of the compose or name fields that handle Esc themselves.
+  bool HandlesOwnEscape(const QWidget* w) const;
+  // Status panel 1 for the current destination.
+  void ShowDestination();
+
+ signals:
+  // The text of the destination's status panel changed (Windows-1252).
+  void destinationStatusChanged(const std::string& text);
+  // The ping buttons.
+  void pingNamesClicked();
+  void pingGroupClicked();
+
+ private:
+  void CreateControls(QWidget* parent, const QFont& composeFont);
+  void ConnectControls();
+  void ShowDestinationText(const std::string& text);
+  void RefillNames(const std::string& select);
+  void SetGroupsHint(int groupIndex);
+
+  Variables& vars_;
+  Controls ui_;
+};
+
+}  // namespace pelmora

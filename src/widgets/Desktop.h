@@ -1,0 +1,54 @@
+#pragma once
+// What the windows take from the desktop around them, as small interfaces: the main window and the
+// options dialog call these rather than the desktop directly, so tests give them fakes that record
+// and answer, and another platform gives them its own implementation (QtDesktop.h has Qt's).
+
+#include <QString>
+#include <optional>
+
+class QUrl;
+class QWidget;
+
+namespace pelmora {
+
+// The desktop session the program runs in.
+class DesktopServices {
+ public:
+  enum class MessageKind { Information, Warning, Error };
+
+  virtual ~DesktopServices() = default;
+
+  // Whether a notification area exists to hold the tray icon.
+  virtual bool TrayAvailable() = 0;
+  // The default system sound.
+  virtual void Beep() = 0;
+  // A modal box with one OK button; the text is shown as plain text, never as markup.
+  virtual void ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
+                           const QString& text) = 0;
+  // A modal yes/no question, also plain text; true for yes.
+  virtual bool AskYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
+  // Restores `window` if it is minimised and brings it to the front with the keyboard focus.
+  // Returns whether it is the active window afterwards; the desktop may refuse.
+  virtual bool BringForward(QWidget* window) = 0;
+};
+
+// A save-file dialog.
+class FileChooser {
+ public:
+  virtual ~FileChooser() = default;
+  // `filter` in Qt's form ("Text (*.txt)"); `proposedName` is the name offered first. Nothing
+  // when the user cancelled.
+  virtual std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& title,
+                                                const QString& filter,
+                                                const QString& proposedName) = 0;
+};
+
+// Opens a link (a web address, a mail address) in the desktop's program for it.
+class LinkOpener {
+ public:
+  virtual ~LinkOpener() = default;
+  // False when the desktop had nothing to open it with.
+  virtual bool OpenLink(const QUrl& url) = 0;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,51 @@
+#include "widgets/QtDesktop.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#include <QUrl>
+#include <QWidget>
+
+namespace pelmora {
+
+bool QtDesktopServices::TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+void QtDesktopServices::Beep() { QApplication::beep(); }
+
+void QtDesktopServices::ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
+                                    const QString& text) {
+  QMessageBox::Icon icon = QMessageBox::Information;
+  if (kind == MessageKind::Warning) icon = QMessageBox::Warning;
+  if (kind == MessageKind::Error) icon = QMessageBox::Critical;
+  QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+  // Names and texts in these boxes come from the network and the address book.
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+bool QtDesktopServices::AskYesNo(QWidget* parent, const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setTextFormat(Qt::PlainText);
+  return box.exec() == QMessageBox::Yes;
+}
+
+bool QtDesktopServices::BringForward(QWidget* window) {
+  if (window->isMinimized()) window->showNormal();
+  window->raise();
+  window->activateWindow();
+  return window->isActiveWindow();
+}
+
+std::optional<QString> QtFileChooser::ChooseSaveFile(QWidget* parent, const QString& title,
+                                                     const QString& filter,
+                                                     const QString& proposedName) {
+  const QString path = QFileDialog::getSaveFileName(parent, title, proposedName, filter);
+  if (path.isEmpty()) return std::nullopt;
+  return path;
+}
+
+bool QtLinkOpener::OpenLink(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+}  // namespace pelmora

@@ -1,0 +1,305 @@
+#include "model/SettingsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "model/Colors.h"
+#include "model/IniDocument.h"
+
+namespace pelmora {
+namespace {
+
+namespace fs = std::filesystem;
+using Keys = std::vector<std::string>;
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "pelmora-store-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+  void WriteRaw(const std::string& path, const std::string& bytes) const {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  static std::string ReadRaw(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  std::vector<std::string> FilesInDir() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_ / "pelmora")) names.push_back(e.path().filename());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(SettingsStoreTest, KeepsWriteOrderAndFirstCaseAndLooksUpIgnoringCase) {
+  MemorySettingsStore s;
+  s.WriteString("NOMBRES", "ZORRO", "N");
+  s.WriteString("NOMBRES", "alce", "S");
+  s.WriteString("OPCIONES", "COLOR FONDO", "clBlack");
+  s.WriteString("nombres", "Zorro", "S");  // same key: value replaced, place and case kept
+  EXPECT_EQ(s.SectionKeys("NOMBRES"), (Keys{"ZORRO", "alce"}));
+  EXPECT_EQ(s.ReadString("Nombres", "ALCE", "x"), "S");
+  EXPECT_EQ(s.ReadString("NOMBRES", "zorro", "x"), "S");
+  EXPECT_EQ(s.ReadString("opciones", "color fondo", "x"), "clBlack");
+  EXPECT_EQ(s.Sections(), (Keys{"NOMBRES", "OPCIONES"}));
+
+  // Absent sections and keys read as the default and list nothing.
+  EXPECT_EQ(s.ReadString("GRUPOS", "X", "def"), "def");
+  EXPECT_TRUE(s.SectionKeys("GRUPOS").empty());
+  EXPECT_FALSE(s.SectionExists("GRUPOS"));
+
+  // An erased section comes back at the end, empty of its old keys.
+  s.EraseSection("nombres");
+  EXPECT_FALSE(s.SectionExists("NOMBRES"));
+  s.WriteString("NOMBRES", "B", "N");
+  EXPECT_EQ(s.Sections(), (Keys{"OPCIONES", "NOMBRES"}));
+  EXPECT_EQ(s.SectionKeys("NOMBRES"), (Keys{"B"}));
+
+  // Names that the file cannot hold are not taken.
+  s.WriteString("", "K", "V");
+  s.WriteString("NOMBRES", "", "V");
+  EXPECT_EQ(s.Sections(), (Keys{"OPCIONES", "NOMBRES"}));
+  EXPECT_EQ(s.SectionKeys("NOMBRES"), (Keys{"B"}));
+}
+
+TEST_F(SettingsStoreTest, AnyNameAndValueSurviveTheFileByteForByte) {
+  const std::vector<std::string> names = {
+      "A=B", "[X]", "100%", ";comment", "#hash", " lead", "trail ", "tab\there", "line\nbreak",
+      "cr\rx", std::string("nul\0x", 5), "\x81\x8D\x8F\x90\x9D", "ESPA\xD1OL", "\x80uro", "\x7F",
+      "%41", "a;b#c", "]", "="};
+  const std::string path = PathOf("pelmora/pelmora.ini");
+  {
+    FileSettingsStore s(path);
+    for (const std::string& n : names) s.WriteString("NOMBRES", n, n);
+    for (const std::string& n : names) s.WriteString(n, "K", " value with = and [ ] ");
+    ASSERT_TRUE(s.Save());
+  }
+  FileSettingsStore back(path);
+  EXPECT_TRUE(back.Loaded());
+  EXPECT_EQ(back.SectionKeys("NOMBRES"), names);
+  for (const std::string& n : names) {
+    EXPECT_EQ(back.ReadString("NOMBRES", n, "?absent"), n);
+    EXPECT_EQ(back.ReadString(n, "K", "?absent"), " value with = and [ ] ") << n;
+  }
+
+  // The file is UTF-8 and the blanks inside names stay plain.
+  FileSettingsStore plain(PathOf("pelmora/plain.ini"));
+  plain.WriteString("OPCIONES", "COLOR FONDO", "clBlack");
+  plain.WriteString("OPCIONES", "IDIOMA", "ESPA\xD1OL");
+  plain.WriteString("DestinoRapido3", "TIPO_DESTINO", "NOMBRE");
+  ASSERT_TRUE(plain.Save());
+  EXPECT_EQ(ReadRaw(PathOf("pelmora/plain.ini")),
+            "[OPCIONES]\nCOLOR FONDO=clBlack\nIDIOMA=ESPA\xC3\x91OL\n\n"
+            "[DestinoRapido3]\nTIPO_DESTINO=NOMBRE\n");
+}
+
+TEST_F(SettingsStoreTest, EscapingWritesOnlyWhatWouldBreakTheSyntax) {
+  EXPECT_EQ(EscapeIniName("CONTA BILIDAD"), "CONTA BILIDAD");
+  EXPECT_EQ(EscapeIniName("A=B[C]%"), "A%3DB%5BC%5D%25");
+  EXPECT_EQ(EscapeIniName(";x;"), "%3Bx;");
+  EXPECT_EQ(EscapeIniName(" x "), "%20x%20");
+  EXPECT_EQ(EscapeIniValue("a=b[c]"), "a=b[c]");
+  EXPECT_EQ(EscapeIniValue("50%\n"), "50%25%0A");
+  EXPECT_EQ(EscapeIniValue("\x81"), "%C2%81");
+  // A "%" that we did not write is taken as it stands.
+  EXPECT_EQ(UnescapeIniText("100%"), "100%");
+  EXPECT_EQ(UnescapeIniText("%zz%4"), "%zz%4");
+  EXPECT_EQ(UnescapeIniText("%41%c3%91"), "A\xD1");
+}
+
+TEST_F(SettingsStoreTest, DamagedFileLoadsWhatItCanAndIsNotRewrittenByOpening) {
+  const std::string path = PathOf("damaged.ini");
+  std::string bytes = "\xEF\xBB\xBFkey before any section=1\n";
+  bytes += "[OPCIONES]\r\nRESTORE = NO \r\nline without equals\n\x01\x02\xFF\xFE garbage\n";
+  bytes += std::string("BIN\0ARY=v\0al\n", 13);
+  bytes += "=empty key\n[]\nlost=1\n";
+  bytes += "[NOMBRES\nTEJO=S\n";  // the section line never closed
+  bytes += "BAD\xFFUTF8=x\n";
+  bytes += std::string(1 << 20, 'K') + "=huge\n";
+  bytes += "[OPCIONES]\nRESTORE=YES\nBEEP=NO";  // repeated section, no final line break
+  WriteRaw(path, bytes);
+
+  FileSettingsStore s(path);
+  EXPECT_TRUE(s.Loaded());
+  EXPECT_EQ(s.Sections(), (Keys{"OPCIONES", "NOMBRES"}));
+  EXPECT_EQ(s.ReadString("OPCIONES", "RESTORE", ""), "NO");  // the first of two wins
+  EXPECT_EQ(s.ReadString("OPCIONES", "BEEP", ""), "NO");
+  EXPECT_EQ(s.ReadString("OPCIONES", std::string("BIN\0ARY", 7), ""), std::string("v\0al", 4));
+  EXPECT_EQ(s.ReadString("NOMBRES", "TEJO", ""), "S");
+  EXPECT_EQ(s.ReadString("NOMBRES", "BAD?UTF8", ""), "x");
+  EXPECT_EQ(s.ReadString("NOMBRES", std::string(1 << 20, 'K'), ""), "huge");
+  EXPECT_EQ(ReadRaw(path), bytes);
+
+  // Pure noise, and a folder in the file's place, give an empty store.
+  WriteRaw(path, std::string("\0\0\xFF[\x01=", 6));
+  EXPECT_TRUE(FileSettingsStore(path).Sections().empty());
+  fs::create_directory(PathOf("folder.ini"));
+  FileSettingsStore folder(PathOf("folder.ini"));
+  EXPECT_FALSE(folder.Loaded());
+  EXPECT_TRUE(folder.Sections().empty());
+}
+
+TEST_F(SettingsStoreTest, SaveCreatesPrivateFolderAndFileAndLeavesNoTemporaryFile) {
+  const std::string path = PathOf("pelmora/pelmora.ini");
+  FileSettingsStore s(path);
+  EXPECT_FALSE(s.Loaded());
+  EXPECT_FALSE(fs::exists(path));  // opening alone writes nothing
+  s.WriteString("OPCIONES", "BEEP", "YES");
+  ASSERT_TRUE(s.Save());
+  struct stat st {};
+  ASSERT_EQ(::stat(PathOf("pelmora").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(FilesInDir(), (Keys{"pelmora.ini"}));
+}
+
+TEST_F(SettingsStoreTest, FailedSaveKeepsTheOldFileAndMemoryAndSaysSoOnce) {
+  const std::string path = PathOf("pelmora/pelmora.ini");
+  FileSettingsStore s(path);
+  s.WriteString("OPCIONES", "BEEP", "YES");
+  ASSERT_TRUE(s.Save());
+  const std::string good = ReadRaw(path);
+
+  // A file size limit makes the writes fail the way a full disk does, also for root.
+  s.WriteString("NOMBRES", std::string(200000, 'N'), "N");
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  ::testing::internal::CaptureStderr();
+  const bool first = s.Save();
+  const bool second = s.Save();
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_FALSE(first);
+  EXPECT_FALSE(second);
+  EXPECT_EQ(ReadRaw(path), good);
+  EXPECT_EQ(FilesInDir(), (Keys{"pelmora.ini"}));  // the torn temporary file is gone
+  EXPECT_EQ(s.ReadString("NOMBRES", std::string(200000, 'N'), ""), "N");
+  // One line for the run of failures, not one per save.
+  EXPECT_NE(said.find("not saved"), std::string::npos);
+  EXPECT_EQ(said.find("not saved"), said.rfind("not saved"));
+
+  // Once saving works again the whole memory reaches the file.
+  ASSERT_TRUE(s.Save());
+  EXPECT_EQ(FileSettingsStore(path).ReadString("NOMBRES", std::string(200000, 'N'), ""), "N");
+}
+
+TEST_F(SettingsStoreTest, KillDuringSaveLeavesTheOldOrTheNewFileNeverAMix) {
+  const std::string path = PathOf("pelmora/pelmora.ini");
+  FileSettingsStore before(path);
+  before.WriteString("OPCIONES", "GEN", "old");
+  ASSERT_TRUE(before.Save());
+  const std::string oldText = ReadRaw(path);
+
+  FileSettingsStore after(path);
+  after.WriteString("OPCIONES", "GEN", "new");
+  for (int i = 0; i < 20000; ++i) after.WriteString("NOMBRES", "NAME" + std::to_string(i), "N");
+  const std::string newText = after.Document().Serialize();
+
+  for (int delayUs : {0, 2000, 8000, 30000}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (;;) after.Save();
+    }
+    usleep(static_cast<useconds_t>(delayUs));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const std::string now = ReadRaw(path);
+    EXPECT_TRUE(now == oldText || now == newText) << "after " << delayUs << " us";
+    // A temporary file left by the killed save is never taken for the settings.
+    EXPECT_EQ(FileSettingsStore(path).ReadString("OPCIONES", "GEN", ""), now == oldText ? "old" : "new");
+  }
+}
+
+TEST_F(SettingsStoreTest, LegacyIniFollowsTheWindowsRules) {
+  const std::string path = PathOf("vespra2.ini");
+  WriteRaw(path,
+           "; written by the old program\r\n"
+           "[ Opciones ]\r\n"
+           "  restore =  NO  \r\n"
+           "Idioma=ESPA\xD1OL\r\n"
+           "COLOR FONDO=\"clNavy\"\r\n"
+           "RESTORE=YES\r\n"
+           "junk line\r\n"
+           "[NOMBRES]\r\n"
+           "Tejo=S\r\n"
+           "brezo = N\r\n"
+           "[nombres]\r\n"
+           "MIRLO=N");
+  MemorySettingsStore s;
+  ASSERT_TRUE(ReadLegacyIni(path, s));
+  EXPECT_EQ(s.ReadString("OPCIONES", "RESTORE", ""), "NO");
+  EXPECT_EQ(s.ReadString("OPCIONES", "IDIOMA", ""), "ESPA\xD1OL");  // the byte stays as it was
+  EXPECT_EQ(s.ReadString("OPCIONES", "COLOR FONDO", ""), "clNavy");
+  EXPECT_EQ(s.SectionKeys("NOMBRES"), (Keys{"Tejo", "brezo", "MIRLO"}));
+  EXPECT_FALSE(ReadLegacyIni(PathOf("missing.ini"), s));
+  EXPECT_TRUE(s.Sections().empty());
+}
+
+TEST_F(SettingsStoreTest, FolderFollowsXdgConfigHome) {
+  const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = oldConfig != nullptr ? oldConfig : "";
+  const char* oldHome = std::getenv("HOME");
+  const std::string savedHome = oldHome != nullptr ? oldHome : "";
+  setenv("HOME", "/home/someone", 1);
+  setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  EXPECT_EQ(SettingsFilePath(), "/cfg/pelmora/pelmora.ini");
+  EXPECT_EQ(LegacySettingsFilePath(), "/cfg/pelmora/vespra2.ini");
+  setenv("XDG_CONFIG_HOME", "relative/cfg", 1);
+  EXPECT_EQ(SettingsFilePath(), "/home/someone/.config/pelmora/pelmora.ini");
+  unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(SettingsFolder(), "/home/someone/.config/pelmora");
+  if (oldConfig != nullptr) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  if (oldHome != nullptr) setenv("HOME", savedHome.c_str(), 1);
+}
+
+TEST(ColorNamesTest, WritesNamesOrHexAndReadsNamesAndNumbers) {
+  EXPECT_EQ(ColorToString(clSilver), "clSilver");
+  EXPECT_EQ(ColorToString(clNone), "clNone");
+  EXPECT_EQ(ColorToString(clBtnFace), "clBtnFace");
+  EXPECT_EQ(ColorToString(0x123456), "$00123456");
+  EXPECT_EQ(ColorToString(clDefault), "$20000000");  // has no name
+
+  EXPECT_EQ(StringToColor("clRed"), clRed);
+  EXPECT_EQ(StringToColor("CLRED"), clRed);
+  EXPECT_EQ(StringToColor(" clinfobk "), kSystemColorFlag | 24);
+  EXPECT_EQ(StringToColor("$FF"), 0xFFu);
+  EXPECT_EQ(StringToColor("$00ff8000"), 0xFF8000u);
+  EXPECT_EQ(StringToColor("255"), 255u);
+  EXPECT_EQ(StringToColor("-2147483633"), clBtnFace);
+  for (const char* bad : {"", "clPink", "$", "$123456789", "$12G", "4294967296", "12abc", "-",
+                          "0x10", "--1"}) {
+    EXPECT_EQ(StringToColor(bad), std::nullopt) << bad;
+  }
+  // Every name reads back as the value it is written for.
+  for (const ColorName& c : ColorNameTable()) EXPECT_EQ(StringToColor(ColorToString(c.Value)), c.Value);
+}
+
+}  // namespace
+}  // namespace pelmora
