@@ -13,16 +13,21 @@
 #include "app/ConversationView.h"
 #include "app/DestinationCompose.h"
 #include "app/KeyPreview.h"
+#include "app/OptionsWiring.h"
 #include "app/QtDispatcher.h"
 #include "app/StatusPanels.h"
 #include "app/TimeText.h"
 #include "app/TrayMenu.h"
+#include "messaging/Settings.h"
 #include "messaging/TextTable.h"
+#include "options/OptionsLauncher.h"
+#include "options/VOpciones.h"
 #include "text/CodePage.h"
 #include "widgets/CoolTrayIcon.h"
 #include "widgets/Fonts.h"
 #include "widgets/PelmoraIcon.h"
 #include "widgets/QtDesktop.h"
+#include "widgets/ScrollRichEdit.h"
 
 namespace pelmora {
 
@@ -127,6 +132,10 @@ void TDOzuZe::CreateParts() {
   // Key preview: the window sees every key of its controls before they do.
   keys_ = new KeyPreview(this);
 
+  options_ = std::make_unique<TWindowOptions>(vars_, *view_, *core_, *desktop_,
+                                              services_.fileChooser, services_.linkOpener);
+  options_->SetApplyOk([this] { ApplyOptionsOk(); });
+
   ui_.Timer = new QTimer(this);
   ui_.Timer->setObjectName(QStringLiteral("Timer"));
   ui_.Timer->setInterval(200);
@@ -170,6 +179,7 @@ void TDOzuZe::CreateNameFieldAndStatusBar() {
 
 void TDOzuZe::ConnectParts() {
   connect(ui_.BBorrar, &QPushButton::clicked, this, [this] { BBorrarClick(); });
+  connect(ui_.BOpciones, &QPushButton::clicked, this, [this] { BOpcionesClick(); });
 
   connect(destination_, &DestinationCompose::destinationStatusChanged, this,
           [this](const std::string& text) { SetStatusText(1, text); });
@@ -328,6 +338,12 @@ void TDOzuZe::ShutdownEndpoints() {
 }
 
 void TDOzuZe::Cerrar1Click() {
+  // The dialog edits the lists in place: it goes first, as Cancel, and the end follows once
+  // its modal loop has returned.
+  if (options_->Launcher().IsOpen()) {
+    options_->Launcher().CloseThen([this] { Cerrar1Click(); });
+    return;
+  }
   vars_.ReallyQuit = true;
   close();
   ShutdownEndpoints();
@@ -335,6 +351,10 @@ void TDOzuZe::Cerrar1Click() {
 }
 
 void TDOzuZe::HandleShutdownQuery() {
+  if (options_->Launcher().IsOpen()) {
+    options_->Launcher().CloseThen([this] { HandleShutdownQuery(); });
+    return;
+  }
   // The session may end: the window only goes to the tray, then the program ends.
   close();
   QCoreApplication::quit();
@@ -414,9 +434,19 @@ void TDOzuZe::ShowIfNoTray() {
   Run(viewModes_.StartWithoutTray());
 }
 
-void TDOzuZe::TrayIconClick() { Run(viewModes_.TrayClick()); }
+bool TDOzuZe::OptionsDialogForward() { return options_->Launcher().BringForward(); }
 
-void TDOzuZe::Opcion1Click() { Run(viewModes_.MenuFirstEntry()); }
+void TDOzuZe::TrayIconClick() {
+  // Hiding or minimising the window under the modal dialog would leave the dialog alone on
+  // the screen, or out of reach: the dialog comes forward instead.
+  if (OptionsDialogForward()) return;
+  Run(viewModes_.TrayClick());
+}
+
+void TDOzuZe::Opcion1Click() {
+  if (OptionsDialogForward()) return;
+  Run(viewModes_.MenuFirstEntry());
+}
 
 void TDOzuZe::MinimizeApplication() { Run(viewModes_.MinimizeRequested()); }
 
@@ -464,18 +494,44 @@ void TDOzuZe::RestNormalCompose() { destination_->RestNormalCompose(); }
 
 void TDOzuZe::RestHardwayCompose() { destination_->RestHardwayCompose(); }
 
-void TDOzuZe::AddToOptionsNameLists(const std::string&) {
-  // The options dialog collects identification replies in its name lists while it is open.
+void TDOzuZe::AddToOptionsNameLists(const std::string& name) {
+  options_->Launcher().AddToNameLists(name);
 }
 
 void TDOzuZe::NotifyArrival(std::string& sender, const std::string&, const std::string&, int) {
   sender = text::UpperAscii(sender);
   if (!vars_.NameList.Contains(sender)) {
     vars_.NameList.Add(sender);
+    // The options dialog shows the new name at once, and its Cancel keeps it: it did not come
+    // from the dialog.
+    options_->Launcher().AddToNameLists(sender);
+    options_->Launcher().SenderArrived(sender);
     // The new name is written to the settings store ("NOMBRES", value "N") once it exists.
   }
   destination_->ArrivalFrom(sender);
   if (vars_.OptBeep) desktop_->Beep();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Options dialog
+
+void TDOzuZe::BOpcionesClick() { options_->Launcher().BOpcionesClick(this); }
+
+void TDOzuZe::ApplyOptionsOk() {
+  if (services_.settingsStore != nullptr) {
+    WindowSettings window;
+    window.Background = ui_.SRTime->Color();
+    for (int i = 0; i < kPaletteCount; ++i) {
+      window.Palette[static_cast<std::size_t>(i)] =
+          ui_.SRTime->GetPaletteColor(static_cast<std::uint8_t>(i));
+    }
+    const std::string key = options_->HotKeyName();
+    if (key.size() == 1) window.HotKeyLetter = key[0];
+    SaveSettings(*services_.settingsStore, vars_, window);
+  }
+  ApplyLanguage(vars_.LanguageIndex);
+  destination_->AfterOptions();
+  view_->Actualizar_memos(nullptr);
 }
 
 }  // namespace pelmora

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "options/OptionsLogic.h"
+#include "options/VOpciones.h"
 #include "widgets/TColor.h"
 
 class QWidget;
@@ -25,7 +26,6 @@ class QWidget;
 namespace pelmora {
 
 class OptionsHost;
-class TVOpciones;
 
 class TOptionsLauncher : public QObject {
   Q_OBJECT

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "messaging/Settings.h"
 #include "text/CodePage.h"
 
 namespace pelmora::options {
@@ -36,17 +37,7 @@ TypedEntry ReadTypedGroup(std::string_view text) {
   return e;
 }
 
-bool IsStoreSectionName(std::string_view name) {
-  using text::EqualsIgnoreAsciiCase;
-  if (EqualsIgnoreAsciiCase(name, "OPCIONES") || EqualsIgnoreAsciiCase(name, "NOMBRES") ||
-      EqualsIgnoreAsciiCase(name, "GRUPOS")) {
-    return true;
-  }
-  constexpr std::string_view kQuick = "DestinoRapido";
-  return name.size() == kQuick.size() + 1 &&
-         EqualsIgnoreAsciiCase(name.substr(0, kQuick.size()), kQuick) &&
-         name.back() >= '0' && name.back() <= '9';
-}
+bool IsStoreSectionName(std::string_view name) { return IsReservedSectionName(name); }
 
 bool ContainsSorted(const TNameList& list, std::string_view name) {
   const auto& items = list.Items();

@@ -4,15 +4,11 @@
 #include <QKeyEvent>
 
 #include "model/NameList.h"
-#include "text/CodePage.h"
 
 namespace pelmora::options {
 
-QString Q(const std::string& ansi) { return QString::fromStdString(text::AnsiToUtf8(ansi)); }
-std::string FromQ(const QString& s) { return text::Utf8ToAnsi(s.toStdString()); }
-
 QListWidgetItem* MakeItem(const std::string& ansi) {
-  auto* item = new QListWidgetItem(Q(ansi));
+  auto* item = new QListWidgetItem(ToQ(ansi));
   item->setData(Qt::UserRole, QByteArray::fromStdString(ansi));
   return item;
 }
@@ -29,7 +25,7 @@ std::string ItemAnsi(const QComboBox* box, int index) {
 }
 
 void AddItem(QComboBox* box, const std::string& ansi) {
-  box->addItem(Q(ansi), QByteArray::fromStdString(ansi));
+  box->addItem(ToQ(ansi), QByteArray::fromStdString(ansi));
 }
 
 int FindRow(const QListWidget* list, const std::string& ansi) {

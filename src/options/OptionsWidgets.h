@@ -1,6 +1,5 @@
 #pragma once
-// Small pieces the pages of the options dialog share: text conversion where program texts meet
-// the controls, list items that carry their Windows-1252 bytes, and the edit that lies over a
+// Small pieces the pages of the options dialog share: list items that carry their Windows-1252 bytes, and the edit that lies over a
 // "new ..." button while a name is typed.
 
 #include <QLineEdit>
@@ -8,12 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "widgets/AnsiText.h"
+
 class QComboBox;
 
 namespace pelmora::options {
-
-QString Q(const std::string& ansi);
-std::string FromQ(const QString& text);
 
 // A list or selector item whose display text comes from `ansi` and whose data keeps the bytes,
 // so what comes back out is exactly what went in whatever the display conversion did.

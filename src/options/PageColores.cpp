@@ -15,7 +15,6 @@
 
 namespace pelmora {
 
-using options::Q;
 
 namespace {
 constexpr const char* kClassNames[kPaletteCount] = {
@@ -86,10 +85,10 @@ void TPageColores::Fill() {
 }
 
 void TPageColores::ApplyLanguage(int l) {
-  ui_.GColores->setTitle(Q(LocalText(45, l)));
-  ui_.GBFondo->setTitle(Q(LocalText(46, l)));
-  for (int i = 0; i < kPaletteCount; ++i) ui_.Classes[i]->setText(Q(LocalText(kClassRows[i], l)));
-  ui_.BDefault->setText(Q(LocalText(53, l)));
+  ui_.GColores->setTitle(ToQ(LocalText(45, l)));
+  ui_.GBFondo->setTitle(ToQ(LocalText(46, l)));
+  for (int i = 0; i < kPaletteCount; ++i) ui_.Classes[i]->setText(ToQ(LocalText(kClassRows[i], l)));
+  ui_.BDefault->setText(ToQ(LocalText(53, l)));
 }
 
 int TPageColores::SelectedClass() const { return std::max(0, ui_.ClassGroup->checkedId()); }

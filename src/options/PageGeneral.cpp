@@ -11,7 +11,6 @@
 
 namespace pelmora {
 
-using options::Q;
 
 namespace {
 
@@ -112,7 +111,7 @@ void TPageGeneral::Fill() {
 }
 
 void TPageGeneral::ApplyLanguage(int l) {
-  auto t = [l](int row) { return Q(LocalText(row, l)); };
+  auto t = [l](int row) { return ToQ(LocalText(row, l)); };
   ui_.LIdioma->setText(t(24));
   ui_.GTecla->setTitle(t(25));
   ui_.GNuevo->setTitle(t(30));

@@ -12,7 +12,6 @@
 
 namespace pelmora {
 
-using options::Q;
 
 TPageGrupos::TPageGrupos(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabGrupos"));
@@ -64,8 +63,8 @@ void TPageGrupos::Fill() {
 }
 
 void TPageGrupos::ApplyLanguage(int l) {
-  ui_.BNuevo_grupo->setText(Q(LocalText(43, l)));
-  ui_.BBorrar_grupo->setText(Q(LocalText(44, l)));
+  ui_.BNuevo_grupo->setText(ToQ(LocalText(43, l)));
+  ui_.BBorrar_grupo->setText(ToQ(LocalText(44, l)));
 }
 
 bool TPageGrupos::eventFilter(QObject* watched, QEvent* event) {
@@ -168,7 +167,7 @@ void TPageGrupos::CloseEdit(bool focusButton) {
 
 void TPageGrupos::ENuevo_grupoCommitted() {
   const options::TypedEntry e =
-      options::ReadTypedGroup(options::FromQ(ui_.ENuevo_grupo->text()));
+      options::ReadTypedGroup(FromQ(ui_.ENuevo_grupo->text()));
   if (e.outcome == options::Typed::Refused) {
     QApplication::beep();
     if (ui_.ENuevo_grupo->hasFocus()) {

@@ -15,7 +15,6 @@
 
 namespace pelmora {
 
-using options::Q;
 
 namespace {
 
@@ -93,7 +92,7 @@ void TPageNombres::Fill() {
 }
 
 void TPageNombres::ApplyLanguage(int l) {
-  auto t = [l](int row) { return Q(LocalText(row, l)); };
+  auto t = [l](int row) { return ToQ(LocalText(row, l)); };
   ui_.CBTipoDestino->setItemText(1, t(37));
   ui_.CBTipoDestino->setItemText(2, t(38));
   ui_.BNuevo_nombre->setText(t(39));
@@ -131,7 +130,7 @@ void TPageNombres::CloseEdit(bool focusButton) {
 }
 
 void TPageNombres::ENuevo_nombreCommitted() {
-  const options::TypedEntry e = options::ReadTypedName(options::FromQ(ui_.ENuevo_nombre->text()));
+  const options::TypedEntry e = options::ReadTypedName(FromQ(ui_.ENuevo_nombre->text()));
   if (e.outcome == options::Typed::Refused) {
     // Kept open with the text selected, so the user sees what was refused and can mend it. When
     // the focus went elsewhere the text cannot stay: it is dropped as with Esc.

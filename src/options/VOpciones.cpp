@@ -20,7 +20,6 @@
 
 namespace pelmora {
 
-using options::Q;
 
 namespace {
 const char* const kLogFilter = "Log files (*.LOG *.log);;Text files (*.TXT *.txt);;All files (*)";
@@ -95,16 +94,16 @@ void TVOpciones::FormCreate() {
 }
 
 void TVOpciones::ApplyDialogLanguage(int l) {
-  setWindowTitle(Q(LocalText(23, l)));
-  saveDialogTitle_ = Q(StripAmpersands(LocalText(34, l)));
+  setWindowTitle(ToQ(LocalText(23, l)));
+  saveDialogTitle_ = ToQ(StripAmpersands(LocalText(34, l)));
   general_->ApplyLanguage(l);
   nombres_->ApplyLanguage(l);
   grupos_->ApplyLanguage(l);
   colores_->ApplyLanguage(l);
-  pageControl_->setTabText(0, Q(LocalText(35, l)));
-  pageControl_->setTabText(1, Q(LocalText(37, l)));
-  pageControl_->setTabText(2, Q(LocalText(38, l)));
-  pageControl_->setTabText(3, Q(LocalText(31, l)));
+  pageControl_->setTabText(0, ToQ(LocalText(35, l)));
+  pageControl_->setTabText(1, ToQ(LocalText(37, l)));
+  pageControl_->setTabText(2, ToQ(LocalText(38, l)));
+  pageControl_->setTabText(3, ToQ(LocalText(31, l)));
 }
 
 void TVOpciones::AddToNameLists(const std::string& name) { nombres_->AddAnsweredName(name); }

@@ -6,40 +6,11 @@
 
 namespace pelmora {
 namespace colorcombo {
-namespace {
-
-struct NamedColor {
-  std::string_view name;
-  TColor value;
-};
-
-// The colour names a list item can carry.
-// TODO(settings): switch to the colour-name table the settings store reads and writes, so that a
-// name means the same colour in the file and in this list.
-constexpr std::array<NamedColor, 17> kNames = {{
-    {"clBlack", clBlack},   {"clMaroon", clMaroon}, {"clGreen", clGreen},     {"clOlive", clOlive},
-    {"clNavy", clNavy},     {"clPurple", clPurple}, {"clTeal", clTeal},       {"clGray", clGray},
-    {"clSilver", clSilver}, {"clRed", clRed},       {"clLime", clLime},       {"clYellow", clYellow},
-    {"clBlue", clBlue},     {"clFuchsia", clFuchsia}, {"clAqua", clAqua},     {"clWhite", clWhite},
-    {"clNone", clNone},
-}};
-
-bool SameAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::optional<TColor> ColorOfItem(std::string_view text) {
-  for (const auto& n : kNames) {
-    if (SameAscii(n.name, text)) return n.value;
-  }
-  return std::nullopt;
+  // The table the settings read and write colours with, so a name means the same colour in the
+  // file and in this list.
+  return IdentToColor(text);
 }
 
 }  // namespace colorcombo

@@ -106,8 +106,8 @@ void OptionsDialogTest::ShapeAndKeysThatDoNotClose() {
   QCOMPARE(pages->count(), 5);
   QCOMPARE(pages->currentIndex(), 0);
   QCOMPARE(pages->tabText(4), QStringLiteral("Acerca de"));
-  QCOMPARE(pages->tabText(1), options::Q(LocalText(37, kLanguageEnglish)));
-  QCOMPARE(dlg.windowTitle(), options::Q(LocalText(23, kLanguageEnglish)));
+  QCOMPARE(pages->tabText(1), ToQ(LocalText(37, kLanguageEnglish)));
+  QCOMPARE(dlg.windowTitle(), ToQ(LocalText(23, kLanguageEnglish)));
   // Not localised.
   QCOMPARE(dlg.BOK()->text(), QStringLiteral("&OK"));
   QCOMPARE(dlg.BCancel()->text(), QStringLiteral("&Cancel"));
@@ -162,10 +162,10 @@ void OptionsDialogTest::GeneralPageWritesFlagsHotKeyAndLanguage() {
   QCOMPARE(ui.CBIdiomas->itemText(0), QStringLiteral("Español"));
   Pick(ui.CBIdiomas, kLanguageGerman);
   QCOMPARE(host.vars.LanguageIndex, kLanguageGerman);
-  QCOMPARE(dlg.windowTitle(), options::Q(LocalText(23, kLanguageGerman)));
-  QCOMPARE(ui.ChBHardway->text(), options::Q(LocalText(33, kLanguageGerman)));
-  QCOMPARE(dlg.Nombres().Ui().BPing_All->text(), options::Q(LocalText(42, kLanguageGerman)));
-  QCOMPARE(dlg.Colores().Ui().Classes[5]->text(), options::Q(LocalText(52, kLanguageGerman)));
+  QCOMPARE(dlg.windowTitle(), ToQ(LocalText(23, kLanguageGerman)));
+  QCOMPARE(ui.ChBHardway->text(), ToQ(LocalText(33, kLanguageGerman)));
+  QCOMPARE(dlg.Nombres().Ui().BPing_All->text(), ToQ(LocalText(42, kLanguageGerman)));
+  QCOMPARE(dlg.Colores().Ui().Classes[5]->text(), ToQ(LocalText(52, kLanguageGerman)));
   QCOMPARE(dlg.Nombres().Ui().CBTipoDestino->itemText(0), QStringLiteral("- - - - -"));
 
   // Opening again shows what the first dialog left.

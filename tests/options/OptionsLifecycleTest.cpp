@@ -154,7 +154,7 @@ void OptionsLifecycleTest::OkKeepsTheChangesAndHandsOverToTheWindow() {
   WhenOpen(launcher, [&](TVOpciones& dlg) {
     QCOMPARE(dlg.General().Ui().CBTecla->currentText(), QStringLiteral("Q"));
     QVERIFY(dlg.General().Ui().ChBHardway->isChecked());
-    QCOMPARE(dlg.windowTitle(), options::Q(LocalText(23, kLanguageEnglish)));
+    QCOMPARE(dlg.windowTitle(), ToQ(LocalText(23, kLanguageEnglish)));
     QCOMPARE(dlg.Colores().SelectedClass(), 0);
     dlg.reject();
   });
