@@ -32,7 +32,9 @@ TVOpciones::TVOpciones(OptionsHost& host, QWidget* parent)
       host_(host) {
   setObjectName(QStringLiteral("VOpciones"));
   setWindowTitle(QStringLiteral("Opciones"));
-  setModal(true);
+  // Modal over the main window only: the tray icon and its menu stay live, so the program can
+  // still be ended (and the dialog brought forward) from there while the dialog is open.
+  setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
   setFont(PelmoraInterfaceFont());
   setFixedSize(kClientWidth, kClientHeight);
 
