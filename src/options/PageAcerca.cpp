@@ -1,8 +1,7 @@
 #include "options/PageAcerca.h"
 
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
+#include <QPushButton>
 
 #include "messaging/Variables.h"
 #include "options/OptionsHost.h"
@@ -37,43 +36,22 @@ TPageAcerca::TPageAcerca(OptionsHost& host, QWidget* parent) : QWidget(parent), 
   for (QLabel* l : findChildren<QLabel*>()) l->adjustSize();
 
   auto link = [this](const char* name, const char* text, QPoint at) {
-    QLabel* l = MakeLabel(this, name, QString::fromUtf8(text), at);
-    QFont f = l->font();
-    f.setUnderline(true);
-    l->setFont(f);
-    QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, Qt::blue);
-    l->setPalette(p);
-    l->setCursor(Qt::PointingHandCursor);
-    // Reachable by the keyboard too: Tab to it, then Space or Enter.
-    l->setFocusPolicy(Qt::StrongFocus);
-    l->installEventFilter(this);
-    l->adjustSize();
-    return l;
+    auto* b = new QPushButton(QString::fromUtf8(text), this);
+    b->setObjectName(QLatin1String(name));
+    b->setFlat(true);
+    b->setAutoDefault(false);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setStyleSheet(QStringLiteral(
+        "QPushButton { color: blue; text-decoration: underline; border: none; padding: 0; "
+        "text-align: left; }"));
+    b->move(at);
+    b->adjustSize();
+    return b;
   };
   label5_ = link("Label5", kWebAddress, QPoint(8, 240));
   label6_ = link("Label6", kMailAddress, QPoint(8, 264));
-}
-
-bool TPageAcerca::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == label5_ || watched == label6_) {
-    bool go = false;
-    if (event->type() == QEvent::MouseButtonRelease) {
-      go = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
-    } else if (event->type() == QEvent::KeyPress) {
-      const int key = static_cast<QKeyEvent*>(event)->key();
-      go = key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
-    }
-    if (go) {
-      if (watched == label5_) {
-        Label5Click();
-      } else {
-        Label6Click();
-      }
-      return true;
-    }
-  }
-  return QWidget::eventFilter(watched, event);
+  connect(label5_, &QPushButton::clicked, this, [this] { Label5Click(); });
+  connect(label6_, &QPushButton::clicked, this, [this] { Label6Click(); });
 }
 
 void TPageAcerca::Label5Click() {

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-class QLabel;
+class QPushButton;
 
 namespace pelmora {
 
@@ -23,16 +23,15 @@ class TPageAcerca : public QWidget {
   void Label5Click();  // the web link
   void Label6Click();  // the mail link
 
-  QLabel* Label5() const { return label5_; }
-  QLabel* Label6() const { return label6_; }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  // The links: flat buttons drawn as links, so that the mouse, the keyboard and assistive tools
+  // can all follow them.
+  QPushButton* Label5() const { return label5_; }
+  QPushButton* Label6() const { return label6_; }
 
  private:
   OptionsHost& host_;
-  QLabel* label5_ = nullptr;
-  QLabel* label6_ = nullptr;
+  QPushButton* label5_ = nullptr;
+  QPushButton* label6_ = nullptr;
 };
 
 }  // namespace pelmora

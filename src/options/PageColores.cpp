@@ -89,6 +89,9 @@ void TPageColores::ApplyLanguage(int l) {
   ui_.GBFondo->setTitle(ToQ(LocalText(46, l)));
   for (int i = 0; i < kPaletteCount; ++i) ui_.Classes[i]->setText(ToQ(LocalText(kClassRows[i], l)));
   ui_.BDefault->setText(ToQ(LocalText(53, l)));
+  ui_.RGColores->setAccessibleName(ToQ(LocalText(45, l)));
+  ui_.ColorCombo1->setAccessibleName(ToQ(LocalText(45, l)));
+  ui_.ColorCombo2->setAccessibleName(ToQ(LocalText(46, l)));
 }
 
 int TPageColores::SelectedClass() const { return std::max(0, ui_.ClassGroup->checkedId()); }

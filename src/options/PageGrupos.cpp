@@ -65,6 +65,9 @@ void TPageGrupos::Fill() {
 void TPageGrupos::ApplyLanguage(int l) {
   ui_.BNuevo_grupo->setText(ToQ(LocalText(43, l)));
   ui_.BBorrar_grupo->setText(ToQ(LocalText(44, l)));
+  ui_.LGrupos->setAccessibleName(ToQ(LocalText(38, l)));
+  ui_.CLNombres->setAccessibleName(ToQ(LocalText(37, l)));
+  ui_.ENuevo_grupo->setAccessibleName(ToQ(StripAmpersands(LocalText(43, l))));
 }
 
 bool TPageGrupos::eventFilter(QObject* watched, QEvent* event) {

@@ -99,6 +99,11 @@ void TPageNombres::ApplyLanguage(int l) {
   ui_.BBorrar_nombre->setText(t(40));
   ui_.BBorrar_nombres->setText(t(41));
   ui_.BPing_All->setText(t(42));
+  // Names for assistive tools, which read controls by what a sighted user sees beside them.
+  ui_.LNombres->setAccessibleName(t(37));
+  ui_.ENuevo_nombre->setAccessibleName(ToQ(StripAmpersands(LocalText(39, l))));
+  ui_.CBTipoDestino->setAccessibleName(QStringLiteral("Alt + ") + ui_.CBNumeros->currentText());
+  ui_.CBNombresGrupos->setAccessibleName(t(37) + QStringLiteral(" / ") + t(38));
 }
 
 bool TPageNombres::eventFilter(QObject* watched, QEvent* event) {
@@ -205,6 +210,7 @@ void TPageNombres::CBDestinoRapidoChange(RefreshBy sender) {
   const int n = std::max(0, ui_.CBNumeros->currentIndex());
   QuickDestination& d = host_.Vars().QuickDestinations[static_cast<std::size_t>(n)];
   if (sender == RefreshBy::Number) ui_.CBTipoDestino->setCurrentIndex(d.Kind);
+  ui_.CBTipoDestino->setAccessibleName(QStringLiteral("Alt + ") + ui_.CBNumeros->currentText());
   const int kind = ui_.CBTipoDestino->currentIndex();
   if (kind <= qdNone) {
     if (sender == RefreshBy::Kind) d.Kind = qdNone;
