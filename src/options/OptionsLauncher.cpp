@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QTimer>
 
+#include "options/PageNombres.h"
+
 #include "options/OptionsHost.h"
 #include "options/VOpciones.h"
 #include "widgets/ScrollRichEdit.h"
@@ -29,6 +31,8 @@ int TOptionsLauncher::BOpcionesClick(QWidget* parent) {
   vars.OptionsOpen = true;
   emit Opened(dlg);
   const int result = dlg->exec();
+  // Pings not yet sent die with the dialog, even before it is deleted.
+  dlg->Nombres().Ui().TimerPing->stop();
 
   if (result == QDialog::Accepted) {
     if (applyOk_) applyOk_();
