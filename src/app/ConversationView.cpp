@@ -108,10 +108,6 @@ void ConversationView::ResetColors() {
   for (TScrollRichEdit* pane : {time_, headings_, text_}) pane->ResetColors();
 }
 
-void ConversationView::SetPaneDescription(const QString& text) {
-  for (TScrollRichEdit* pane : {time_, text_, headings_}) pane->setAccessibleDescription(text);
-}
-
 void ConversationView::PaneKeyReleased(int key, Qt::KeyboardModifiers modifiers) {
   const int visible = text_->VisibleLines();
   switch (key) {

@@ -39,8 +39,6 @@ class ConversationView : public QObject {
   void Clear();
   // The palettes back to their defaults, before the settings put theirs in.
   void ResetColors();
-  // The panes carry a description for assistive tools but never show a tip.
-  void SetPaneDescription(const QString& text);
 
   // Copies the text column's selection; with nothing selected the clipboard is left alone.
   void CopyTextSelection();

@@ -13,12 +13,15 @@
 #include "app/ConversationView.h"
 #include "app/DestinationCompose.h"
 #include "app/KeyPreview.h"
+#include "app/LanguageTable.h"
 #include "app/OptionsWiring.h"
+#include "app/OwnNameEditor.h"
 #include "app/QtDispatcher.h"
+#include "app/SettingsIO.h"
 #include "app/StatusPanels.h"
 #include "app/TimeText.h"
 #include "app/TrayMenu.h"
-#include "messaging/Settings.h"
+#include "messaging/LostMessageRecovery.h"
 #include "messaging/TextTable.h"
 #include "options/OptionsLauncher.h"
 #include "options/VOpciones.h"
@@ -62,6 +65,9 @@ TDOzuZe::TDOzuZe(WindowServices services, QWidget* parent)
   if (endpoints_) endpoints_->Connect(*core_);
 
   CreateParts();
+  settingsIO_ = std::make_unique<TSettingsIO>(
+      services_.settingsStore, vars_,
+      std::array<TScrollRichEdit*, 3>{ui_.SRTime, ui_.SRCab, ui_.SRChat});
   ConnectParts();
   // The tray icon finishes loading before the window's own creation handler runs, so the
   // window starts in the tray.
@@ -180,6 +186,13 @@ void TDOzuZe::CreateNameFieldAndStatusBar() {
 void TDOzuZe::ConnectParts() {
   connect(ui_.BBorrar, &QPushButton::clicked, this, [this] { BBorrarClick(); });
   connect(ui_.BOpciones, &QPushButton::clicked, this, [this] { BOpcionesClick(); });
+  // The dialog's hot key list edits the letter the settings keep; it is registered again at
+  // once, so the new combination works before OK.
+  options_->hotKeyName = [this] { return std::string(1, settingsIO_->HotKeyLetter()); };
+  options_->setHotKeyLetter = [this](const std::string& letter) {
+    if (letter.size() == 1) settingsIO_->SetHotKeyLetter(letter[0]);
+    RegisterHotKeyStep();
+  };
 
   connect(destination_, &DestinationCompose::destinationStatusChanged, this,
           [this](const std::string& text) { SetStatusText(1, text); });
@@ -203,6 +216,15 @@ void TDOzuZe::ConnectParts() {
   connect(keys_, &KeyPreview::quickDestinationKey, destination_,
           &DestinationCompose::SelectQuickDestination);
   connect(keys_, &KeyPreview::escapeKey, this, [this] { Run(viewModes_.Escape()); });
+
+  ownNameEditor_ = new TOwnNameEditor(
+      ui_.ECambioNombre, vars_, [this] { destination_->FocusComposeArea(); }, this);
+  connect(ui_.StatusBar, &TStatusPanels::MouseDown, ownNameEditor_,
+          [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint) {
+            ownNameEditor_->StatusBarMouseDown(button, modifiers);
+          });
+  connect(ownNameEditor_, &TOwnNameEditor::OwnNameChanged, this,
+          [this] { SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName); });
 
   connect(tray_, &TrayMenu::iconClicked, this, [this] { TrayIconClick(); });
   connect(tray_, &TrayMenu::firstEntryChosen, this, [this] { Opcion1Click(); });
@@ -248,6 +270,9 @@ void TDOzuZe::FormCreate() {
     }
   }
 
+  // Only the copy that stays takes the old ini file over: a second copy would write the store
+  // under the running one and take the file away from it.
+  if (!terminateRequested_) settingsIO_->CompleteMigration();
   ReadIdentity();
 
   if (vars_.OptLoadWorkgroup) {
@@ -271,11 +296,10 @@ void TDOzuZe::FormCreate() {
 }
 
 void TDOzuZe::LoadSettingsStep() {
-  // The settings store arrives with its own work; until then the program runs on the defaults
-  // unless the caller loads something.
   // The colours start from their defaults (the time, headings, ... and system colours on
   // black); what the settings load comes on top.
   view_->ResetColors();
+  settingsIO_->LoadAtStart(services_.legacySettingsPath);
   if (services_.loadSettings) services_.loadSettings(vars_);
 }
 
@@ -284,7 +308,13 @@ void TDOzuZe::RegisterHotKeyStep() {
 }
 
 void TDOzuZe::RecoverLostMessagesStep() {
-  // Messages kept while only the banner was shown are restored here once recovery exists.
+  // A copy that stops because another one runs must leave that copy's file alone.
+  if (terminateRequested_ || services_.lostMessagesPath.empty()) return;
+  RecoverLostMessages(services_.lostMessagesPath,
+                      [this](const std::string& first, const std::string& second,
+                             const std::string& text, int paletteIndex) {
+                        AppendRecoveredLine(first, second, text, paletteIndex);
+                      });
 }
 
 void TDOzuZe::ReadIdentity() {
@@ -296,13 +326,9 @@ void TDOzuZe::ReadIdentity() {
 
 void TDOzuZe::ApplyLanguage(std::uint8_t index) {
   vars_.LanguageIndex = index;
-  ui_.BOpciones->setText(ToQ(vars_.Text(kRowOpciones)));
-  ui_.BBorrar->setText(ToQ(vars_.Text(kRowBorrarTodo)));
-  ui_.BOpciones->setToolTip(PlainTip(ToQ(vars_.Text(kRowHintOpciones))));
-  ui_.BBorrar->setToolTip(PlainTip(ToQ(vars_.Text(kRowHintBorrar))));
-  destination_->ApplyLanguage();
-  view_->SetPaneDescription(ToQ(vars_.Text(kRowHintPanes)));
+  ApplyLanguageTable(this, index);
   SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName);
+  destination_->ShowDestination();
   SetMenuFirstEntry(vars_.ViewMode == vmMinimized || vars_.ViewMode == vmPreview ? kRowRestaurar
                                                                                   : kRowMinimizar);
   tray_->SetCloseEntryText(vars_.Text(kRowCerrar));
@@ -501,12 +527,15 @@ void TDOzuZe::AddToOptionsNameLists(const std::string& name) {
 void TDOzuZe::NotifyArrival(std::string& sender, const std::string&, const std::string&, int) {
   sender = text::UpperAscii(sender);
   if (!vars_.NameList.Contains(sender)) {
-    vars_.NameList.Add(sender);
-    // The options dialog shows the new name at once, and its Cancel keeps it: it did not come
-    // from the dialog.
-    options_->Launcher().AddToNameLists(sender);
-    options_->Launcher().SenderArrived(sender);
-    // The new name is written to the settings store ("NOMBRES", value "N") once it exists.
+    if (vars_.OptionsOpen) {
+      // Storing the name now would write the dialog's unconfirmed changes with it. The dialog
+      // shows the name at once, its Cancel keeps it, and it is stored when the dialog closes.
+      vars_.NameList.Add(sender);
+      options_->Launcher().AddToNameLists(sender);
+      options_->Launcher().SenderArrived(sender);
+    } else {
+      settingsIO_->RememberSender(sender);
+    }
   }
   destination_->ArrivalFrom(sender);
   if (vars_.OptBeep) desktop_->Beep();
@@ -515,20 +544,16 @@ void TDOzuZe::NotifyArrival(std::string& sender, const std::string&, const std::
 // ---------------------------------------------------------------------------------------------
 // Options dialog
 
-void TDOzuZe::BOpcionesClick() { options_->Launcher().BOpcionesClick(this); }
+void TDOzuZe::BOpcionesClick() {
+  TOptionsLauncher& launcher = options_->Launcher();
+  const int result = launcher.BOpcionesClick(this);
+  // Senders that wrote while the dialog was open were kept out of the file until now; OK has
+  // saved them with everything else.
+  if (result != QDialog::Accepted && !launcher.ArrivedSenders().empty()) settingsIO_->Save();
+}
 
 void TDOzuZe::ApplyOptionsOk() {
-  if (services_.settingsStore != nullptr) {
-    WindowSettings window;
-    window.Background = ui_.SRTime->Color();
-    for (int i = 0; i < kPaletteCount; ++i) {
-      window.Palette[static_cast<std::size_t>(i)] =
-          ui_.SRTime->GetPaletteColor(static_cast<std::uint8_t>(i));
-    }
-    const std::string key = options_->HotKeyName();
-    if (key.size() == 1) window.HotKeyLetter = key[0];
-    SaveSettings(*services_.settingsStore, vars_, window);
-  }
+  settingsIO_->Save();
   ApplyLanguage(vars_.LanguageIndex);
   destination_->AfterOptions();
   view_->Actualizar_memos(nullptr);

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QToolButton>
+#include <array>
 #include <initializer_list>
 
 #include "app/ComposeMemo.h"
@@ -18,8 +19,6 @@ namespace {
 
 constexpr int kKeyEnter = 13;
 constexpr int kKeyEscape = 27;
-
-void SetHint(QWidget* w, const std::string& ansi) { w->setToolTip(PlainTip(ToQ(ansi))); }
 
 // An item of a selector: the Windows-1252 bytes travel in the item's data, so what comes back
 // out is exactly what went in, whatever the conversion to the display text did.
@@ -157,23 +156,6 @@ void DestinationCompose::ConnectControls() {
   };
   connect(ui_.BPing, &QToolButton::clicked, this, &DestinationCompose::pingNamesClicked);
   connect(ui_.BPingGrupos, &QToolButton::clicked, this, &DestinationCompose::pingGroupClicked);
-}
-
-void DestinationCompose::ApplyLanguage() {
-  auto t = [this](int row) { return ToQ(vars_.Text(row)); };
-  ui_.BReceptor->setText(t(kRowDestino));
-  ui_.ChBGrupos->setText(t(kRowGrupos));
-  ui_.BTexto->setText(t(kRowEscribirMensaje));
-  SetHint(ui_.BReceptor, vars_.Text(kRowHintReceptor));
-  SetHint(ui_.ChBGrupos, vars_.Text(kRowHintGrupos));
-  SetHint(ui_.CBNombres, vars_.Text(kRowHintNombres));
-  for (QWidget* w : {static_cast<QWidget*>(ui_.BTexto), static_cast<QWidget*>(ui_.MTexto),
-                     static_cast<QWidget*>(ui_.MTexto_hardway)}) {
-    SetHint(w, vars_.Text(kRowHintTexto));
-  }
-  ui_.BReceptor_hardway->setText(t(kRowDestino));
-  SetHint(ui_.BReceptor_hardway, vars_.Text(kRowHintReceptor));
-  ShowDestination();
 }
 
 void DestinationCompose::ShowDestination() { ShowDestinationText(vars_.Destination); }
@@ -362,6 +344,19 @@ void DestinationCompose::GiveRestFocus(const QWidget* window) {
   for (QWidget* w : {static_cast<QWidget*>(ui_.BTexto), static_cast<QWidget*>(ui_.MTexto),
                      static_cast<QWidget*>(ui_.BReceptor_hardway)}) {
     if (w->isVisibleTo(window) && w->isEnabled()) w->setFocus();
+  }
+}
+
+void DestinationCompose::FocusComposeArea() {
+  const std::array<QWidget*, 3> order =
+      vars_.OptHardway
+          ? std::array<QWidget*, 3>{ui_.MTexto_hardway, ui_.BReceptor_hardway, ui_.EReceptor_hardway}
+          : std::array<QWidget*, 3>{ui_.BTexto, ui_.MTexto, nullptr};
+  for (QWidget* w : order) {
+    if (w != nullptr && w->isVisibleTo(w->window())) {
+      w->setFocus(Qt::OtherFocusReason);
+      return;
+    }
   }
 }
 

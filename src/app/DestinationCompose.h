@@ -55,7 +55,6 @@ class DestinationCompose : public QObject {
   std::function<bool(int key, const std::string& text)> onComposeKey;
   std::function<bool(int key, const std::string& text)> onHardwayComposeKey;
 
-  void ApplyLanguage();
   // The lists from the shared state's names and groups; the destination's name selected.
   void FillSelectors();
   void ChBGruposClick();
@@ -77,6 +76,10 @@ class DestinationCompose : public QObject {
   // The focus at rest: "Escribir mensaje", the compose box or "Destino" (the last of them that
   // can take it keeps it).
   void GiveRestFocus(const QWidget* window);
+  // Back into the compose area of the current layout (where the own-name field returns): the
+  // message box or its button, or in the typed-destination layout the message box, the
+  // destination button or the destination field, whichever is shown first.
+  void FocusComposeArea();
   // A message arrived from `sender`: the names list takes the name in, and with the automatic
   // destination on (and nothing being written) the sender becomes the destination.
   void ArrivalFrom(const std::string& sender);

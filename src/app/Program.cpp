@@ -5,6 +5,8 @@
 
 #include "app/DOzuZe.h"
 #include "messaging/Variables.h"
+#include "model/MessageFile.h"
+#include "model/SettingsStore.h"
 #include "widgets/PelmoraIcon.h"
 
 namespace pelmora {
@@ -37,8 +39,13 @@ int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(QStringLiteral("Pelmora"));
   app.setWindowIcon(PelmoraIcon());
+  // Open for the whole run: the arrival of a new sender writes into it.
+  FileSettingsStore settings(SettingsFilePath());
   WindowServices services;
   services.endpoints = MakeMachineEndpoints;
+  services.settingsStore = &settings;
+  services.legacySettingsPath = LegacySettingsFilePath();
+  services.lostMessagesPath = LostMessagesPath();
   return RunMainWindow(app, std::move(services), hooks);
 }
 

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/Endpoints.h"
 #include "messaging/DateTime.h"
@@ -37,6 +38,10 @@ struct WindowServices {
   // Where the settings are read from and written to. Null: nothing is read or written, and the
   // program runs on the defaults.
   SettingsStore* settingsStore = nullptr;
+  // The old program's ini file, migrated into the store at start when it is there. Empty: none.
+  std::string legacySettingsPath;
+  // The lost-messages file shown again at start (and deleted). Empty: none.
+  std::string lostMessagesPath;
   // The global restore hot key. Null: no hot key is registered.
   HotKeyBackend* hotKeys = nullptr;
   // Runs at the end of the settings step of start-up, after the store was read: tests and the

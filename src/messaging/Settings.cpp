@@ -206,11 +206,13 @@ bool RememberNewSender(SettingsStore& store, Variables& vars, std::string_view s
   return true;
 }
 
-MigrationResult LoadStartupSettings(SettingsStore& store, const std::string& legacyPath,
-                                    Variables& vars, WindowSettings& window) {
+MigrationResult LoadStartupSettingsOnly(const SettingsStore& store, const std::string& legacyPath,
+                                        Variables& vars, WindowSettings& window) {
   std::error_code error;
-  const bool legacyThere = std::filesystem::symlink_status(legacyPath, error).type() !=
-                           std::filesystem::file_type::not_found && !error;
+  const bool legacyThere = !legacyPath.empty() &&
+                           std::filesystem::symlink_status(legacyPath, error).type() !=
+                               std::filesystem::file_type::not_found &&
+                           !error;
   if (!legacyThere) {
     LoadSettings(store, vars, window);
     return MigrationResult::NoLegacyFile;
@@ -223,6 +225,11 @@ MigrationResult LoadStartupSettings(SettingsStore& store, const std::string& leg
     return MigrationResult::Unreadable;
   }
   LoadSettings(legacy, vars, window);
+  return MigrationResult::Loaded;
+}
+
+MigrationResult CompleteMigration(SettingsStore& store, const std::string& legacyPath,
+                                  const Variables& vars, const WindowSettings& window) {
   // Deleting before the save succeeded would lose every setting on a full disk.
   if (!SaveSettings(store, vars, window)) return MigrationResult::NotSaved;
   if (std::remove(legacyPath.c_str()) != 0 && errno != ENOENT) {
@@ -231,6 +238,13 @@ MigrationResult LoadStartupSettings(SettingsStore& store, const std::string& leg
     return MigrationResult::NotDeleted;
   }
   return MigrationResult::Migrated;
+}
+
+MigrationResult LoadStartupSettings(SettingsStore& store, const std::string& legacyPath,
+                                    Variables& vars, WindowSettings& window) {
+  const MigrationResult loaded = LoadStartupSettingsOnly(store, legacyPath, vars, window);
+  if (loaded != MigrationResult::Loaded) return loaded;
+  return CompleteMigration(store, legacyPath, vars, window);
 }
 
 }  // namespace pelmora

@@ -63,6 +63,7 @@ bool RememberNewSender(SettingsStore& store, Variables& vars, std::string_view s
 
 enum class MigrationResult {
   NoLegacyFile,   // nothing to migrate: the settings come from the store
+  Loaded,         // the legacy file was read; it is saved into the store and deleted later
   Migrated,       // the legacy file was read, saved into the store and deleted
   NotSaved,       // the legacy file was read but the store could not be saved: it is kept
   NotDeleted,     // saved, but the legacy file could not be deleted (said on stderr)
@@ -74,5 +75,14 @@ enum class MigrationResult {
 // store's settings are loaded.
 MigrationResult LoadStartupSettings(SettingsStore& store, const std::string& legacyPath,
                                     Variables& vars, WindowSettings& window);
+
+// The same in two halves, for a start-up that may yet stop because another copy runs: such a
+// copy must neither write the store under the running copy nor take the legacy file away from
+// it. The first half loads (Loaded when the legacy file was read, else what the store gave);
+// the second, run only by the copy that stays and only after Loaded, saves and deletes.
+MigrationResult LoadStartupSettingsOnly(const SettingsStore& store, const std::string& legacyPath,
+                                        Variables& vars, WindowSettings& window);
+MigrationResult CompleteMigration(SettingsStore& store, const std::string& legacyPath,
+                                  const Variables& vars, const WindowSettings& window);
 
 }  // namespace pelmora

@@ -297,7 +297,56 @@ std::string IniDocument::Serialize() const {
   return out;
 }
 
-IniDocument IniDocument::ParseLegacy(std::string_view ansi) {
+namespace {
+
+// UTF-16LE (without its byte-order mark) as UTF-8; a lone surrogate becomes "?".
+std::string Utf16LeToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  auto unit = [&](std::size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) |
+                                 static_cast<unsigned char>(bytes[i + 1]) << 8);
+  };
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+        unit(i + 2) <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = U'?';
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+IniDocument IniDocument::ParseLegacy(std::string_view bytes) {
+  // The Windows ini functions read a file with a UTF-16 byte-order mark as Unicode, and a file
+  // saved from an editor as UTF-8 carries its mark; everything else is the ANSI code page.
+  std::string converted;
+  if (bytes.substr(0, 2) == "\xFF\xFE") {
+    converted = text::Utf8ToAnsi(Utf16LeToUtf8(bytes.substr(2)));
+  } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    converted = text::Utf8ToAnsi(bytes.substr(3));
+  }
+  const std::string_view ansi = converted.empty() ? bytes : std::string_view(converted);
   IniDocument doc;
   std::size_t current = kNoSection;
   ForEachLine(ansi, [&](std::string_view raw) {

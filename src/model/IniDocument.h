@@ -17,7 +17,7 @@
 //   its "]" still opens the section named by the rest of the line.
 //
 // - The Windows program's (`ParseLegacy`), Windows-1252 bytes as the Windows ini functions read
-//   them: names ignore case, blanks around names and values are trimmed, a value wrapped in
+//   them (or UTF-16LE or UTF-8 when the file starts with that byte-order mark): names ignore case, blanks around names and values are trimmed, a value wrapped in
 //   matching quotes loses them, the first of two equal keys wins, lines starting with ";" are
 //   comments, lines without "=" are skipped.
 
@@ -44,7 +44,7 @@ class IniDocument {
 
   static IniDocument Parse(std::string_view utf8);
   std::string Serialize() const;
-  static IniDocument ParseLegacy(std::string_view ansi);
+  static IniDocument ParseLegacy(std::string_view bytes);
 
   bool operator==(const IniDocument& other) const;
 

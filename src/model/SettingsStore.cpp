@@ -1,9 +1,11 @@
 #include "model/SettingsStore.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 #include "model/IniDocument.h"
@@ -177,6 +179,34 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view data, std::
   }
   return true;
 }
+
+// A save cut short by a crash or kill -9 leaves its temporary file ("pelmora.ini.XXXXXX")
+// behind. One that old is no save in progress: it goes.
+void RemoveStaleTemporaryFiles(const std::string& path) {
+  constexpr auto kStale = std::chrono::minutes(10);
+  const std::filesystem::path target(path);
+  const std::string prefix = target.filename().string() + ".";
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(
+           target.has_parent_path() ? target.parent_path() : ".", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::error_code fileError;
+    if (!entry.is_regular_file(fileError)) continue;
+    const auto written = entry.last_write_time(fileError);
+    if (fileError || std::filesystem::file_time_type::clock::now() - written < kStale) continue;
+    std::filesystem::remove(entry.path(), fileError);
+  }
+}
+
+// The file a save replaces: where a symbolic link points (settings kept with the user's other
+// dot files), so that the link stays a link.
+std::string SaveTarget(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_symlink(path, ec)) return path;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+  return ec ? path : resolved.string();
+}
 #endif
 
 }  // namespace
@@ -196,12 +226,15 @@ FileSettingsStore::FileSettingsStore(std::string path) : path_(std::move(path)) 
                 << "; starting with the default settings\n";
       break;
   }
+#ifndef _WIN32
+  RemoveStaleTemporaryFiles(path_);
+#endif
 }
 
 bool FileSettingsStore::Save() {
   std::string error;
 #ifndef _WIN32
-  const bool ok = ReplaceFileAtomically(path_, Document().Serialize(), error);
+  const bool ok = ReplaceFileAtomically(SaveTarget(path_), Document().Serialize(), error);
 #else
   const bool ok = false;
   error = "not built for this system";

@@ -55,6 +55,8 @@ class TOptionsLauncher : public QObject {
   // A message's sender joined NameList while the dialog is open: Cancel keeps that name, as it
   // did not come from the dialog.
   void SenderArrived(const std::string& name);
+  // The senders that joined NameList during the last opening.
+  const std::vector<std::string>& ArrivedSenders() const { return arrivedSenders_; }
 
  signals:
   // The dialog is made, filled and about to be shown (OptionsOpen is true).

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 
 #include "model/NameList.h"
+#include "widgets/TypedNameValidator.h"
 
 namespace pelmora::options {
 
@@ -76,7 +77,11 @@ void FillList(QListWidget* list, const std::vector<std::string>& names, bool che
   list->setUpdatesEnabled(true);
 }
 
-TEntryEdit::TEntryEdit(QWidget* parent) : QLineEdit(parent) {}
+TEntryEdit::TEntryEdit(QWidget* parent) : QLineEdit(parent) {
+  // The program's one rule for typed names: letters upper case as typed; "&", control characters
+  // and characters the code page lacks never get in (a paste loses only those).
+  setValidator(new TypedNameValidator(this));
+}
 
 void TEntryEdit::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {

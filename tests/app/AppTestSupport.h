@@ -47,11 +47,14 @@ class FakeEndpoints : public WindowEndpoints {
       : names_(std::move(names)), transport_(transport) {}
   void Connect(MessagingCore&) override {}
   bool ActivateWinPopup() override { return true; }
-  bool ActivateMailSlot() override { return true; }
-  bool ActivateMSUtils() override { return true; }
+  bool ActivateMailSlot() override { return privateSlotsFree; }
+  bool ActivateMSUtils() override { return privateSlotsFree; }
   void DeactivateAll() override {}
   MessagingTransport& Transport() override { return *transport_; }
   MachineNames ReadMachineNames() override { return names_; }
+
+  // False plays another copy holding the private slots: start-up then stops.
+  bool privateSlotsFree = true;
 
  private:
   MachineNames names_;
@@ -114,14 +117,20 @@ class FakeLinkOpener : public LinkOpener {
   std::vector<QString> opened;
 };
 
-// A window on fake endpoints. `load` runs as the settings step of start-up.
+// A window on fake endpoints. `load` runs as the settings step of start-up; `adjust` may set
+// what else the services give (a settings store, the lost-messages file); `privateSlotsFree`
+// false plays a second copy that finds the first one running.
 struct TestWindow {
   explicit TestWindow(std::function<void(Variables&)> load = nullptr,
-                      MachineNames names = {"tejo", "oficina"}) {
+                      MachineNames names = {"tejo", "oficina"},
+                      std::function<void(WindowServices&)> adjust = nullptr,
+                      bool privateSlotsFree = true) {
     WindowServices services;
     RecordingTransport* t = &transport;
-    services.endpoints = [names, t](MailSlotDispatcher&) {
-      return std::unique_ptr<WindowEndpoints>(new FakeEndpoints(names, t));
+    services.endpoints = [names, t, privateSlotsFree](MailSlotDispatcher&) {
+      auto endpoints = std::make_unique<FakeEndpoints>(names, t);
+      endpoints->privateSlotsFree = privateSlotsFree;
+      return std::unique_ptr<WindowEndpoints>(std::move(endpoints));
     };
     services.clock = &clock;
     services.desktop = &desktop;
@@ -129,6 +138,7 @@ struct TestWindow {
     services.linkOpener = &links;
     services.loadSettings = std::move(load);
     services.trayIcon = false;
+    if (adjust) adjust(services);
     window = std::make_unique<TDOzuZe>(std::move(services));
   }
   TDOzuZe& operator*() { return *window; }

@@ -73,12 +73,6 @@ struct StoredWindow {
     services.fileChooser = &files;
     services.linkOpener = &links;
     services.settingsStore = store.get();
-    // Until the window reads its store at start by itself, the test puts the saved settings in.
-    FileSettingsStore* s = store.get();
-    services.loadSettings = [s](Variables& v) {
-      WindowSettings ws;
-      LoadSettings(*s, v, ws);
-    };
     services.trayIcon = false;
     window = std::make_unique<TDOzuZe>(std::move(services));
     window->show();
@@ -240,8 +234,12 @@ void OptionsWindowTest::WhileOpenTheWindowStaysLive() {
     QCOMPARE(dlg.Nombres().Ui().LNombres->findItems(QStringLiteral("PINO"), Qt::MatchExactly).size(), 1);
     QCOMPARE(dlg.Grupos().Ui().CLNombres->findItems(QStringLiteral("PINO"), Qt::MatchExactly).size(), 1);
     // A message from someone new: the name joins the lists too.
+    const QByteArray before = FileBytes(w.path);
+    dlg.General().Ui().ChBHardway->click();  // a change the user may still cancel
     std::string sender = "brezo";
     w->NotifyArrival(sender, "TEJO", "hola", kPaletteReceived);
+    // Storing the new name now would write the unconfirmed change with it.
+    QCOMPARE(FileBytes(w.path), before);
     QCOMPARE(dlg.Nombres().Ui().LNombres->findItems(QStringLiteral("BREZO"), Qt::MatchExactly).size(), 1);
     // The tray's click and first entry bring the dialog forward; the window stays as it was.
     w->TrayIconClick();
@@ -256,6 +254,16 @@ void OptionsWindowTest::WhileOpenTheWindowStaysLive() {
   // Cancel: the ping's answer goes with the dialog, the message's sender stays.
   QVERIFY(!w->Vars().NameList.Contains("PINO"));
   QVERIFY(w->Vars().NameList.Contains("BREZO"));
+  // The sender is stored once the dialog is closed, without the cancelled change.
+  {
+    FileSettingsStore reread(w.path.toStdString());
+    Variables v;
+    WindowSettings ws;
+    LoadSettings(reread, v, ws);
+    QVERIFY(v.NameList.Contains("BREZO"));
+    QVERIFY(!v.NameList.Contains("PINO"));
+    QVERIFY(!v.OptHardway);
+  }
   // After the dialog, an answer is a line of the conversation again.
   const int lines = w->Ui().SRChat->LineCount();
   w->Core().IdentifyingReceived("PINO", "0.31b");

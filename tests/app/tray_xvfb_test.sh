@@ -84,6 +84,8 @@ PUERTO = $((30000 + $$ % 20000))
 EOF
 export PELMORA_MACHINE_CONF="$work/pelmora.conf"
 export QT_QPA_PLATFORM=xcb
+# The program reads and writes its settings and lost-messages file here, never in the user's own.
+private_files=(XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state")
 # A sanitizer build of the program reports leaks at exit; the system libraries' own are known.
 supp="$(cd "$(dirname "$0")/../.." && pwd)/scripts/lsan.supp"
 if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$supp" ]; then
@@ -91,9 +93,9 @@ if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$supp" ]; then
 fi
 
 if unshare --net true 2>/dev/null; then
-  unshare --net "$program" >"$work/program.log" 2>&1 &
+  unshare --net env "${private_files[@]}" "$program" >"$work/program.log" 2>&1 &
 else
-  "$program" >"$work/program.log" 2>&1 &
+  env "${private_files[@]}" "$program" >"$work/program.log" 2>&1 &
 fi
 program_pid=$!
 # With unshare the program is the child of the unshare process, which execs it: same pid.

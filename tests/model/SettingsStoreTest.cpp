@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -110,6 +112,35 @@ TEST_F(SettingsStoreTest, AnyNameAndValueSurviveTheFileByteForByte) {
   EXPECT_EQ(ReadRaw(PathOf("pelmora/plain.ini")),
             "[OPCIONES]\nCOLOR FONDO=clBlack\nIDIOMA=ESPA\xC3\x91OL\n\n"
             "[DestinoRapido3]\nTIPO_DESTINO=NOMBRE\n");
+}
+
+// Random names and values of every byte: what a save writes, a load reads back exactly; random
+// files never crash the reader.
+TEST_F(SettingsStoreTest, RandomDocumentsSurviveTheFileAndRandomBytesAreRead) {
+  std::mt19937 rng(20261208);
+  auto randomText = [&](std::size_t maxLength) {
+    std::string t(1 + rng() % maxLength, '\0');
+    for (char& c : t) c = static_cast<char>(rng() % 4 == 0 ? rng() % 256 : 'A' + rng() % 26);
+    return t;
+  };
+  for (int round = 0; round < 200; ++round) {
+    IniDocument doc;
+    const int sections = 1 + static_cast<int>(rng() % 5);
+    for (int sct = 0; sct < sections; ++sct) {
+      const std::string section = randomText(12);
+      for (int k = static_cast<int>(rng() % 6); k >= 0; --k)
+        doc.Set(section, randomText(12), rng() % 5 == 0 ? std::string() : randomText(20));
+    }
+    const std::string text = doc.Serialize();
+    EXPECT_EQ(IniDocument::Parse(text), doc) << text;
+
+    std::string noise(rng() % 400, '\0');
+    for (char& c : noise) c = static_cast<char>(rng() % 6 == 0 ? "[]=%\n;"[rng() % 6] : rng() % 256);
+    const IniDocument read = IniDocument::Parse(noise);
+    // Whatever was read is written back in a form that reads the same.
+    EXPECT_EQ(IniDocument::Parse(read.Serialize()), read);
+    IniDocument::ParseLegacy(noise);
+  }
 }
 
 TEST_F(SettingsStoreTest, EscapingWritesOnlyWhatWouldBreakTheSyntax) {
@@ -237,6 +268,29 @@ TEST_F(SettingsStoreTest, KillDuringSaveLeavesTheOldOrTheNewFileNeverAMix) {
   }
 }
 
+TEST_F(SettingsStoreTest, SaveKeepsASymbolicLinkAndOpeningClearsStaleTemporaryFiles) {
+  fs::create_directories(PathOf("pelmora"));
+  fs::create_directories(PathOf("dotfiles"));
+  const std::string real = PathOf("dotfiles/pelmora.ini");
+  WriteRaw(real, "[OPCIONES]\nBEEP=NO\n");
+  const std::string path = PathOf("pelmora/pelmora.ini");
+  fs::create_symlink(real, path);
+  // Left by saves that were killed: an old one, and one that may still be in progress.
+  WriteRaw(PathOf("pelmora/pelmora.ini.a1B2c3"), "[OPCIONES]\nBE");
+  fs::last_write_time(PathOf("pelmora/pelmora.ini.a1B2c3"),
+                      fs::file_time_type::clock::now() - std::chrono::hours(1));
+  WriteRaw(PathOf("pelmora/pelmora.ini.d4E5f6"), "[OPC");
+
+  FileSettingsStore s(path);
+  EXPECT_EQ(s.ReadString("OPCIONES", "BEEP", ""), "NO");
+  EXPECT_FALSE(fs::exists(PathOf("pelmora/pelmora.ini.a1B2c3")));
+  EXPECT_TRUE(fs::exists(PathOf("pelmora/pelmora.ini.d4E5f6")));
+  s.WriteString("OPCIONES", "BEEP", "YES");
+  ASSERT_TRUE(s.Save());
+  EXPECT_TRUE(fs::is_symlink(path));
+  EXPECT_EQ(ReadRaw(real), "[OPCIONES]\nBEEP=YES\n");
+}
+
 TEST_F(SettingsStoreTest, LegacyIniFollowsTheWindowsRules) {
   const std::string path = PathOf("vespra2.ini");
   WriteRaw(path,
@@ -258,6 +312,19 @@ TEST_F(SettingsStoreTest, LegacyIniFollowsTheWindowsRules) {
   EXPECT_EQ(s.ReadString("OPCIONES", "IDIOMA", ""), "ESPA\xD1OL");  // the byte stays as it was
   EXPECT_EQ(s.ReadString("OPCIONES", "COLOR FONDO", ""), "clNavy");
   EXPECT_EQ(s.SectionKeys("NOMBRES"), (Keys{"Tejo", "brezo", "MIRLO"}));
+  // Saved again by an editor: UTF-8 or UTF-16 with their byte-order marks.
+  WriteRaw(path, "\xEF\xBB\xBF[OPCIONES]\r\nIDIOMA=ESPA\xC3\x91OL\r\n");
+  ASSERT_TRUE(ReadLegacyIni(path, s));
+  EXPECT_EQ(s.ReadString("OPCIONES", "IDIOMA", ""), "ESPA\xD1OL");
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("[OPCIONES]\r\nIDIOMA=ESPA\xD1OL\r\n")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  WriteRaw(path, utf16);
+  ASSERT_TRUE(ReadLegacyIni(path, s));
+  EXPECT_EQ(s.ReadString("OPCIONES", "IDIOMA", ""), "ESPA\xD1OL");
+
   EXPECT_FALSE(ReadLegacyIni(PathOf("missing.ini"), s));
   EXPECT_TRUE(s.Sections().empty());
 }

@@ -393,8 +393,9 @@ def unescape_field(s):
 class Entry:
     """One conversation line a copy of the program appended, or one message a listener printed."""
 
-    def __init__(self, t, channel, first, second, text, palette=None):
+    def __init__(self, t, channel, first, second, text, palette=None, time=None):
         self.t = t            # CLOCK_MONOTONIC seconds
+        self.time = time      # the program's time column ("------" for a recovered entry)
         self.channel = channel  # "messenger", "secure", or "view" for the program
         self.first = first    # sender (or VESPRA)
         self.second = second  # recipient
@@ -430,7 +431,23 @@ class Program(HostProcess):
         if len(parts) != 7 or not parts[1].isdigit() or not parts[2].isdigit():
             return None
         return Entry(int(parts[1]) / 1e9, "view", unescape_field(parts[4]),
-                     unescape_field(parts[5]), unescape_field(parts[6]), int(parts[2]))
+                     unescape_field(parts[5]), unescape_field(parts[6]), int(parts[2]),
+                     unescape_field(parts[3]))
+
+    def texts(self):
+        """The captions the test host reported when the window was built: {control: text}."""
+        out = {}
+        for _, line in self.out.snapshot():
+            parts = line.split("\t")
+            if len(parts) == 3 and parts[0] == "TEXT":
+                out[parts[1]] = unescape_field(parts[2])
+        return out
+
+    def kill(self):
+        """Ends the copy at once, as a power cut or kill -9 would: no shutdown runs."""
+        if self.alive():
+            os.killpg(self.proc.pid, signal.SIGKILL)
+            self.proc.wait()
 
 
     def quit(self, timeout=10):
@@ -663,6 +680,8 @@ class Rig:
         e.update({
             "HOME": home,
             "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+            # The lost-messages file: per host, whatever the runner's own environment says.
+            "XDG_STATE_HOME": os.path.join(home, ".local", "state"),
             "XDG_RUNTIME_DIR": self.runtime_dir(host),
             "PELMORA_MACHINE_CONF": self.lan.conf(host),
             "LANG": "C.UTF-8",

@@ -6,8 +6,14 @@
 // inside a field), UTF-8:
 //   READY <tab> pid                          the event loop runs, the endpoints are open
 //   LINE <tab> steady-ns <tab> palette <tab> time <tab> first <tab> second <tab> text
-// steady-ns is CLOCK_MONOTONIC at the moment the entry was appended, so latencies between hosts
-// of one machine are differences of these stamps.
+//   TEXT <tab> control <tab> text            a caption of the window once it is built (the
+//                                            language it came up in); "StatusBar0" and
+//                                            "StatusBar1" are the status panels
+// The entries start-up itself put into the view (lost messages shown again) are reported as
+// LINE once the window is built, before READY.
+// steady-ns is CLOCK_MONOTONIC at the moment the entry was appended (the line itself is printed
+// once the handling of that arrival is over), so latencies between hosts of one machine are
+// differences of these stamps.
 //
 // PELMORA_TESTHOST_GROUP="NAME=MEMBER,MEMBER" adds that group to the address book the copy starts
 // with, after whatever the settings gave it (the group scenario needs one without going through
@@ -16,7 +22,10 @@
 // Standard input: the line "quit" ends the program through the tray menu's close entry, so the
 // run also goes through the real shutdown (and the leak check of the test build).
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
@@ -30,6 +39,9 @@
 #include "CliSupport.h"
 #include "app/DOzuZe.h"
 #include "app/Program.h"
+#include "messaging/TextTable.h"
+#include "widgets/AnsiText.h"
+#include "widgets/ScrollRichEdit.h"
 #include "text/CodePage.h"
 
 namespace {
@@ -52,11 +64,44 @@ std::string Field(const std::string& ansi) {
   return EscapeField(pelmora::text::AnsiToUtf8(ansi));
 }
 
-void ReportEntry(const std::string& time, const std::string& first, const std::string& second,
-                 const std::string& text, int paletteIndex) {
-  PrintLine("LINE\t" + std::to_string(SteadyNanoseconds()) + "\t" +
+void ReportEntry(long long stamp, const std::string& time, const std::string& first,
+                 const std::string& second, const std::string& text, int paletteIndex) {
+  PrintLine("LINE\t" + std::to_string(stamp) + "\t" +
             std::to_string(paletteIndex) + "\t" + Field(time) + "\t" + Field(first) + "\t" +
             Field(second) + "\t" + Field(text));
+}
+
+// The entries already in the view when the window is built: start-up recovered them before any
+// observer could be connected. An entry's first line holds its time, heading and text.
+void ReportEntriesShownAtStart(pelmora::TDOzuZe& window) {
+  const auto& ui = window.Ui();
+  const std::string& join = window.Vars().Text(pelmora::kRowJoin);
+  for (int i = 0; i < ui.SRTime->LineCount(); ++i) {
+    const std::string& time = ui.SRTime->GetLine(i);
+    if (time.empty()) continue;  // the continuation of a taller entry
+    const std::string& heading = ui.SRCab->GetLine(i);
+    const std::size_t at = heading.find(join);
+    const std::string first = at == std::string::npos ? heading : heading.substr(0, at);
+    const std::string second = at == std::string::npos ? "" : heading.substr(at + join.size());
+    ReportEntry(SteadyNanoseconds(), time, first, second, ui.SRChat->GetLine(i),
+                ui.SRChat->GetLineColorIndex(i));
+  }
+}
+
+void ReportCaptions(pelmora::TDOzuZe& window) {
+  const auto& ui = window.Ui();
+  auto report = [](const char* name, const QString& text) {
+    PrintLine(std::string("TEXT\t") + name + "\t" + EscapeField(text.toStdString()));
+  };
+  report("BOpciones", ui.BOpciones->text());
+  report("BBorrar", ui.BBorrar->text());
+  report("BReceptor", ui.BReceptor->text());
+  report("ChBGrupos", ui.ChBGrupos->text());
+  report("BTexto", ui.BTexto->text());
+  report("Restaurar1", ui.Restaurar1->text());
+  report("Cerrar1", ui.Cerrar1->text());
+  report("StatusBar0", window.StatusText(0));
+  report("StatusBar1", window.StatusText(1));
 }
 
 void AddGroupFromEnvironment(pelmora::Variables& vars) {
@@ -101,10 +146,21 @@ int main(int argc, char** argv) {
     };
   };
   hooks.windowCreated = [](pelmora::TDOzuZe& window) {
+    ReportEntriesShownAtStart(window);
+    ReportCaptions(window);
+    // An arrival's line is appended first and the arrival handled right after, in the same call
+    // (a new sender is written to the settings then). The line is stamped now but printed once
+    // that call is over, so what a test finds after reading it is what the user would find
+    // once the window shows it.
     QObject::connect(&window, &pelmora::TDOzuZe::lineAppended, &window,
-                     [](const std::string& time, const std::string& first,
-                        const std::string& second, const std::string& text, int paletteIndex) {
-                       ReportEntry(time, first, second, text, paletteIndex);
+                     [&window](const std::string& time, const std::string& first,
+                               const std::string& second, const std::string& text,
+                               int paletteIndex) {
+                       const long long stamp = SteadyNanoseconds();
+                       QMetaObject::invokeMethod(
+                           &window,
+                           [=] { ReportEntry(stamp, time, first, second, text, paletteIndex); },
+                           Qt::QueuedConnection);
                      });
     WatchStandardInput(window);
     QTimer::singleShot(0, &window, [] { PrintLine("READY\t" + std::to_string(::getpid())); });

@@ -35,6 +35,9 @@ class ObservedLines(unittest.TestCase):
         e = lanrig.Program.parse(0.0, "LINE\t1500000000\t4\t02:01:32\tTEJO\tMIRLO\tcol\\tuna")
         self.assertEqual((e.first, e.second, e.text, e.palette), ("TEJO", "MIRLO", "col\tuna", 4))
         self.assertAlmostEqual(e.t, 1.5)
+        self.assertEqual(e.time, "02:01:32")
+        recovered = lanrig.Program.parse(0.0, "LINE\t1\t3\t------\tZORRO\tTEJO\tuno")
+        self.assertEqual(recovered.time, "------")
 
     def test_test_host_lines_that_are_no_entry(self):
         self.assertIsNone(lanrig.Program.parse(0.0, "READY\t123"))

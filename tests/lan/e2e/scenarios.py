@@ -18,6 +18,9 @@ Exit status 0 passed, 1 failed, 77 skipped (no root, no namespaces, no Xvfb).
 
 import argparse
 import os
+import stat
+import struct
+import subprocess
 import sys
 import time
 import traceback
@@ -319,6 +322,128 @@ def accents(rig):
     expect(observed["messenger to the listener"] == "silencio " + ACCENTED_OVER_MESSENGER,
            "messenger channel to SAUCE: %r" % observed["messenger to the listener"])
     del holders
+
+
+# The Windows program's ini file as it wrote it: CR LF, Windows-1252, and the hand edits its
+# users made (blanks around "=", keys in other letter case).
+LEGACY_INI = (
+    b"[OPCIONES]\r\nRESTORE=YES\r\nPREVIEW=NO\r\nBEEP = NO\r\nCAMBIO_DESTIN=YES\r\n"
+    b"CARGAR_GRUPO_TRABAJO=NO\r\nHARDWAY=NO\r\nRECUPERAR_MENSAJES=YES\r\n"
+    b"COLOR FONDO=clNavy\r\nCOLOR HORA=clSilver\r\nCOLOR CABS=clAqua\r\nCOLOR ENVIO=clLime\r\n"
+    b"COLOR RECEPCION=$0000FFFF\r\nCOLOR RECEPCION SEGURA=clWhite\r\nCOLOR SISTEMA=clRed\r\n"
+    b"idioma=ENGLISH\r\nHOTKEY=k\r\n"
+    b"[NOMBRES]\r\nMIRLO=S\r\nZorro=N\r\nPE\xd1A=N\r\n"
+    b"[GRUPOS]\r\nAmigos=.\r\n[Amigos]\r\nMIRLO=.\r\nZorro=.\r\n"
+    b"[DestinoRapido1]\r\nTIPO_DESTINO=NOMBRE\r\nNOMBRE=mirlo\r\n")
+
+LOST = [(3, "ZORRO", "TEJO", "uno \u00f1"), (4, "MIRLO", "TEJO", "dos"), (9, "PINO", "TEJO", "tres")]
+
+
+def lost_record(kind, sender, recipient, text):
+    out = bytes([kind])
+    for field in (sender, recipient, text):
+        b = field.encode("cp1252")
+        out += struct.pack("<H", len(b)) + b
+    return out
+
+
+def read_text(path):
+    with open(path, "rb") as f:
+        return f.read().decode("utf-8")
+
+
+def cli_send(rig, host, sender, target, text):
+    r = subprocess.run(rig.lan.command(host, [rig.cli, "send", "--from", sender, target, text]),
+                       env=rig.host_env(host), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                       timeout=20)
+    expect(r.returncode == 0, "pelmora-cli send failed: %s" % r.stderr.decode(errors="replace"))
+
+
+@scenario
+def settings(rig):
+    """The Windows program's settings taken over at the first start (and its file deleted), the
+    lost messages shown again and their file deleted, a new sender stored at once (it survives
+    kill -9), German across a restart, and a changed own name on the wire."""
+    home = rig.home("TEJO")
+    config = os.path.join(home, ".config", "pelmora")
+    state = os.path.join(home, ".local", "state", "pelmora")
+    os.makedirs(config, exist_ok=True)
+    os.makedirs(state, exist_ok=True)
+    legacy = os.path.join(config, "vespra2.ini")
+    ini = os.path.join(config, "pelmora.ini")
+    lost = os.path.join(state, "lastmsgs.vsp")
+    with open(legacy, "wb") as f:
+        f.write(LEGACY_INI)
+    with open(lost, "wb") as f:
+        f.write(b"".join(lost_record(*r) for r in LOST))
+
+    tejo = rig.program("TEJO")
+    shown = [e for e in tejo.entries() if e.time == "------"]
+    expect([(e.first, e.second, e.text) for e in shown] == [r[1:] for r in LOST],
+           "recovered entries %r" % shown)
+    expect([e.palette for e in shown] == [PALETTE_RECEIVED, PALETTE_SECURE, PALETTE_RECEIVED],
+           "recovered colours %r" % [e.palette for e in shown])
+    expect(not os.path.exists(lost), "the lost-messages file is still there")
+    expect(not os.path.exists(legacy), "the old ini file is still there")
+    expect(os.path.exists(ini), "no settings file after the migration")
+    expect(stat.S_IMODE(os.stat(ini).st_mode) == 0o600, "settings file mode %o"
+           % stat.S_IMODE(os.stat(ini).st_mode))
+    text = read_text(ini)
+    for line in ("IDIOMA=ENGLISH\n", "BEEP=NO\n", "COLOR FONDO=clNavy\n",
+                 "COLOR RECEPCION=clYellow\n", "HOTKEY=K\n", "PE\u00d1A=N\n",
+                 "[DestinoRapido1]\nTIPO_DESTINO=NOMBRE\nNOMBRE=MIRLO\n",
+                 "[GRUPOS]\nAmigos=.\n", "[Amigos]\nMIRLO=.\nZorro=.\n"):
+        expect(line in text, "%r not in the migrated settings:\n%s" % (line, text))
+    texts = tejo.texts()
+    print("captions after the migration: %r" % texts)
+    expect(texts.get("BOpciones") == "&Options" and texts.get("BTexto") == "&New message",
+           "not in English: %r" % texts)
+    expect(texts.get("StatusBar0") == "Source: TEJO", "status panel 0 %r" % texts.get("StatusBar0"))
+
+    # A sender the address book does not know is stored as it arrives: killed right after, the
+    # copy has still written it.
+    mark = tejo.mark()
+    cli_send(rig, "SAUCE", "NUEVO", "TEJO", "soy nuevo")
+    arrival(tejo, "soy nuevo", 5, mark, "TEJO")
+    tejo.kill()
+    text = read_text(ini)
+    expect("\n[NOMBRES]\n" in text and "NUEVO=N\n" in text,
+           "the new sender is not in the settings after kill -9:\n%s" % text)
+    expect("IDIOMA=ENGLISH\n" in text, "the language was lost by the new-sender write")
+
+    # German, stored as the options dialog stores it, comes back at the next start, and a later
+    # save keeps it.
+    with open(ini, "w", encoding="utf-8") as f:
+        f.write(text.replace("IDIOMA=ENGLISH", "IDIOMA=DEUTSCH"))
+    tejo = rig.program("TEJO", "second-start")
+    texts = tejo.texts()
+    print("captions after the restart: %r" % texts)
+    expect(texts.get("BOpciones") == "&Optionen" and texts.get("Cerrar1") == "&Schliessen",
+           "not in German after the restart: %r" % texts)
+    expect(texts.get("StatusBar0") == "Absender:TEJO", "status panel 0 %r"
+           % texts.get("StatusBar0"))
+    expect(not [e for e in tejo.entries() if e.time == "------"], "lines recovered twice")
+    mark = tejo.mark()
+    cli_send(rig, "SAUCE", "OTRO", "TEJO", "otro nuevo")
+    arrival(tejo, "otro nuevo", 5, mark, "TEJO")
+    text = read_text(ini)
+    expect("IDIOMA=DEUTSCH\n" in text and "OTRO=N\n" in text,
+           "after a save: %s" % text)
+
+    # The own name, changed on the status bar, is the sender of the next message.
+    sauce = rig.listener("SAUCE")
+    sauce.wait_holding()
+    rig.desk.open_window(tejo)
+    rig.desk.xdo("mousemove", "--window", tejo.window, 100, 278)
+    rig.desk.xdo("keydown", "ctrl+alt", "click", 3, "keyup", "ctrl+alt")
+    rig.desk.keys("ctrl+a")
+    rig.desk.type("caja7")
+    rig.desk.keys("Return")
+    rig.screenshot("settings-own-name")
+    echo = rig.desk.send(tejo, "sauce", "desde la caja")
+    expect(echo.first == "CAJA7", "the echo is headed %r" % echo.first)
+    got = arrival(sauce, "desde la caja", 4, 0, "SAUCE")
+    expect(got.first == "CAJA7", "SAUCE got it from %r, expected CAJA7" % got.first)
 
 
 def main():

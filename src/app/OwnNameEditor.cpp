@@ -1,0 +1,89 @@
+#include "app/OwnNameEditor.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "widgets/AnsiText.h"
+#include "messaging/Variables.h"
+#include "widgets/TypedNameValidator.h"
+
+namespace pelmora {
+
+TOwnNameEditor::TOwnNameEditor(QLineEdit* field, Variables& vars,
+                               std::function<void()> returnFocus, QObject* parent)
+    : QObject(parent), field_(field), vars_(vars), returnFocus_(std::move(returnFocus)) {
+  field_->setValidator(new TypedNameValidator(field_));
+  field_->installEventFilter(this);
+}
+
+bool TOwnNameEditor::Editing() const { return field_->isVisible(); }
+
+void TOwnNameEditor::StatusBarMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+  const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::AltModifier;
+  if (button != Qt::RightButton || (modifiers & both) != both) return;
+  // The current name passes the field's own rules, so what shows is what Enter would keep.
+  field_->setText(TypedNameValidator::Clean(ToQ(vars_.OwnName)));
+  field_->selectAll();  // typing replaces the name, as in an edit that selects on entry
+  field_->show();
+  field_->raise();
+  NameEditPending = false;
+  field_->setFocus(Qt::OtherFocusReason);
+}
+
+void TOwnNameEditor::ECambioNombreKeyPress(int key) {
+  if (key != 13 && key != 27) return;
+  const std::string typed = FromQ(field_->text());
+  NameEditPending = true;
+  returnFocus_();
+  field_->hide();
+  // An empty name would make every later datagram of this machine one that receivers drop, so
+  // Enter on an empty field leaves the name as Esc does.
+  if (key == 13 && !typed.empty()) {
+    vars_.OwnName = typed;
+    emit OwnNameChanged();
+  }
+}
+
+void TOwnNameEditor::ECambioNombreExit() {
+  if (NameEditPending) {
+    NameEditPending = false;
+    return;
+  }
+  // Only Enter and Esc leave the field. The focus goes back once the change that took it is
+  // done; another window taking the keyboard is not fought.
+  QTimer::singleShot(0, field_, [this] {
+    if (field_->isVisible() && !NameEditPending && field_->window()->isActiveWindow() &&
+        QApplication::focusWidget() != field_) {
+      field_->setFocus(Qt::OtherFocusReason);
+    }
+  });
+}
+
+bool TOwnNameEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != field_) return false;
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      ECambioNombreKeyPress(13);
+      return true;
+    }
+    if (key->key() == Qt::Key_Escape) {
+      ECambioNombreKeyPress(27);
+      return true;
+    }
+    // Tab would move the focus on without leaving the field's mode.
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return true;
+  } else if (event->type() == QEvent::FocusOut) {
+    auto* focus = static_cast<QFocusEvent*>(event);
+    if (focus->reason() != Qt::ActiveWindowFocusReason && focus->reason() != Qt::PopupFocusReason)
+      ECambioNombreExit();
+    else if (NameEditPending)
+      NameEditPending = false;
+  }
+  return false;
+}
+
+}  // namespace pelmora
