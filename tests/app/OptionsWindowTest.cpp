@@ -126,6 +126,7 @@ void OptionsWindowTest::CancelLeavesFileAndWindowAsTheyWere() {
     dlg.General().Ui().ChBHardway->click();
     Pick(dlg.General().Ui().CBIdiomas, kLanguageEnglish);
     dlg.Nombres().Ui().BBorrar_nombres->click();
+    Pick(dlg.General().Ui().CBTecla, 'Q' - 'A');
     w->Ui().SRChat->SetPaletteColor(kPaletteSent, clBlue);
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QVERIFY(dlg.isVisible());  // Esc is ignored
@@ -141,6 +142,7 @@ void OptionsWindowTest::CancelLeavesFileAndWindowAsTheyWere() {
   QCOMPARE(w->Vars().NameList.Count(), 3);
   QCOMPARE(w->Vars().GroupList.Item(0).Members().Items(), std::vector<std::string>{"MIRLO"});
   QCOMPARE(w->Ui().SRChat->GetPaletteColor(kPaletteSent), clLime);
+  QCOMPARE(w->Options().HotKeyName(), std::string("N"));
   // Nothing else of the window changed.
   QCOMPARE(w->StatusText(1), status);
   QCOMPARE(w->Ui().CBNombres->currentText(), names);
@@ -155,6 +157,7 @@ void OptionsWindowTest::OkSavesAndRefreshesTheWindow() {
   WhenOpen(*w, [&](TVOpciones& dlg) {
     dlg.General().Ui().ChBBeep->click();
     Pick(dlg.General().Ui().CBIdiomas, kLanguageEnglish);
+    Pick(dlg.General().Ui().CBTecla, 'Q' - 'A');
     auto& names = dlg.Nombres().Ui();
     names.BNuevo_nombre->click();
     QTest::keyClicks(names.ENuevo_nombre, QStringLiteral("pino"));
@@ -190,6 +193,7 @@ void OptionsWindowTest::OkSavesAndRefreshesTheWindow() {
   QCOMPARE(v.GroupList.Count(), 2);
   QVERIFY(v.GroupList.Item(0).Members().Empty());
   QCOMPARE(v.QuickDestinations[1].Name, std::string("SAUCE"));
+  QCOMPARE(ws.HotKeyLetter, 'Q');
 
   // A selected name that was deleted gives way to the workgroup.
   WhenOpen(*w, [&](TVOpciones& dlg) {
