@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <optional>
 
 #include "app/DOzuZe.h"
+#include "app/Startup.h"
 #include "messaging/Variables.h"
 #include "model/MessageFile.h"
 #include "model/SettingsStore.h"
@@ -34,7 +36,11 @@ int RunMainWindow(QApplication& app, WindowServices services, const ProgramHooks
 }
 
 int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
+  std::optional<startup::PlatformFailureGuard> platformGuard(std::in_place);
   QApplication app(argc, argv);  // also takes the user's locale for collation
+  platformGuard.reset();
+  // Qt has its own connection now; the display check's may go without the server resetting.
+  startup::ReleaseProbedDisplay();
   // The window goes to the tray rather than closing; only "&Cerrar" and the session end quit.
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(QStringLiteral("Pelmora"));
