@@ -1,6 +1,7 @@
 #include "options/OptionsWidgets.h"
 
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QKeyEvent>
 
 #include "model/NameList.h"
@@ -101,6 +102,11 @@ void TEntryEdit::keyPressEvent(QKeyEvent* event) {
 
 void TEntryEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
+  // Switching to another window, or the edit's own context menu, leaves the user typing here:
+  // only the focus moving to another control of the dialog counts as leaving the edit.
+  if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason) {
+    return;
+  }
   // Hiding the edit after a commit takes the focus away again; by then it is empty and the
   // focus change ends as Esc, which the page ignores while the edit is already hidden.
   if (isVisible()) Finish(!text().isEmpty());

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFocusEvent>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -236,6 +237,20 @@ void OptionsDialogTest::NamesPageAddsAndDeletesInBothLists() {
   QCOMPARE(Texts(ui.LNombres), Names({"MIRLO", "SAUCE"}));
   QCOMPARE(Texts(checkList), Names({"MIRLO", "SAUCE"}));
   QCOMPARE(host.vars.GroupList.Item(0).Members().Items(), std::vector<std::string>{"SAUCE"});
+
+  // Leaving the edit for another control commits; another window taking the keyboard does not.
+  ui.BNuevo_nombre->click();
+  QTest::keyClicks(ui.ENuevo_nombre, QStringLiteral("haya"));
+  QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+  QApplication::sendEvent(ui.ENuevo_nombre, &away);
+  QVERIFY(ui.ENuevo_nombre->isVisible());
+  QFocusEvent left(QEvent::FocusOut, Qt::MouseFocusReason);
+  QApplication::sendEvent(ui.ENuevo_nombre, &left);
+  QVERIFY(!ui.ENuevo_nombre->isVisible());
+  QVERIFY(host.vars.NameList.Contains("HAYA"));
+  ui.LNombres->setCurrentRow(options::FindSortedRow(ui.LNombres, "HAYA"));
+  ui.BBorrar_nombre->click();
+  QVERIFY(!host.vars.NameList.Contains("HAYA"));
 
   // A ping answer while open shows in both lists at once.
   host.vars.NameList.Add("Pino");
