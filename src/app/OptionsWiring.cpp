@@ -65,8 +65,8 @@ void TWindowOptions::OpenLink(QWidget*, const QUrl& url) {
 }
 
 void TWindowOptions::ShowError(QWidget* parent, const QString& text) {
-  desktop_.ShowMessage(parent, DesktopServices::MessageKind::Error, QStringLiteral("Pelmora"),
-                       text);
+  // No title of its own: the desktop shows the program's name there.
+  desktop_.ShowMessage(parent, DesktopServices::MessageKind::Error, QString(), text);
 }
 
 }  // namespace pelmora
