@@ -1,5 +1,8 @@
 #include "app/Endpoints.h"
 
+#include <chrono>
+#include <thread>
+
 #include "messaging/MessagingCore.h"
 #include "messaging/SlotTransport.h"
 #include "transport/MachineIdentity.h"
@@ -32,9 +35,28 @@ class MachineEndpoints : public WindowEndpoints {
     ConnectEndpoints(core, winPopup_, mailSlot_, msUtils_);
   }
 
-  bool ActivateWinPopup() override { return Activate(winPopup_); }
+  bool ActivateWinPopup() override {
+    winPopupTaken_ = false;
+    if (Activate(winPopup_)) return true;
+    winPopupTaken_ = true;
+    return false;
+  }
   bool ActivateMailSlot() override { return Activate(mailSlot_); }
-  bool ActivateMSUtils() override { return Activate(msUtils_); }
+  bool ActivateMSUtils() override {
+    if (!Activate(msUtils_)) return false;
+    // This copy holds both private slots, so it is the one that runs. When two copies start at
+    // the same instant, the other may have taken "messngr" a moment before it lost the private
+    // slots; it gives everything back at once. Without a second try this copy would then run
+    // without its messenger endpoint for the whole session.
+    if (winPopupTaken_) {
+      for (int attempt = 0; attempt < kMessengerRetries && !winPopup_.Active(); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kMessengerRetryMs));
+        Activate(winPopup_);
+      }
+      winPopupTaken_ = false;
+    }
+    return true;
+  }
 
   void DeactivateAll() override {
     try {
@@ -63,6 +85,11 @@ class MachineEndpoints : public WindowEndpoints {
     }
   }
 
+  // Up to a quarter of a second at start-up, and only when "messngr" was taken.
+  static constexpr int kMessengerRetries = 5;
+  static constexpr int kMessengerRetryMs = 50;
+
+  bool winPopupTaken_ = false;
   TmdWinPopup winPopup_;
   TmdMailSlot mailSlot_;
   TmdMailSlot msUtils_;

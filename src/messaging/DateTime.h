@@ -1,6 +1,7 @@
 #pragma once
 // The date-time value of the program: days since 1899-12-30 as a double, the fraction being the
-// time of day, in local time. Deadlines and duplicate windows are differences of such values.
+// time of day, in local time. It is what the program shows; answer deadlines and the duplicate
+// window run on the monotonic clock instead (Clock::MonotonicMs), which a clock step cannot move.
 
 namespace pelmora {
 

@@ -41,29 +41,33 @@ MessagingCore::MessagingCore(Variables& vars, MessagingHost& host, MessagingTran
 
 // ----------------------------------------------------------------------------- receiving
 
-bool MessagingCore::IsDuplicateArrival(const std::string& key, DateTime now) const {
-  return key == lastArrivalKey_ && now - lastArrivalTime_ < kDuplicateWindow;
+bool MessagingCore::IsDuplicateArrival(const std::string& key) const {
+  return key == lastArrivalKey_ && clock_.MonotonicMs() - lastArrivalMs_ < kDuplicateWindowMs;
+}
+
+void MessagingCore::RememberArrival(std::string key) {
+  lastArrivalKey_ = std::move(key);
+  lastArrivalTime_ = clock_.Now();
+  lastArrivalMs_ = clock_.MonotonicMs();
 }
 
 void MessagingCore::WinPopupMessage(const std::string& receiver, std::string sender,
                                     const std::string& msg) {
   // Our own workgroup-wide sends come back to us; they are not shown.
   if (sender.empty() || sender == vars_.OwnName) return;
-  if (IsDuplicateArrival(receiver + sender + msg, clock_.Now())) return;
+  if (IsDuplicateArrival(receiver + sender + msg)) return;
   host_.AppendLine(sender, receiver, msg, kPaletteReceived);
   host_.NotifyArrival(sender, receiver, msg, kPaletteReceived);
   // Built again: the arrival reaction has upper-cased the sender by now.
-  lastArrivalKey_ = receiver + sender + msg;
-  lastArrivalTime_ = clock_.Now();
+  RememberArrival(receiver + sender + msg);
 }
 
 void MessagingCore::MailSlotMessageAvail(const std::string& datagram) {
-  if (IsDuplicateArrival(datagram, clock_.Now())) return;
+  if (IsDuplicateArrival(datagram)) return;
   SecureDatagram d = SplitSecureDatagram(datagram);
   host_.AppendLine(d.sender, d.label, d.text, kPaletteSecure);
   host_.NotifyArrival(d.sender, d.label, d.text, kPaletteSecure);
-  lastArrivalKey_ = datagram;
-  lastArrivalTime_ = clock_.Now();
+  RememberArrival(datagram);
 }
 
 void MessagingCore::MSUtilsMessageAvail(const std::string& datagram) {
@@ -107,7 +111,7 @@ void MessagingCore::QueueForDelivery(const std::string& target, const std::strin
   if (!hasDeadline) {
     // A later message to the same target waits only for this first deadline.
     vars_.AckDeadlines[deadlineSlot].Target = target;
-    vars_.AckDeadlines[deadlineSlot].Deadline = clock_.Now() + kAnswerTimeout;
+    vars_.AckDeadlines[deadlineSlot].Deadline = clock_.MonotonicMs() + kAnswerTimeoutMs;
   }
   OutboxEntry& entry = vars_.Outbox[slot];
   entry.SenderName = sender;
@@ -158,7 +162,7 @@ void MessagingCore::TimerTimer() {
 }
 
 void MessagingCore::CheckDeadlines() {
-  const DateTime now = clock_.Now();
+  const std::int64_t now = clock_.MonotonicMs();
   for (int i = 0; i < kAckDeadlineCount; ++i) {
     AckDeadlineEntry& entry = vars_.AckDeadlines[i];
     if (IsUnqueueableTarget(entry.Target) || !(entry.Deadline < now)) continue;

@@ -29,9 +29,10 @@ class MessagingCore {
  public:
   static constexpr int kKeyEnter = 13;
   static constexpr int kKeyEscape = 27;
-  // The duplicate window of the messenger and secure channels and the channel-query time-out.
-  static constexpr DateTime kDuplicateWindow = 2.0 * kOneSecond;
-  static constexpr DateTime kAnswerTimeout = kOneSecond;
+  // The duplicate window of the messenger and secure channels and the channel-query time-out,
+  // in milliseconds of the monotonic clock.
+  static constexpr std::int64_t kDuplicateWindowMs = 2000;
+  static constexpr std::int64_t kAnswerTimeoutMs = 1000;
 
   MessagingCore(Variables& vars, MessagingHost& host, MessagingTransport& transport, Clock& clock,
                 UtilityIdGenerator ids = UtilityIdGenerator());
@@ -83,11 +84,12 @@ class MessagingCore {
   // --- State, for the window and the tests -------------------------------------------------
   const TIntegerList& SeenIds() const { return seenIds_; }
   const std::string& LastArrivalKey() const { return lastArrivalKey_; }
-  DateTime LastArrivalTime() const { return lastArrivalTime_; }
+  DateTime LastArrivalTime() const { return lastArrivalTime_; }  // local time, as shown
   UtilityIdGenerator& Ids() { return ids_; }
 
  private:
-  bool IsDuplicateArrival(const std::string& key, DateTime now) const;
+  bool IsDuplicateArrival(const std::string& key) const;
+  void RememberArrival(std::string key);
   void SendUtility(const std::string& server, std::int32_t id, std::string_view command,
                    std::string_view argument);
   void SendIdentifyTo(const std::string& member);
@@ -101,6 +103,7 @@ class MessagingCore {
 
   std::string lastArrivalKey_;
   DateTime lastArrivalTime_ = 0.0;
+  std::int64_t lastArrivalMs_ = 0;  // monotonic; the duplicate window is measured on it
   TIntegerList seenIds_;
 };
 

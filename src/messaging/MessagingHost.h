@@ -6,6 +6,8 @@
 // mailslot endpoints stand behind MessagingTransport, and the clock is injected, so the whole
 // protocol runs in tests on a simulated LAN with a clock the test moves.
 
+#include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -61,17 +63,29 @@ class MessagingTransport {
   virtual bool MessengerActive() = 0;
 };
 
-// Local time as a date-time value; tests move it by hand.
+// Two clocks in one. Now() is the local wall-clock time, for what is shown; MonotonicMs() counts
+// milliseconds on a clock that never steps, for the answer deadlines and the duplicate window.
+// On the wall clock a step back (a daylight-saving change, an NTP or manual correction) would
+// hold every message to a silent target for the size of the step and drop identical repeats
+// meanwhile; a step forward would flush waiting messages early. Tests move both by hand.
 class Clock {
  public:
   virtual ~Clock() = default;
   virtual DateTime Now() = 0;
+  // Only differences mean anything. By default derived from Now(), which is right for a clock
+  // that only ever moves forward, as simple test clocks do.
+  virtual std::int64_t MonotonicMs() { return std::llround(Now() * 86400000.0); }
 };
 
-// The machine's own local time.
+// The machine's own local time, and its monotonic clock.
 class SystemClock final : public Clock {
  public:
   DateTime Now() override { return NowDateTime(); }
+  std::int64_t MonotonicMs() override {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
 };
 
 }  // namespace pelmora

@@ -14,7 +14,7 @@ class UtilityIdGenerator {
   static constexpr std::int32_t kSilentPingIdBase = 150000;
   static constexpr std::int32_t kUnreportedPingIdFloor = 149999;
 
-  // Seeded from the time of day in milliseconds.
+  // Seeded afresh from the system's entropy, so that copies started together draw different ids.
   UtilityIdGenerator();
   explicit UtilityIdGenerator(std::uint32_t seed) : engine_(seed) {}
 

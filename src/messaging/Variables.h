@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "messaging/DateTime.h"   // DateTime and NowDateTime(), the "now" of deadlines
+#include "messaging/DateTime.h"   // DateTime and NowDateTime(), the local time that is shown
 #include "messaging/TextTable.h"  // LocalText
 #include "model/Groups.h"
 #include "model/MessageFile.h"    // LostMessagesPath()
@@ -57,7 +57,8 @@ struct OutboxEntry {
 // When the channel query to a target is given up and its messages go by the messenger slot.
 struct AckDeadlineEntry {
   std::string Target;  // kFreeMarker when the entry is free
-  DateTime Deadline = 0.0;
+  // On the monotonic clock (Clock::MonotonicMs), so a step of the wall clock moves no deadline.
+  std::int64_t Deadline = 0;
 };
 
 // One of the ten destinations on Alt+0 .. Alt+9.

@@ -6,12 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "model/PlatformFile.h"
 
 namespace pelmora {
 
@@ -30,33 +25,9 @@ void AppendLength(std::string& out, std::size_t n) {
 // then stays readable record by record.
 std::string_view Storable(std::string_view s) { return s.substr(0, kMaxRecordField); }
 
-#ifndef _WIN32
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
-  struct passwd pw {};
-  struct passwd* found = nullptr;
-  char buffer[4096];
-  if (getpwuid_r(getuid(), &pw, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
-      found->pw_dir != nullptr)
-    return found->pw_dir;
-  return {};
-}
-#endif
-
 }  // namespace
 
-std::string LostMessagesPath() {
-#ifdef _WIN32
-  return kWindowsLostMessagesPath;
-#else
-  // The XDG rules ignore a relative XDG_STATE_HOME.
-  if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && state[0] == '/')
-    return std::string(state) + "/pelmora/lastmsgs.vsp";
-  const std::string home = HomeFolder();
-  if (home.empty()) return "lastmsgs.vsp";
-  return home + "/.local/state/pelmora/lastmsgs.vsp";
-#endif
-}
+std::string LostMessagesPath() { return platform::UserLostMessagesPath(); }
 
 std::string EncodeMessageRecord(std::uint8_t kind, std::string_view sender,
                                 std::string_view recipient, std::string_view text) {
@@ -76,14 +47,11 @@ TReadMessageFile::TReadMessageFile(const std::string& fileName) {
   errno = 0;
   Stream.reset(std::fopen(fileName.c_str(), "rb"));
   if (!Stream) throw EMessageFile(fileName, OpenErrorText(fileName, errno ? errno : ENOENT));
-#ifndef _WIN32
-  // fopen of a folder succeeds on Linux; the first read would fail, so refuse it here.
-  struct stat st {};
-  if (fstat(fileno(Stream.get()), &st) == 0 && S_ISDIR(st.st_mode)) {
+  // The first read of a folder would fail; refuse it here, with the reason.
+  if (platform::StreamIsFolder(Stream.get())) {
     Stream.reset();
     throw EMessageFile(fileName, OpenErrorText(fileName, EISDIR));
   }
-#endif
 }
 
 bool TReadMessageFile::ReadNext(std::string& sender, std::string& recipient, std::uint8_t& kind,
@@ -137,32 +105,17 @@ std::optional<LostMessage> TReadMessageFile::ReadNext() {
 
 // ---- writer ----
 
-#ifndef _WIN32
+TWriteMessageFile::TWriteMessageFile() = default;
+TWriteMessageFile::~TWriteMessageFile() { Close(); }
 
 bool TWriteMessageFile::Create(const std::string& fileName) {
   Close();
   std::error_code ec;
   const std::filesystem::path parent = std::filesystem::path(fileName).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-  // The file holds other people's messages to this user: private to the user.
-  const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  fd_ = fd;
+  file_ = platform::CreateRecordFile(fileName);
+  if (!file_) return false;
   fileName_ = fileName;
-  return true;
-}
-
-bool TWriteMessageFile::WriteAll(const void* data, std::size_t size) {
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(fd_, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= static_cast<std::size_t>(n);
-  }
   return true;
 }
 
@@ -172,33 +125,26 @@ bool TWriteMessageFile::WriteField(std::string_view s) {
   field.reserve(2 + s.size());
   AppendLength(field, s.size());
   field.append(s);
-  return WriteAll(field.data(), field.size());
+  return file_->WriteAll(field.data(), field.size());
 }
 
 bool TWriteMessageFile::Append(std::uint8_t kind, std::string_view sender,
                                std::string_view recipient, std::string_view text) {
   if (!IsOpen()) return false;
-  const off_t start = ::lseek(fd_, 0, SEEK_CUR);
+  const std::int64_t start = file_->Position();
   const char k = static_cast<char>(kind);
-  const bool ok = WriteAll(&k, 1) && WriteField(sender) && WriteField(recipient) &&
+  const bool ok = file_->WriteAll(&k, 1) && WriteField(sender) && WriteField(recipient) &&
                   WriteField(text);
   if (!ok) {
     // Take the half record back, or every later record would be read out of step.
-    if (start >= 0 && ::ftruncate(fd_, start) == 0) ::lseek(fd_, start, SEEK_SET);
+    if (start >= 0) file_->TruncateTo(start);
     return false;
   }
-  ::fdatasync(fd_);
+  file_->Sync();
   return true;
 }
 
-void TWriteMessageFile::Close() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
-}
-
-#endif
+void TWriteMessageFile::Close() { file_.reset(); }
 
 bool TWriteMessageFile::CloseAndDelete() {
   Close();

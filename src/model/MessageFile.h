@@ -17,6 +17,10 @@
 
 namespace pelmora {
 
+namespace platform {
+class RecordFile;
+}
+
 // Where the file lives on Windows (and what other platforms without a per-user state folder use).
 inline constexpr const char* kWindowsLostMessagesPath = "c:\\lastmsgs.vsp";
 
@@ -92,15 +96,15 @@ class TReadMessageFile : public TMessageFile {
 // record is synced to disk, so a machine switched off right after an arrival keeps it.
 class TWriteMessageFile {
  public:
-  TWriteMessageFile() = default;
-  ~TWriteMessageFile() { Close(); }
+  TWriteMessageFile();
+  ~TWriteMessageFile();
   TWriteMessageFile(const TWriteMessageFile&) = delete;
   TWriteMessageFile& operator=(const TWriteMessageFile&) = delete;
 
   // Creates the file empty, replacing an old one, and the folder above it when missing. A file
   // still open from before is closed first. False when the file cannot be created.
   bool Create(const std::string& fileName);
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return file_ != nullptr; }
   const std::string& FileName() const { return fileName_; }
 
   // Appends one record. False when no file is open or the write failed.
@@ -113,10 +117,9 @@ class TWriteMessageFile {
   bool CloseAndDelete();
 
  private:
-  bool WriteAll(const void* data, std::size_t size);
   bool WriteField(std::string_view s);
 
-  int fd_ = -1;
+  std::unique_ptr<platform::RecordFile> file_;
   std::string fileName_;
 };
 

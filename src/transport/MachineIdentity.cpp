@@ -1,11 +1,7 @@
 #include "transport/MachineIdentity.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace pelmora {
 namespace {
@@ -18,14 +14,6 @@ std::string_view Trim(std::string_view s) {
   return s.substr(first, last - first + 1);
 }
 
-std::optional<std::string> ReadFile(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 bool ParseNumber(const std::string& s, long minimum, long maximum, long& out) {
   if (s.empty()) return false;
   char* end = nullptr;
@@ -34,6 +22,28 @@ bool ParseNumber(const std::string& s, long minimum, long maximum, long& out) {
   if (errno != 0 || end == s.c_str() || *end != '\0' || v < minimum || v > maximum) return false;
   out = v;
   return true;
+}
+
+bool IsUtf8(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t more;
+    if (c < 0x80) more = 0;
+    else if (c >= 0xC2 && c <= 0xDF) more = 1;
+    else if (c >= 0xE0 && c <= 0xEF) more = 2;
+    else if (c >= 0xF0 && c <= 0xF4) more = 3;
+    else return false;
+    if (more > 0 && s.size() - i <= more) return false;
+    for (std::size_t k = 1; k <= more; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += more + 1;
+  }
+  return true;
+}
+
+std::string NameFromConfig(std::string_view configured) {
+  return IsUtf8(configured) ? text::Utf8ToAnsi(configured) : std::string(configured);
 }
 
 }  // namespace
@@ -73,7 +83,7 @@ MachineIdentity MakeMachineIdentity(std::string_view hostName,
                                     const std::optional<std::string>& machineConf,
                                     const std::optional<std::string>& sambaConf) {
   MachineIdentity id;
-  id.computerName = ComputerNameFromHostName(hostName);
+  id.computerName = ComputerNameFromHostName(NameFromConfig(hostName));
 
   std::optional<std::string> workgroup;
   if (machineConf) {
@@ -89,16 +99,8 @@ MachineIdentity MakeMachineIdentity(std::string_view hostName,
   if ((!workgroup || workgroup->empty()) && sambaConf)
     workgroup = IniValue(*sambaConf, "global", "workgroup");
   if (!workgroup || workgroup->empty()) workgroup = kDefaultWorkgroup;
-  id.workgroup = text::UpperAscii(*workgroup);
+  id.workgroup = text::UpperAscii(NameFromConfig(*workgroup));
   return id;
-}
-
-MachineIdentity LoadMachineIdentity() {
-  char host[256] = {};
-  if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
-  const char* confPath = std::getenv(kMachineConfVariable);
-  if (confPath == nullptr || *confPath == '\0') confPath = kMachineConfPath;
-  return MakeMachineIdentity(host, ReadFile(confPath), ReadFile(kSambaConfPath));
 }
 
 const MachineIdentity& ThisMachine() {

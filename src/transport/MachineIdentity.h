@@ -28,9 +28,12 @@ inline constexpr const char* kMachineConfPath = "/etc/pelmora.conf";
 inline constexpr const char* kSambaConfPath = "/etc/samba/smb.conf";
 inline constexpr const char* kMachineConfVariable = "PELMORA_MACHINE_CONF";
 
+// Names are Windows-1252, as the program holds every text. The configuration files are read as
+// UTF-8 (the text of a Linux system) and converted; a file that is not valid UTF-8 is taken as
+// Windows-1252 bytes. On the wire the transport converts them to the OEM code page.
 struct MachineIdentity {
-  std::string computerName;  // upper case, at most 15 characters
-  std::string workgroup;     // upper case
+  std::string computerName;  // upper case (ASCII letters), at most 15 characters
+  std::string workgroup;     // upper case (ASCII letters)
   std::uint16_t port = kDefaultCarrierPort;
   text::OemCodePage oem = text::OemCodePage::Cp850;
 };

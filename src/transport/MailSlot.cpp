@@ -105,18 +105,18 @@ struct TmdMailSlotWaitThread::State {
   std::recursive_mutex mutex;
   TmdCustomMailSlot* owner = nullptr;
   MailSlotDispatcher* dispatcher = nullptr;
-  int handle = -1;
-  int wakeup = -1;
+  // Shared with the endpoint: a thread let go during a hand-off may outlive the endpoint's use of
+  // the slot, and must find a closed slot rather than a destroyed one.
+  std::shared_ptr<platform::ServerSlot> handle;
   std::atomic<bool> stop{false};
   std::atomic<bool> inHandoff{false};
-  ~State() { platform::CloseWakeup(wakeup); }
 };
 
 namespace {
 
 void WaitLoop(std::shared_ptr<TmdMailSlotWaitThread::State> s) {
   while (!s->stop.load()) {
-    const platform::WaitResult r = platform::WaitForDatagram(s->handle, s->wakeup);
+    const platform::WaitResult r = s->handle->Wait();
     if (s->stop.load()) break;
     if (r == platform::WaitResult::Failed) {
       // Should not happen on a bound socket; never spin on it.
@@ -144,14 +144,13 @@ void WaitLoop(std::shared_ptr<TmdMailSlotWaitThread::State> s) {
 
 }  // namespace
 
-TmdMailSlotWaitThread::TmdMailSlotWaitThread(TmdCustomMailSlot& owner, int handle,
+TmdMailSlotWaitThread::TmdMailSlotWaitThread(TmdCustomMailSlot& owner,
+                                             std::shared_ptr<platform::ServerSlot> handle,
                                              MailSlotDispatcher& dispatcher)
     : state_(std::make_shared<State>()) {
   state_->owner = &owner;
   state_->dispatcher = &dispatcher;
-  state_->handle = handle;
-  state_->wakeup = platform::CreateWakeup();
-  if (state_->wakeup < 0) throw EmdMailSlot(kMailSlotCannotOpen);
+  state_->handle = std::move(handle);
   g_runningWaitThreads.fetch_add(1);
   try {
     thread_ = std::thread(WaitLoop, state_);
@@ -170,7 +169,7 @@ void TmdMailSlotWaitThread::Terminate() {
     state_->owner = nullptr;
   }
   state_->stop.store(true);
-  platform::SignalWakeup(state_->wakeup);
+  state_->handle->WakeWaiters();
   // Inside a hand-off the thread cannot end before the hand-off returns, and the hand-off may be
   // waiting for this very thread: let it end by itself. The queued call finds no owner.
   if (thread_.get_id() == std::this_thread::get_id() || state_->inHandoff.load())
@@ -185,10 +184,14 @@ int TmdMailSlotWaitThread::RunningCount() { return g_runningWaitThreads.load(); 
 
 namespace {
 
+std::string WireName(const std::string& ansiName) {
+  return NetbiosWireName(ansiName, ThisMachine().oem);
+}
+
 bool IsThisMachine(const std::string& server) {
   if (server == ".") return true;
-  const std::string name = NetbiosNameOf(server);
-  return !name.empty() && text::EqualsIgnoreAsciiCase(name, NetbiosNameOf(ThisMachine().computerName));
+  const std::string name = WireName(server);
+  return !name.empty() && text::EqualsIgnoreAsciiCase(name, WireName(ThisMachine().computerName));
 }
 
 }  // namespace
@@ -247,26 +250,24 @@ void TmdCustomMailSlot::Open() {
   if (active_) Close();
   if (!IsThisMachine(server_)) RaiseError(kMailSlotBadName);
   platform::OpenError error = platform::OpenError::None;
-  const int fd = platform::CreateServerSlot(slot_, error);
-  if (fd < 0) {
+  std::shared_ptr<platform::ServerSlot> held = platform::CreateServerSlot(slot_, error);
+  if (!held) {
     RaiseError(error == platform::OpenError::BadName         ? kMailSlotBadName
                : error == platform::OpenError::AlreadyExists ? kMailSlotAlreadyExists
                                                              : kMailSlotCannotOpen);
   }
   // Active before the thread starts: a dispatcher that runs on the wait thread may read at once.
-  handle_ = fd;
+  handle_ = held;
   active_ = true;
   MailSlotDispatcher& dispatcher = dispatcher_ ? *dispatcher_ : DefaultMailSlotDispatcher();
   try {
-    waitThread_ = std::make_unique<TmdMailSlotWaitThread>(*this, fd, dispatcher);
+    waitThread_ = std::make_unique<TmdMailSlotWaitThread>(*this, held, dispatcher);
   } catch (...) {
-    handle_ = -1;
+    handle_.reset();
     active_ = false;
-    platform::CloseServerSlot(fd);
+    held->Close();
     RaiseError(kMailSlotCannotOpen);
   }
-  registeredSlot_ = slot_;
-  platform::RegisterOpenSlot(registeredSlot_);
   DoOpen();
 }
 
@@ -277,10 +278,8 @@ void TmdCustomMailSlot::Close() {
     waitThread_->Terminate();
     waitThread_.reset();
   }
-  platform::UnregisterOpenSlot(registeredSlot_);
-  registeredSlot_.clear();
-  platform::CloseServerSlot(handle_);
-  handle_ = -1;
+  handle_->Close();
+  handle_.reset();
   active_ = false;
   messageCount_ = 0;
   nextSize_ = 0;
@@ -291,10 +290,13 @@ void TmdCustomMailSlot::CheckMessages() {
   if (!active_) RaiseError(kMailSlotNotActive);
   bool waiting = false;
   std::uint32_t size = 0;
-  if (!platform::PeekNextDatagram(handle_, waiting, size)) RaiseError(kMailSlotInfoError);
-  messageCount_ = waiting ? 1 : 0;
+  std::uint32_t count = 0;
+  if (!handle_->Peek(waiting, size, count)) RaiseError(kMailSlotInfoError);
+  messageCount_ = count;
   nextSize_ = size;
 }
+
+std::uint64_t TmdCustomMailSlot::DroppedCount() const { return handle_ ? handle_->Dropped() : 0; }
 
 bool TmdCustomMailSlot::ReadMessage(MailSlotBuffer& buffer) {
   CheckMessages();
@@ -305,7 +307,7 @@ bool TmdCustomMailSlot::ReadMessage(MailSlotBuffer& buffer) {
   if (nextSize_ > limit) {
     // Taken and dropped here, or it would stay first in the queue and be found again forever.
     std::uint8_t none;
-    platform::ReadDatagram(handle_, &none, 0);
+    handle_->Read(&none, 0);
     return false;
   }
   const std::uint32_t count = nextSize_;
@@ -313,7 +315,7 @@ bool TmdCustomMailSlot::ReadMessage(MailSlotBuffer& buffer) {
   buffer.count = static_cast<std::int32_t>(count);
   buffer.dispatchCount = buffer.count;
   buffer.dispatchData = buffer.data.get();
-  const long got = platform::ReadDatagram(handle_, buffer.data.get(), count);
+  const long got = handle_->Read(buffer.data.get(), count);
   if (got < 0 || static_cast<std::uint32_t>(got) != count) RaiseError(kMailSlotReadError);
   return true;
 }
@@ -365,6 +367,7 @@ void TmdCustomMailSlot::RaiseError(const std::string& message) { throw EmdMailSl
 
 // ---- writers ----------------------------------------------------------------------------------
 
+SlotWriteHandle::SlotWriteHandle() = default;
 SlotWriteHandle::~SlotWriteHandle() { CloseHandle(); }
 
 SlotWriteHandle::SlotWriteHandle(SlotWriteHandle&& other) noexcept { *this = std::move(other); }
@@ -372,7 +375,7 @@ SlotWriteHandle::SlotWriteHandle(SlotWriteHandle&& other) noexcept { *this = std
 SlotWriteHandle& SlotWriteHandle::operator=(SlotWriteHandle&& other) noexcept {
   if (this != &other) {
     CloseHandle();
-    localFd_ = std::exchange(other.localFd_, -1);
+    local_ = std::move(other.local_);
     network_ = std::exchange(other.network_, false);
     groupTarget_ = std::exchange(other.groupTarget_, false);
     target_ = std::move(other.target_);
@@ -382,15 +385,14 @@ SlotWriteHandle& SlotWriteHandle::operator=(SlotWriteHandle&& other) noexcept {
 }
 
 void SlotWriteHandle::CloseHandle() {
-  platform::CloseLocalWriter(localFd_);
-  localFd_ = -1;
+  local_.reset();
   network_ = false;
 }
 
 bool SlotWriteHandle::Write(const void* data, std::size_t count) {
   if (data == nullptr && count != 0) return false;
   bool delivered = false;
-  if (localFd_ >= 0) delivered = platform::SendLocal(localFd_, data, count);
+  if (local_) delivered = local_->Send(data, count);
   if (network_)
     delivered = platform::BroadcastMailslotWrite(target_, groupTarget_, slot_, data, count) || delivered;
   return delivered;
@@ -400,16 +402,16 @@ SlotWriteHandle OpenSlotForWrite(const std::string& server, const std::string& s
   SlotWriteHandle h;
   if (slot.empty() || slot.find('\0') != std::string::npos) return h;
   if (IsThisMachine(server)) {
-    h.localFd_ = platform::ConnectLocalSlot(slot);
+    h.local_ = platform::ConnectLocalSlot(slot);
     return h;
   }
-  const std::string target = NetbiosNameOf(server);
+  const std::string target = WireName(server);
   if (target.empty()) return h;
-  const std::string workgroup = NetbiosNameOf(ThisMachine().workgroup);
+  const std::string workgroup = WireName(ThisMachine().workgroup);
   h.groupTarget_ = !workgroup.empty() && text::EqualsIgnoreAsciiCase(target, workgroup);
   // The workgroup includes this machine: its copy goes through the local socket, and the
   // receivers of this machine ignore the broadcast coming back.
-  if (h.groupTarget_) h.localFd_ = platform::ConnectLocalSlot(slot);
+  if (h.groupTarget_) h.local_ = platform::ConnectLocalSlot(slot);
   h.network_ = true;
   h.target_ = target;
   h.slot_ = slot;

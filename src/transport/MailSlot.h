@@ -26,6 +26,11 @@
 
 namespace pelmora {
 
+namespace platform {
+class ServerSlot;
+class LocalWriter;
+}  // namespace platform
+
 // The fixed texts an endpoint raises.
 inline constexpr const char* kMailSlotBadName = "Bad mailslot name";
 inline constexpr const char* kMailSlotAlreadyExists = "Mailslot already exists";
@@ -111,11 +116,12 @@ struct MailSlotBuffer {
   const std::uint8_t* dispatchData = nullptr;
 };
 
-// The thread that serves one active endpoint. It blocks in poll on the endpoint's socket and on a
-// wake-up descriptor, so an idle endpoint costs no CPU.
+// The thread that serves one active endpoint. It blocks in the operating system until a datagram
+// waits or it is woken to end, so an idle endpoint costs no CPU.
 class TmdMailSlotWaitThread {
  public:
-  TmdMailSlotWaitThread(TmdCustomMailSlot& owner, int handle, MailSlotDispatcher& dispatcher);
+  TmdMailSlotWaitThread(TmdCustomMailSlot& owner, std::shared_ptr<platform::ServerSlot> handle,
+                        MailSlotDispatcher& dispatcher);
   ~TmdMailSlotWaitThread();
   TmdMailSlotWaitThread(const TmdMailSlotWaitThread&) = delete;
   TmdMailSlotWaitThread& operator=(const TmdMailSlotWaitThread&) = delete;
@@ -164,12 +170,14 @@ class TmdCustomMailSlot {
   void SetMaxSize(std::int32_t value);
   bool SlotNameSet() const { return slotNameSet_; }
 
-  // As last queried by CheckMessages. On this carrier MessageCount is 1 while at least one
-  // datagram waits (the socket only tells whether one does), else 0.
+  // As last queried by CheckMessages.
   std::uint32_t MessageCount() const { return messageCount_; }
   std::uint32_t NextSize() const { return nextSize_; }
+  // Datagrams the slot had to drop since it was opened because its reader let more than the
+  // slot's memory cap pile up (platform::kSlotMemoryCap); 0 while inactive.
+  std::uint64_t DroppedCount() const;
 
-  int Handle() const { return handle_; }  // -1 while inactive
+  platform::ServerSlot* Handle() const { return handle_.get(); }  // nullptr while inactive
   void SetDispatcher(MailSlotDispatcher* dispatcher) { dispatcher_ = dispatcher; }
 
   virtual void Open();
@@ -196,11 +204,10 @@ class TmdCustomMailSlot {
   void ReopenIfActive();
 
   bool active_ = false;
-  int handle_ = -1;
+  std::shared_ptr<platform::ServerSlot> handle_;
   std::int32_t maxSize_ = 0;
   std::string server_ = ".";
   std::string slot_ = "mdMailSlot1";
-  std::string registeredSlot_;  // the name the network receiver knows this slot by
   std::string name_;
   std::uint32_t messageCount_ = 0;
   std::uint32_t nextSize_ = 0;
@@ -218,21 +225,21 @@ class TmdMailSlot : public TmdCustomMailSlot {
 // A slot opened for writing: one datagram per Write. Movable, closes itself.
 class SlotWriteHandle {
  public:
-  SlotWriteHandle() = default;
+  SlotWriteHandle();
   ~SlotWriteHandle();
   SlotWriteHandle(SlotWriteHandle&& other) noexcept;
   SlotWriteHandle& operator=(SlotWriteHandle&& other) noexcept;
   SlotWriteHandle(const SlotWriteHandle&) = delete;
   SlotWriteHandle& operator=(const SlotWriteHandle&) = delete;
 
-  bool Valid() const { return localFd_ >= 0 || network_; }
+  bool Valid() const { return local_ != nullptr || network_; }
   // Writes one datagram; true when it was delivered to the local slot or left the machine.
   bool Write(const void* data, std::size_t count);
   void CloseHandle();
 
  private:
   friend SlotWriteHandle OpenSlotForWrite(const std::string& server, const std::string& slot);
-  int localFd_ = -1;       // connected to the slot on this machine
+  std::unique_ptr<platform::LocalWriter> local_;  // connected to the slot on this machine
   bool network_ = false;   // broadcast a frame to `target_`
   bool groupTarget_ = false;
   std::string target_;

@@ -12,7 +12,6 @@ constexpr std::uint8_t kSmbTransaction = 0x25;
 constexpr std::uint8_t kTransactionWordCount = 17;
 constexpr std::uint8_t kMailslotSetupCount = 3;
 constexpr std::uint16_t kMailslotWriteOpcode = 1;
-constexpr std::size_t kSmbHeader = 32;
 
 void PutBe16(std::vector<std::uint8_t>& out, std::uint16_t v) {
   out.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -111,6 +110,12 @@ std::string NetbiosNameOf(std::string_view name) {
   }
   while (!upper.empty() && upper.back() == ' ') upper.pop_back();
   return upper;
+}
+
+std::string NetbiosWireName(std::string_view ansiName, text::OemCodePage oem) {
+  // Only up to what the frame holds: a longer name is cut before conversion, as Windows cuts
+  // computer names to 15 characters.
+  return NetbiosNameOf(text::AnsiToOem(ansiName.substr(0, 15), oem));
 }
 
 void AppendEncodedNetbiosName(std::vector<std::uint8_t>& out, std::string_view name,

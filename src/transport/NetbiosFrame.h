@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/CodePage.h"
+
 namespace pelmora {
 
 inline constexpr std::uint8_t kDatagramDirectUnique = 0x10;
@@ -51,6 +53,13 @@ struct MailslotFrame {
 // Empty when the name cannot be a NetBIOS name (empty, only blanks, a control character or one of
 // \ / : * ? " < > |).
 std::string NetbiosNameOf(std::string_view name);
+
+// A machine or workgroup name (Windows-1252, as the program holds it) as it travels in a frame
+// and as a receiver compares it: converted to the OEM code page, as Windows does for NetBIOS
+// names, then NetbiosNameOf. Writers and receivers both use this and nothing else, so a name
+// like "OFICI\xD1A" (OFICIÑA) is the same bytes on every channel. Empty when the name holds a
+// character the OEM code page lacks, or cannot be a NetBIOS name.
+std::string NetbiosWireName(std::string_view ansiName, text::OemCodePage oem);
 
 // RFC 1001 first-level encoding of a name (padded to 15 with blanks) and its suffix: 34 bytes.
 void AppendEncodedNetbiosName(std::vector<std::uint8_t>& out, std::string_view name,

@@ -4,42 +4,59 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace pelmora::platform {
 
 enum class OpenError { None, BadName, AlreadyExists, Other };
-
-// The server side of a slot on this machine: a descriptor, or -1 with the reason.
-int CreateServerSlot(const std::string& slot, OpenError& error);
-void CloseServerSlot(int handle);
-// Whether a datagram waits and its size, without taking it. False when the query fails.
-bool PeekNextDatagram(int handle, bool& waiting, std::uint32_t& size);
-// Takes the next datagram into `buffer` (room for `count` bytes); returns its full size, -1 on
-// failure.
-long ReadDatagram(int handle, std::uint8_t* buffer, std::size_t count);
-
-// A descriptor that wakes WaitForDatagram; signalled once, it stays signalled.
-int CreateWakeup();
-void SignalWakeup(int wakeup);
-void CloseWakeup(int wakeup);
-
 enum class WaitResult { Datagram, Woken, Failed };
-// Blocks until a datagram waits on `handle` or `wakeup` is signalled.
-WaitResult WaitForDatagram(int handle, int wakeup);
 
-// A writer connected to the slot on this machine; -1 when nobody holds it.
-int ConnectLocalSlot(const std::string& slot);
-bool SendLocal(int writer, const void* data, std::size_t count);
-void CloseLocalWriter(int writer);
+// How much a slot keeps for a reader that does not read: the bytes of the waiting datagrams plus
+// kSlotDatagramOverhead for each (so a flood of empty datagrams is bounded too). A datagram that
+// would go beyond the cap is dropped and counted; below it nothing is ever dropped, however slow
+// the reader, and no writer ever waits for the reader.
+inline constexpr std::size_t kSlotMemoryCap = 4u << 20;  // 4 MiB per slot
+inline constexpr std::size_t kSlotDatagramOverhead = 64;
+
+// The server side of a slot on this machine: a queue of whole datagrams, in the order they
+// arrived, kept until the reader takes them, as a Windows mailslot keeps them.
+class ServerSlot {
+ public:
+  virtual ~ServerSlot() = default;
+
+  // Whether a datagram waits, the size of the first and how many wait, without taking any.
+  // False when the slot can no longer be queried (it was closed).
+  virtual bool Peek(bool& waiting, std::uint32_t& nextSize, std::uint32_t& count) = 0;
+  // Takes the first datagram into `buffer` (room for `count` bytes, the rest is cut off);
+  // returns its full size, -1 when none waits or the slot was closed.
+  virtual long Read(std::uint8_t* buffer, std::size_t count) = 0;
+  // Datagrams dropped because the slot had reached its memory cap, since it was created.
+  virtual std::uint64_t Dropped() const = 0;
+
+  // Blocks until a datagram waits or WakeWaiters was called (then, and from then on, Woken).
+  virtual WaitResult Wait() = 0;
+  virtual void WakeWaiters() = 0;
+
+  // Gives the name back for others to hold and wakes every waiter. What is still queued is
+  // lost. A thread that still holds the object may call anything; reads then fail.
+  virtual void Close() = 0;
+};
+
+// Holds the slot of that name on this machine; nullptr with the reason when it cannot.
+std::shared_ptr<ServerSlot> CreateServerSlot(const std::string& slot, OpenError& error);
+
+// A writer connected to the slot on this machine; nullptr when nobody holds it.
+class LocalWriter {
+ public:
+  virtual ~LocalWriter() = default;
+  virtual bool Send(const void* data, std::size_t count) = 0;
+};
+std::unique_ptr<LocalWriter> ConnectLocalSlot(const std::string& slot);
 
 // One frame to `target` (a machine or, with `group`, the workgroup) on every interface that can
 // broadcast. True when it left through at least one.
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,
                             const void* data, std::size_t count);
-
-// The slots this process holds, for the network receiver: it runs while at least one is held.
-void RegisterOpenSlot(const std::string& slot);
-void UnregisterOpenSlot(const std::string& slot);
 
 }  // namespace pelmora::platform

@@ -85,7 +85,9 @@ bool TmdCustomWinPopup::SendMessengerMessage(const std::string& server, const st
                                              const std::string& recipient,
                                              const std::string& text) {
   const std::string datagram = BuildMessengerDatagram(sender, recipient, text, oem_);
-  return WriteSlot(text::AnsiToOem(server, oem_), kMessengerSlot, datagram.data(), datagram.size());
+  // The target name is not converted here: the transport puts every name into the OEM code page
+  // itself, the same way for every slot.
+  return WriteSlot(server, kMessengerSlot, datagram.data(), datagram.size());
 }
 
 void TmdCustomWinPopup::DoBinMessageAvail(const std::uint8_t* data, std::uint32_t len) {

@@ -28,6 +28,23 @@ TESTLAN_HOSTS=()
 TESTLAN_PIDS=()
 TESTLAN_PID=
 TESTLAN_SUBNET=10.231.0
+# More than 244 hosts (benchmarks with hundreds of copies): set TESTLAN_WIDE=1 before sourcing;
+# the hosts then live in 10.232.0.0/16 (broadcast 10.232.255.255) and TESTLAN_BROADCAST says so.
+if [ "${TESTLAN_WIDE:-0}" = 1 ]; then
+  TESTLAN_BROADCAST=10.232.255.255
+  TESTLAN_PREFIX=16
+else
+  TESTLAN_BROADCAST=$TESTLAN_SUBNET.255
+  TESTLAN_PREFIX=24
+fi
+# The address of the i-th host (from 1).
+testlan_host_ip() {
+  if [ "$TESTLAN_PREFIX" = 16 ]; then
+    echo "10.232.$(($1 / 200)).$((10 + $1 % 200))"
+  else
+    echo "$TESTLAN_SUBNET.$((10 + $1))"
+  fi
+}
 TESTLAN_DEFAULT_CONF=$'[RED]\nGRUPO_TRABAJO = PRUEBAS\nPUERTO = 13138\nOEM = 850\n'
 
 testlan_bridge_ns() { echo "$TESTLAN_ID-br"; }
@@ -45,7 +62,7 @@ testlan_index() {
 testlan_addr() {
   local i
   i=$(testlan_index "$1") || return 1
-  echo "$TESTLAN_SUBNET.$((10 + i))"
+  testlan_host_ip "$i"
 }
 
 testlan_require() {
@@ -81,7 +98,7 @@ testlan_create() {
     # Both ends are made inside the namespaces: the machine's own namespace never sees them.
     ip -n "$br" link add "v$i" type veth peer name eth0 netns "$ns" || return 1
     ip -n "$br" link set "v$i" master br0 up
-    ip -n "$ns" addr add "$TESTLAN_SUBNET.$((10 + i))/24" broadcast "$TESTLAN_SUBNET.255" dev eth0
+    ip -n "$ns" addr add "$(testlan_host_ip "$i")/$TESTLAN_PREFIX" broadcast "$TESTLAN_BROADCAST" dev eth0
     ip -n "$ns" link set eth0 up
     printf '%s' "$TESTLAN_DEFAULT_CONF" >"$TESTLAN_DIR/$host.conf"
   done

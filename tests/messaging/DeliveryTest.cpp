@@ -90,6 +90,35 @@ TEST(Delivery, SilentTargetGetsMessengerBetweenOneAndOnePointTwoSeconds) {
   }
 }
 
+// The wall clock steps back an hour (daylight saving ends, an NTP correction) right after a
+// message to a silent host was queued, or forward: the message still leaves 1.0 to 1.2 s after
+// it was queued, because the deadline runs on the monotonic clock. On the wall clock the step
+// back held it (and every workgroup message) for the hour; the step forward sent it at once.
+TEST(Delivery, AWallClockStepMovesNoDeadline) {
+  for (long long step : {-3600000LL, -1500LL, 3600000LL}) {
+    SimLan lan;
+    SimMachine& tejo = lan.Add({.name = "TEJO", .timerPhaseMs = 50});
+    lan.Add({.name = "GORRION", .runsProgram = false, .messenger = MessengerHolder::OsMessenger});
+    Send(tejo, "GORRION", "hola");
+    Send(tejo, "OFICINA", "a todos");
+    lan.clock().StepWallClockMs(step);
+    // The messenger datagrams alone: the own copy answers the workgroup's query too.
+    auto sentOverMessenger = [&] {
+      Strings out;
+      for (const Written& w : tejo.written)
+        if (w.slot == "messngr") out.push_back(Shape({w})[0] + "@" + std::to_string(w.atMs / 100));
+      return out;
+    };
+    lan.AdvanceMs(999);
+    EXPECT_EQ(sentOverMessenger(), Strings{}) << "nothing leaves before the deadline, step " << step;
+    lan.AdvanceMs(201);
+    EXPECT_EQ(sentOverMessenger(), (Strings{"GORRION/messngr:TEJO|GORRION|hola@10",
+                                            "OFICINA/messngr:TEJO|OFICINA|a todos@10"}))
+        << "step " << step;
+    EXPECT_EQ(tejo.vars.FindAckDeadline("GORRION"), -1);
+  }
+}
+
 TEST(Delivery, WorkgroupDestinationIsBroadcastAfterTheTimeout) {
   SimLan lan;
   SimMachine& tejo = lan.Add({.name = "TEJO"});

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include "messaging/Formats.h"
 #include "messaging/IntegerList.h"
@@ -114,6 +115,20 @@ TEST(UtilityIds, StayInTheirRangesAndDependOnlyOnTheSeed) {
   }
   EXPECT_GT(seen.size(), 1900u);  // not stuck on a few values
   EXPECT_LT(UtilityIdGenerator::TimeOfDaySeed(), 86400000u);
+}
+
+// Copies of the program started in the same millisecond (250 copies on a test LAN answering one
+// workgroup ping) once drew the same ids, and the pinging side's id filter dropped the answers of
+// all but one of them as repeats. Generators made back to back must draw apart.
+TEST(UtilityIds, GeneratorsMadeTogetherDrawDifferentIds) {
+  std::set<std::vector<int>> sequences;
+  for (int g = 0; g < 50; ++g) {
+    UtilityIdGenerator ids;
+    std::vector<int> first;
+    for (int i = 0; i < 4; ++i) first.push_back(ids.Next());
+    sequences.insert(first);
+  }
+  EXPECT_EQ(sequences.size(), 50u);
 }
 
 }  // namespace

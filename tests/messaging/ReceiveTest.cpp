@@ -44,6 +44,27 @@ TEST_F(Receive, MessengerDuplicateWindowIsTwoSecondsOnTheUpperCasedKey) {
   EXPECT_EQ(m.host.lines.size(), 4u);
 }
 
+// The duplicate window is two seconds of time passed, whatever the wall clock does meanwhile: a
+// step back of an hour must not drop the identical message that comes three seconds later, and a
+// step forward must not let a repeat through within the two seconds. The time shown with the
+// arrival stays the wall clock's.
+TEST_F(Receive, AWallClockStepMovesNoDuplicateWindow) {
+  core().WinPopupMessage("TEJO", "MIRLO", "uno");
+  core().MailSlotMessageAvail("MIRLO&TEJO&dos");
+  lan.clock().StepWallClockMs(-3600000);
+  lan.AdvanceMs(3000);
+  core().MailSlotMessageAvail("MIRLO&TEJO&dos");
+  EXPECT_EQ(m.host.lines.size(), 3u) << "a repeat 3 s later is shown after a step back";
+  const DateTime shown = core().LastArrivalTime();
+  EXPECT_NEAR((lan.clock().Now() - shown) * 86400.0, 0.0, 0.001);
+  EXPECT_LT(shown, 46000.0 + 10.0 / 24.0) << "shown time is the stepped wall clock";
+
+  lan.clock().StepWallClockMs(7200000);
+  lan.AdvanceMs(500);
+  core().MailSlotMessageAvail("MIRLO&TEJO&dos");
+  EXPECT_EQ(m.host.lines.size(), 3u) << "a repeat 0.5 s later is dropped after a step forward";
+}
+
 TEST_F(Receive, SecureDuplicatesAndKeysSharedWithMessenger) {
   core().MailSlotMessageAvail("MIRLO&TEJO&hola & adios");
   ASSERT_EQ(m.host.lines.size(), 1u);

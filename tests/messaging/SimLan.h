@@ -22,17 +22,22 @@
 
 namespace pelmora::testing {
 
+// Time passing moves both clocks; a step of the wall clock (daylight saving, an NTP or manual
+// correction) moves only the wall clock.
 class ManualClock : public Clock {
  public:
   // Computed from whole milliseconds each time, so moving the clock adds no rounding drift.
-  DateTime Now() override { return kBase + static_cast<double>(ms_) / 86400000.0; }
+  DateTime Now() override { return kBase + static_cast<double>(ms_ + wallStepMs_) / 86400000.0; }
+  std::int64_t MonotonicMs() override { return ms_; }
   void AdvanceMs(long long ms) { ms_ += ms; }
+  void StepWallClockMs(long long ms) { wallStepMs_ += ms; }
   long long Ms() const { return ms_; }
 
  private:
   // A Tuesday morning, 10:00:00.000 local time.
   static constexpr DateTime kBase = 46000.0 + 10.0 / 24.0;
   long long ms_ = 0;
+  long long wallStepMs_ = 0;
 };
 
 struct ViewLine {

@@ -30,7 +30,7 @@ TEST(VariablesTest, StartState) {
 TEST(VariablesTest, ClearPendingTablesMarksEveryEntryFree) {
   auto v = std::make_unique<Variables>();
   v->Outbox[5] = {"ME", "TEJO", "TEJO", "hola"};
-  v->AckDeadlines[7] = {"TEJO", 12.5};
+  v->AckDeadlines[7] = {"TEJO", 12500};
   v->ClearPendingTables();
   EXPECT_EQ(v->FindOutboxEntry("XX_XX"), 127);
   EXPECT_EQ(v->FindAckDeadline("XX_XX"), 63);
@@ -38,7 +38,7 @@ TEST(VariablesTest, ClearPendingTablesMarksEveryEntryFree) {
   // Only the key field changes.
   EXPECT_EQ(v->Outbox[5].Text, "hola");
   EXPECT_EQ(v->Outbox[5].SenderName, "ME");
-  EXPECT_EQ(v->AckDeadlines[7].Deadline, 12.5);
+  EXPECT_EQ(v->AckDeadlines[7].Deadline, 12500);
 }
 
 TEST(VariablesTest, FindAnswersTheHighestExactMatch) {

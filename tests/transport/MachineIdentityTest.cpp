@@ -38,6 +38,24 @@ TEST(MachineIdentity, ConfigurationFileWins) {
   EXPECT_EQ(id.oem, text::OemCodePage::Cp437);
 }
 
+// The configuration files are UTF-8 on Linux; the program holds Windows-1252. A file in a
+// single-byte code page (not valid UTF-8) is taken byte for byte.
+TEST(MachineIdentity, NamesFromTheFilesBecomeWindows1252) {
+  const auto utf8 = MakeMachineIdentity("tejo", std::string("[RED]\nGRUPO_TRABAJO = OFICI\xC3\x91" "A\n"),
+                                        std::nullopt);
+  EXPECT_EQ(utf8.workgroup, "OFICI\xD1" "A");
+  const auto latin = MakeMachineIdentity("tejo", std::string("[RED]\nGRUPO_TRABAJO = ofici\xD1" "a\n"),
+                                         std::nullopt);
+  EXPECT_EQ(latin.workgroup, "OFICI\xD1" "A");
+  const auto samba =
+      MakeMachineIdentity("tejo", std::nullopt, std::string("[global]\nworkgroup = se\xC3\xB1or\n"));
+  EXPECT_EQ(samba.workgroup, "SE\xF1OR");
+  // Cut sequences are not UTF-8: bytes kept.
+  const auto cut = MakeMachineIdentity("tejo", std::string("[RED]\nGRUPO_TRABAJO = AB\xC3\n"),
+                                       std::nullopt);
+  EXPECT_EQ(cut.workgroup, "AB\xC3");
+}
+
 TEST(MachineIdentity, SambaWorkgroupThenDefaults) {
   auto id = MakeMachineIdentity("x", std::string("[RED]\nPUERTO=2000\n"),
                                 std::string("[homes]\nworkgroup=no\n[global]\n  workgroup = casa\n"));

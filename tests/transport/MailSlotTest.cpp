@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -10,6 +13,7 @@
 
 #include "TestMachine.h"
 #include "transport/MachineIdentity.h"
+#include "transport/SlotPlatform.h"
 
 namespace pelmora {
 namespace {
@@ -50,7 +54,7 @@ class Endpoint : public ::testing::Test {
 TEST(MailSlotNames, DefaultsAfterConstruction) {
   TmdMailSlot s;
   EXPECT_FALSE(s.Active());
-  EXPECT_EQ(s.Handle(), -1);
+  EXPECT_EQ(s.Handle(), nullptr);
   EXPECT_EQ(s.Slot(), "mdMailSlot1");
   EXPECT_EQ(s.Server(), ".");
   EXPECT_EQ(s.MaxSize(), 0);
@@ -97,7 +101,7 @@ TEST_F(Endpoint, OpenFailuresRaiseTheFixedTextsAndLeaveItInactive) {
   second.SetSlot(text::UpperAscii(name));  // slot names ignore letter case
   EXPECT_EQ(RaisedText([&] { second.SetActive(true); }), "Mailslot already exists");
   EXPECT_FALSE(second.Active());
-  EXPECT_EQ(second.Handle(), -1);
+  EXPECT_EQ(second.Handle(), nullptr);
 
   for (const std::string& bad : {std::string(), std::string("a/b"), std::string("a\\b"),
                                 std::string(200, 'n')}) {
@@ -184,6 +188,21 @@ TEST_F(Endpoint, OversizedDatagramsAreDroppedOnce) {
   ASSERT_EQ(binaries.size(), 2u);
   EXPECT_EQ(binaries[0].size(), largest.size());
   EXPECT_EQ(binaries[1], "after");
+}
+
+// The extremes a writer can put into a slot: 0 bytes is a datagram like any other; 65,535 bytes
+// is above what an endpoint reads (65,532) and is dropped once, without holding up the next.
+TEST_F(Endpoint, DatagramsOfZeroAndOfTheLargestSize) {
+  slot.SetSlot(Unique("extremes"));
+  slot.SetActive(true);
+  EXPECT_TRUE(WriteSlotString(".", slot.Slot(), std::string(65535, '\xFF')));
+  EXPECT_TRUE(WriteSlotString(".", slot.Slot(), ""));
+  EXPECT_TRUE(WriteSlotString(".", slot.Slot(), std::string(65535, '\0')));
+  EXPECT_TRUE(WriteSlotString(".", slot.Slot(), "fin"));
+  ASSERT_TRUE(PumpFor(2));
+  loop.WaitAndProcess(50);
+  EXPECT_EQ(binaries, (std::vector<std::string>{"", "fin"}));
+  EXPECT_EQ(slot.DroppedCount(), 0u) << "dropped for its size, not for want of room";
 }
 
 TEST_F(Endpoint, MaxSizeLimitsWhatIsDispatched) {
@@ -358,24 +377,94 @@ TEST(SlotWriters, AWriteToTheWorkgroupReachesThisMachineToo) {
   EXPECT_FALSE(WriteSlotString("PRUEBAS", s.Slot(), "nobody here, nothing leaves"));
 }
 
-TEST(SlotWriters, AFullSlotMakesTheWriteFalseInsteadOfHanging) {
-  EventLoopMailSlotDispatcher loop;  // never pumped: the slot fills up
+// A reader that does not read (the GUI thread busy, a listener writing to a stalled pipe) must
+// neither make writers wait nor lose what they wrote: the slot keeps every datagram, in order,
+// until it is read. The socket alone holds only 10.
+TEST(SlotBuffering, AStalledReaderLosesNothingAndNoWriterWaits) {
+  EventLoopMailSlotDispatcher loop;  // not pumped until every write is done
   TmdMailSlot s(&loop);
-  s.SetSlot(Unique("full"));
+  s.SetSlot(Unique("stalled"));
+  std::vector<std::string> got;
+  s.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& m) { got.push_back(m); };
   s.SetActive(true);
-  int delivered = 0;
-  bool refused = false;
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < 2000 && !refused; ++i) {
-    if (WriteSlotString(".", s.Slot(), "x"))
-      ++delivered;
-    else
-      refused = true;
+  constexpr int kWrites = 3000;
+  auto slowest = std::chrono::steady_clock::duration::zero();
+  for (int i = 0; i < kWrites; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WriteSlotString(".", s.Slot(), std::to_string(i))) << "write " << i;
+    slowest = std::max(slowest, std::chrono::steady_clock::now() - start);
   }
-  EXPECT_TRUE(refused);
-  EXPECT_GT(delivered, 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(slowest, std::chrono::milliseconds(100)) << "a writer waited for the reader";
+  ASSERT_TRUE(testing::PumpUntil([&] { loop.WaitAndProcess(20); },
+                                 [&] { return got.size() >= kWrites; }, 20000));
+  for (int i = 0; i < kWrites; ++i) ASSERT_EQ(got[static_cast<std::size_t>(i)], std::to_string(i));
+  EXPECT_EQ(s.DroppedCount(), 0u);
   s.SetActive(false);
+}
+
+TEST(SlotBuffering, CountsWhatIsWaitingAndDropsOnlyAboveTheCap) {
+  EventLoopMailSlotDispatcher loop;
+  TmdMailSlot s(&loop);
+  s.SetSlot(Unique("cap"));
+  std::vector<std::string> got;
+  s.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& m) { got.push_back(m.substr(0, 8)); };
+  s.SetActive(true);
+  // Datagrams of 60,000 bytes: the cap holds this many of them, and no more.
+  constexpr std::size_t kSize = 60000;
+  const std::size_t fits = platform::kSlotMemoryCap / (kSize + platform::kSlotDatagramOverhead);
+  const std::size_t written = fits + 25;
+  for (std::size_t i = 0; i < written; ++i) {
+    char head[9];
+    std::snprintf(head, sizeof head, "%08zu", i);
+    std::string d(kSize, 'x');
+    d.replace(0, 8, head);
+    EXPECT_TRUE(WriteSlotString(".", s.Slot(), d)) << "a datagram over the cap still left its writer";
+  }
+  // The drain thread may still be moving the last ones off the socket.
+  ASSERT_TRUE(testing::PumpUntil([] {}, [&] {
+    s.CheckMessages();
+    return s.MessageCount() + s.DroppedCount() == written;
+  }));
+  EXPECT_EQ(s.MessageCount(), fits);
+  EXPECT_EQ(s.DroppedCount(), written - fits);
+  EXPECT_EQ(s.NextSize(), kSize);
+  ASSERT_TRUE(testing::PumpUntil([&] { loop.WaitAndProcess(20); },
+                                 [&] { return got.size() >= fits; }));
+  for (std::size_t i = 0; i < fits; ++i) {
+    char head[9];
+    std::snprintf(head, sizeof head, "%08zu", i);
+    ASSERT_EQ(got[i], head) << "the oldest are kept, in order";
+  }
+  // Read, the room is there again.
+  ASSERT_TRUE(WriteSlotString(".", s.Slot(), "again"));
+  ASSERT_TRUE(testing::PumpUntil([&] { loop.WaitAndProcess(20); },
+                                 [&] { return got.size() == fits + 1; }));
+  EXPECT_EQ(got.back(), "again");
+  s.SetActive(false);
+  EXPECT_EQ(s.DroppedCount(), 0u) << "inactive";
+}
+
+TEST(SlotBuffering, AStalledSlotNeverHoldsUpAnother) {
+  EventLoopMailSlotDispatcher stalledLoop, liveLoop;
+  TmdMailSlot stalled(&stalledLoop), live(&liveLoop);
+  stalled.SetSlot(Unique("stuck"));
+  live.SetSlot(Unique("live"));
+  std::vector<std::string> got;
+  live.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& m) { got.push_back(m); };
+  stalled.SetActive(true);
+  live.SetActive(true);
+  const std::string big(60000, 's');
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(WriteSlotString(".", stalled.Slot(), big));
+  ASSERT_TRUE(WriteSlotString(".", live.Slot(), "through"));
+  ASSERT_TRUE(testing::PumpUntil([&] { liveLoop.WaitAndProcess(20); }, [&] { return !got.empty(); },
+                                 1000));
+  EXPECT_EQ(got, std::vector<std::string>{"through"});
+  // Closing a slot that still holds megabytes is quick and frees the name at once.
+  const auto start = std::chrono::steady_clock::now();
+  stalled.SetActive(false);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  stalled.SetActive(true);
+  EXPECT_TRUE(stalled.Active());
 }
 
 TEST(Dispatchers, EventLoopRunsCallsOnTheOwnerThreadAndReleasesOnShutdown) {

@@ -86,6 +86,29 @@ TEST(NetbiosFrame, NetbiosNameOfNormalisesOrRejects) {
   EXPECT_EQ(NetbiosNameOf("\xC9MILE"), "\xC9MILE");  // accented letters keep their case
 }
 
+// Names travel in the OEM code page on every channel, as Windows sends NetBIOS names, and a
+// receiver compares its own names in the same form. OFICIÑA: Ñ is D1 in Windows-1252, A5 in 850.
+TEST(NetbiosFrame, WireNamesAreOemWhateverTheChannel) {
+  EXPECT_EQ(NetbiosWireName("OFICI\xD1" "A", text::OemCodePage::Cp850), "OFICI\xA5" "A");
+  EXPECT_EQ(NetbiosWireName("OFICI\xD1" "A", text::OemCodePage::Cp437), "OFICI\xA5" "A");
+  EXPECT_EQ(NetbiosWireName("ofici\xD1" "a", text::OemCodePage::Cp850), "OFICI\xA5" "A");
+  // \xC9 (É) exists in 850 (90) but not in 437: there the name cannot be sent.
+  EXPECT_EQ(NetbiosWireName("JOS\xC9", text::OemCodePage::Cp850), "JOS\x90");
+  EXPECT_EQ(NetbiosWireName("CAF\x80", text::OemCodePage::Cp850), "") << "euro sign has no OEM form";
+  EXPECT_EQ(NetbiosWireName("PRUEBAS  ", text::OemCodePage::Cp850), "PRUEBAS");
+  EXPECT_EQ(NetbiosWireName("ABCDEFGHIJKLMNOPQ", text::OemCodePage::Cp850), "ABCDEFGHIJKLMNO");
+  // The wire form is stable: converting a wire name's frame field again gives the same name.
+  const std::string wire = NetbiosWireName("OFICI\xD1" "A", text::OemCodePage::Cp850);
+  MailslotFrame f;
+  f.sourceName = wire;
+  f.destinationName = wire;
+  f.mailslotPath = "\\MAILSLOT\\messngr";
+  const auto bytes = BuildMailslotFrame(f);
+  const auto back = ParseMailslotFrame(bytes.data(), bytes.size());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->destinationName, wire);
+}
+
 TEST(NetbiosFrame, BuildsTheFixedVector) {
   EXPECT_EQ(BuildMailslotFrame(SampleFrame()), SampleBytes());
 }

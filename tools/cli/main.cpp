@@ -199,6 +199,14 @@ int RunListen(const Options& o) {
   std::fflush(stderr);
   const auto until = o.timeoutSeconds ? After(*o.timeoutSeconds) : Clock::time_point::max();
   Pump(loop, until, [&] { return o.count && printed >= *o.count; });
+  // What the slots had to drop because this listener fell behind by more than their memory cap
+  // (a stalled pipe on stdout, say): on stderr, like the other notes, and always, so a script
+  // can tell "nothing lost" from "not counted".
+  const std::uint64_t dropped =
+      winPopup.DroppedCount() + secure.DroppedCount() + utils.DroppedCount();
+  std::fprintf(stderr, "pelmora-cli: %llu datagrams dropped (slot full)\n",
+               static_cast<unsigned long long>(dropped));
+  std::fflush(stderr);
   utils.SetActive(false);
   secure.SetActive(false);
   winPopup.SetActive(false);

@@ -1,26 +1,58 @@
 #include "transport/linux/LocalSlot.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 #include "text/CodePage.h"
-#include "transport/SlotPlatform.h"
 
 namespace pelmora::platform {
 namespace {
 
 constexpr char kAddressPrefix[] = "pelmora-mailslot:";
+// A datagram above this is never dispatched (the endpoint drops anything above 65532 bytes), so
+// only its size is kept.
+constexpr std::size_t kLargestKeptDatagram = 65536;
 
-void SetSendTimeout(int fd) {
-  timeval tv{};
-  tv.tv_sec = kLocalSendTimeoutMs / 1000;
-  tv.tv_usec = (kLocalSendTimeoutMs % 1000) * 1000;
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+UniqueFd OpenLocalSender() {
+  UniqueFd fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (fd) {
+    timeval tv{};
+    tv.tv_sec = kLocalSendTimeoutMs / 1000;
+    tv.tv_usec = (kLocalSendTimeoutMs % 1000) * 1000;
+    setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  }
+  return fd;
 }
+
+// Waits for one of `fds` to be readable; the index of the first that is, -1 on failure.
+int PollReadable(pollfd* fds, nfds_t n) {
+  for (;;) {
+    const int r = ::poll(fds, n, -1);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    for (nfds_t i = 0; i < n; ++i)
+      if (fds[i].revents != 0) return static_cast<int>(i);
+  }
+}
+
+class SocketWriter final : public LocalWriter {
+ public:
+  explicit SocketWriter(UniqueFd fd) : fd_(std::move(fd)) {}
+  bool Send(const void* data, std::size_t count) override {
+    for (;;) {
+      const ssize_t n = ::send(fd_.get(), data, count, MSG_NOSIGNAL);
+      if (n >= 0) return static_cast<std::size_t>(n) == count;
+      if (errno != EINTR) return false;
+    }
+  }
+
+ private:
+  UniqueFd fd_;
+};
 
 }  // namespace
 
@@ -38,111 +70,168 @@ bool SlotAddress(const std::string& slot, sockaddr_un& address, socklen_t& lengt
   return true;
 }
 
-int OpenLocalSender() {
-  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd >= 0) SetSendTimeout(fd);
-  return fd;
+// ---- the held slot ----------------------------------------------------------------------------
+
+LinuxServerSlot::LinuxServerSlot(UniqueFd socket, std::string lowerName)
+    : lowerName_(std::move(lowerName)),
+      socket_(std::move(socket)),
+      drainBuffer_(kLargestKeptDatagram + 1) {}
+
+LinuxServerSlot::~LinuxServerSlot() { Close(); }
+
+void LinuxServerSlot::StartDraining() {
+  drainer_ = std::thread([this] { Drain(); });
+  RegisterHeldSlot(lowerName_, this);
+  registered_ = true;
 }
 
-int CreateServerSlot(const std::string& slot, OpenError& error) {
+void LinuxServerSlot::Close() {
+  if (registered_) {
+    // First out of the receiver's sight, so it never delivers into a slot being taken down.
+    UnregisterHeldSlot(lowerName_, this);
+    registered_ = false;
+  }
+  drainStop_.Post();
+  if (drainer_.joinable()) drainer_.join();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+    queue_.clear();
+    queuedBytes_ = 0;
+  }
+  {
+    std::lock_guard<std::mutex> lock(drainMutex_);
+    socket_.reset();  // the name is free again from here
+  }
+  waitStop_.Post();
+}
+
+void LinuxServerSlot::Drain() {
+  pollfd fds[2] = {{drainStop_.fd(), POLLIN, 0}, {socket_.get(), POLLIN, 0}};
+  for (;;) {
+    fds[0].revents = fds[1].revents = 0;
+    const int which = PollReadable(fds, 2);
+    if (which != 1) return;  // told to stop, or the socket is unusable
+    DrainSocket();
+  }
+}
+
+void LinuxServerSlot::DrainSocket() {
+  std::lock_guard<std::mutex> lock(drainMutex_);
+  if (!socket_) return;
+  // Everything that is there now, so the socket never stays full for long.
+  for (;;) {
+    const ssize_t n = ::recv(socket_.get(), drainBuffer_.data(), drainBuffer_.size(),
+                             MSG_TRUNC | MSG_DONTWAIT);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return;  // EAGAIN: drained
+    }
+    const std::size_t full = static_cast<std::size_t>(n);
+    Push(drainBuffer_.data(), std::min(full, kLargestKeptDatagram), full);
+  }
+}
+
+void LinuxServerSlot::Deliver(const std::uint8_t* data, std::size_t size) {
+  Push(data, std::min(size, kLargestKeptDatagram), size);
+}
+
+void LinuxServerSlot::Push(const std::uint8_t* data, std::size_t size, std::size_t fullSize) {
+  const bool kept = fullSize <= kLargestKeptDatagram;
+  const std::size_t cost = (kept ? size : 0) + kSlotDatagramOverhead;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (closed_) return;
+  if (queuedBytes_ + cost > kSlotMemoryCap) {
+    ++dropped_;
+    return;
+  }
+  Datagram d;
+  d.size = static_cast<std::uint32_t>(std::min<std::size_t>(fullSize, UINT32_MAX));
+  if (kept) d.bytes.assign(data, data + size);
+  const bool wasEmpty = queue_.empty();
+  queue_.push_back(std::move(d));
+  queuedBytes_ += cost;
+  if (wasEmpty) ready_.Post();
+}
+
+bool LinuxServerSlot::Peek(bool& waiting, std::uint32_t& nextSize, std::uint32_t& count) {
+  DrainSocket();
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiting = !queue_.empty();
+  nextSize = waiting ? queue_.front().size : 0;
+  count = static_cast<std::uint32_t>(std::min<std::size_t>(queue_.size(), UINT32_MAX));
+  return !closed_;
+}
+
+long LinuxServerSlot::Read(std::uint8_t* buffer, std::size_t count) {
+  DrainSocket();
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (closed_ || queue_.empty()) return -1;
+  Datagram d = std::move(queue_.front());
+  queue_.pop_front();
+  queuedBytes_ -= d.bytes.size() + kSlotDatagramOverhead;
+  if (queue_.empty()) ready_.Clear();
+  const std::size_t n = std::min(count, d.bytes.size());
+  if (n > 0) std::memcpy(buffer, d.bytes.data(), n);
+  return static_cast<long>(d.size);
+}
+
+std::uint64_t LinuxServerSlot::Dropped() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return dropped_;
+}
+
+WaitResult LinuxServerSlot::Wait() {
+  pollfd fds[2] = {{waitStop_.fd(), POLLIN, 0}, {ready_.fd(), POLLIN, 0}};
+  const int which = PollReadable(fds, 2);
+  if (which == 0) return WaitResult::Woken;
+  if (which == 1 && (fds[1].revents & POLLIN)) return WaitResult::Datagram;
+  return WaitResult::Failed;
+}
+
+void LinuxServerSlot::WakeWaiters() { waitStop_.Post(); }
+
+std::shared_ptr<ServerSlot> CreateServerSlot(const std::string& slot, OpenError& error) {
   sockaddr_un address;
   socklen_t length;
   if (!SlotAddress(slot, address, length)) {
     error = OpenError::BadName;
-    return -1;
+    return nullptr;
   }
-  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
+  UniqueFd fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (!fd) {
     error = OpenError::Other;
-    return -1;
+    return nullptr;
   }
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+  if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
     error = errno == EADDRINUSE ? OpenError::AlreadyExists : OpenError::Other;
-    close(fd);
-    return -1;
+    return nullptr;
+  }
+  auto held = std::make_shared<LinuxServerSlot>(std::move(fd), text::LowerAscii(slot));
+  if (!held->Ready()) {
+    error = OpenError::Other;
+    return nullptr;
+  }
+  try {
+    held->StartDraining();
+  } catch (...) {
+    error = OpenError::Other;
+    return nullptr;
   }
   error = OpenError::None;
-  return fd;
+  return held;
 }
 
-void CloseServerSlot(int handle) {
-  if (handle >= 0) close(handle);
-}
-
-bool PeekNextDatagram(int handle, bool& waiting, std::uint32_t& size) {
-  waiting = false;
-  size = 0;
-  std::uint8_t none;
-  for (;;) {
-    const ssize_t n = recv(handle, &none, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
-    if (n >= 0) {
-      waiting = true;
-      size = static_cast<std::uint32_t>(n);
-      return true;
-    }
-    if (errno == EINTR) continue;
-    return errno == EAGAIN || errno == EWOULDBLOCK;
-  }
-}
-
-long ReadDatagram(int handle, std::uint8_t* buffer, std::size_t count) {
-  for (;;) {
-    const ssize_t n = recv(handle, buffer, count, MSG_TRUNC | MSG_DONTWAIT);
-    if (n >= 0) return static_cast<long>(n);
-    if (errno != EINTR) return -1;
-  }
-}
-
-int CreateWakeup() { return eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }
-
-void SignalWakeup(int wakeup) {
-  if (wakeup < 0) return;
-  const std::uint64_t one = 1;
-  // Never read back: once signalled it stays readable, so every later poll returns at once.
-  [[maybe_unused]] const ssize_t n = write(wakeup, &one, sizeof one);
-}
-
-void CloseWakeup(int wakeup) {
-  if (wakeup >= 0) close(wakeup);
-}
-
-WaitResult WaitForDatagram(int handle, int wakeup) {
-  pollfd fds[2] = {{wakeup, POLLIN, 0}, {handle, POLLIN, 0}};
-  for (;;) {
-    const int n = poll(fds, 2, -1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return WaitResult::Failed;
-    if (fds[0].revents != 0) return WaitResult::Woken;
-    if (fds[1].revents & POLLIN) return WaitResult::Datagram;
-    return WaitResult::Failed;
-  }
-}
-
-int ConnectLocalSlot(const std::string& slot) {
+std::unique_ptr<LocalWriter> ConnectLocalSlot(const std::string& slot) {
   sockaddr_un address;
   socklen_t length;
-  if (!SlotAddress(slot, address, length)) return -1;
-  const int fd = OpenLocalSender();
-  if (fd < 0) return -1;
+  if (!SlotAddress(slot, address, length)) return nullptr;
+  UniqueFd fd = OpenLocalSender();
+  if (!fd) return nullptr;
   // Connecting fails with ECONNREFUSED when nobody holds the slot: the writer opens existing
   // slots only.
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-bool SendLocal(int writer, const void* data, std::size_t count) {
-  for (;;) {
-    const ssize_t n = send(writer, data, count, MSG_NOSIGNAL);
-    if (n >= 0) return static_cast<std::size_t>(n) == count;
-    if (errno != EINTR) return false;
-  }
-}
-
-void CloseLocalWriter(int writer) {
-  if (writer >= 0) close(writer);
+  if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) return nullptr;
+  return std::make_unique<SocketWriter>(std::move(fd));
 }
 
 }  // namespace pelmora::platform

@@ -1,11 +1,26 @@
 #pragma once
 // Local slots are abstract Unix datagram sockets: the address belongs to the network namespace,
 // so one namespace is one machine, and the bind itself enforces one reader per machine.
+//
+// Linux queues only net.unix.max_dgram_qlen (10) datagrams on such a socket; a mailslot keeps
+// every datagram until its reader takes it. So each held slot has a drain thread that moves
+// datagrams off the socket into a queue of the slot's own as soon as they arrive, bounded by
+// kSlotMemoryCap, and the reader takes them from that queue at its own pace. Writers then only
+// ever wait for the drain thread, never for the reader; frames from other machines are put
+// straight into the queue by the network receiver.
 
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <cstdint>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "transport/SlotPlatform.h"
+#include "transport/linux/UniqueFd.h"
 
 namespace pelmora::platform {
 
@@ -13,10 +28,61 @@ namespace pelmora::platform {
 // cannot form one (empty, too long, or holding a separator or a zero byte).
 bool SlotAddress(const std::string& slot, sockaddr_un& address, socklen_t& length);
 
-// How long a writer waits for room in a full slot before the datagram counts as not delivered.
+// How long a local writer waits for room on the socket of a slot. The drain thread empties it
+// within microseconds; the limit is only for a holder that is stopped or hung.
 inline constexpr int kLocalSendTimeoutMs = 250;
 
-// An unbound datagram socket for writing to slots, with the send time-out set; -1 on failure.
-int OpenLocalSender();
+class LinuxServerSlot final : public ServerSlot {
+ public:
+  // Use CreateServerSlot; `socket` is bound already.
+  LinuxServerSlot(UniqueFd socket, std::string lowerName);
+  ~LinuxServerSlot() override;
+
+  bool Peek(bool& waiting, std::uint32_t& nextSize, std::uint32_t& count) override;
+  long Read(std::uint8_t* buffer, std::size_t count) override;
+  std::uint64_t Dropped() const override;
+  WaitResult Wait() override;
+  void WakeWaiters() override;
+  void Close() override;
+
+  // One datagram from outside the socket (the network receiver): queued, or dropped and
+  // counted above the cap. Never blocks on the reader.
+  void Deliver(const std::uint8_t* data, std::size_t size);
+
+  bool Ready() const { return ready_.valid() && drainStop_.valid() && waitStop_.valid(); }
+  void StartDraining();
+
+ private:
+  struct Datagram {
+    std::uint32_t size = 0;           // as written
+    std::vector<std::uint8_t> bytes;  // empty for a datagram too large to be kept
+  };
+
+  void Drain();
+  // Moves whatever waits on the socket into the queue. Called by the drain thread and before
+  // every look at the queue, so a datagram whose write has returned is always counted; one
+  // caller at a time, so datagrams enter the queue in the order the socket gave them.
+  void DrainSocket();
+  void Push(const std::uint8_t* data, std::size_t size, std::size_t fullSize);
+
+  const std::string lowerName_;
+  std::mutex drainMutex_;  // taken before mutex_, never after it
+  UniqueFd socket_;
+  std::vector<std::uint8_t> drainBuffer_;
+  EventFlag ready_;      // readable while the queue holds a datagram
+  EventFlag drainStop_;  // ends the drain thread
+  EventFlag waitStop_;   // wakes the reader's waits
+  mutable std::mutex mutex_;
+  std::deque<Datagram> queue_;
+  std::size_t queuedBytes_ = 0;
+  std::uint64_t dropped_ = 0;
+  bool closed_ = false;
+  bool registered_ = false;
+  std::thread drainer_;
+};
+
+// The slots this process holds, for the network receiver; the receiver runs while one is held.
+void RegisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot);
+void UnregisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot);
 
 }  // namespace pelmora::platform

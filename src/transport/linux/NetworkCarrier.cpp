@@ -1,7 +1,8 @@
 // Carriage between machines: every write to another machine or to the workgroup is one NetBIOS
 // datagram broadcast on each IPv4 interface; every process that holds a slot runs one receiver
-// that takes the frames meant for this machine and hands each to the slot's own local socket.
-// Like the redirector on Windows, this is the platform's side: endpoints only see local sockets.
+// that takes the frames meant for this machine and puts each into the queue of the slot it names
+// (held by this very process), never waiting for that slot's reader. Like the redirector on
+// Windows, this is the platform's side: endpoints only see their slots.
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <set>
@@ -57,6 +59,23 @@ std::vector<Interface> BroadcastInterfaces() {
   return out;
 }
 
+// The interface list for sending, read again when it is older than a quarter of a second:
+// getifaddrs costs more than the send itself, and a burst (a group, a workgroup fallback, a
+// script) writes many frames in a row.
+std::vector<Interface> RecentBroadcastInterfaces() {
+  static std::mutex mutex;
+  static std::vector<Interface> cached;
+  static std::chrono::steady_clock::time_point readAt{};
+  std::lock_guard<std::mutex> lock(mutex);
+  const auto now = std::chrono::steady_clock::now();
+  if (readAt == std::chrono::steady_clock::time_point{} ||
+      now - readAt > std::chrono::milliseconds(250)) {
+    cached = BroadcastInterfaces();
+    readAt = now;
+  }
+  return cached;
+}
+
 std::set<std::uint32_t> OwnAddresses() {
   std::set<std::uint32_t> out;
   ifaddrs* list = nullptr;
@@ -80,14 +99,18 @@ std::mutex& NamesMutex() {
   static std::mutex m;
   return m;
 }
-std::multiset<std::string>& HeldSlots() {  // lower case
-  static std::multiset<std::string> s;
+std::map<std::string, LinuxServerSlot*>& HeldSlots() {  // by lower-case name
+  static std::map<std::string, LinuxServerSlot*> s;
   return s;
 }
 
-bool HoldsSlot(const std::string& lowerSlot) {
+// Puts a frame's payload into the slot of that name if this process holds it. Under the names
+// lock, so the slot cannot be taken down meanwhile; Deliver never waits for the slot's reader.
+void DeliverToHeldSlot(const std::string& lowerSlot, const std::string& payload) {
   std::lock_guard<std::mutex> lock(NamesMutex());
-  return HeldSlots().count(lowerSlot) != 0;
+  const auto it = HeldSlots().find(lowerSlot);
+  if (it == HeldSlots().end()) return;
+  it->second->Deliver(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
 }
 
 // ---- the receiver -----------------------------------------------------------------------------
@@ -96,39 +119,34 @@ class Receiver {
  public:
   Receiver() {
     const MachineIdentity& me = ThisMachine();
-    computerName_ = NetbiosNameOf(me.computerName);
-    workgroup_ = NetbiosNameOf(me.workgroup);
-    wakeup_ = CreateWakeup();
-    forward_ = OpenLocalSender();
-    udp_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (udp_ < 0 || wakeup_ < 0 || forward_ < 0) return;
+    computerName_ = NetbiosWireName(me.computerName, me.oem);
+    workgroup_ = NetbiosWireName(me.workgroup, me.oem);
+    udp_.reset(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!udp_ || !stop_.valid()) return;
     const int on = 1;
-    setsockopt(udp_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    setsockopt(udp_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    setsockopt(udp_.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(udp_.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     const int buffer = 1 << 20;  // bursts to the workgroup arrive together
-    setsockopt(udp_, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    setsockopt(udp_.get(), SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
     sockaddr_in any{};
     any.sin_family = AF_INET;
     any.sin_port = htons(me.port);
     any.sin_addr.s_addr = htonl(INADDR_ANY);
     // Without the port (held by another program, or 138 without the privilege) this process
     // still serves its local slots; it only hears nothing from other machines.
-    if (bind(udp_, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) return;
+    if (bind(udp_.get(), reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) return;
     thread_ = std::thread([this] { Run(); });
   }
 
   ~Receiver() {
-    SignalWakeup(wakeup_);
+    stop_.Post();
     if (thread_.joinable()) thread_.join();
-    if (udp_ >= 0) close(udp_);
-    CloseLocalWriter(forward_);
-    CloseWakeup(wakeup_);
   }
 
  private:
   void Run() {
     std::vector<std::uint8_t> buffer(65536);
-    pollfd fds[2] = {{wakeup_, POLLIN, 0}, {udp_, POLLIN, 0}};
+    pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {udp_.get(), POLLIN, 0}};
     for (;;) {
       const int n = poll(fds, 2, -1);
       if (n < 0 && errno == EINTR) continue;
@@ -136,7 +154,7 @@ class Receiver {
       if (!(fds[1].revents & POLLIN)) continue;
       sockaddr_in from{};
       socklen_t fromLen = sizeof from;
-      const ssize_t got = recvfrom(udp_, buffer.data(), buffer.size(), MSG_DONTWAIT,
+      const ssize_t got = recvfrom(udp_.get(), buffer.data(), buffer.size(), MSG_DONTWAIT,
                                    reinterpret_cast<sockaddr*>(&from), &fromLen);
       if (got < 0) continue;
       Take(buffer.data(), static_cast<std::size_t>(got), from.sin_addr.s_addr);
@@ -152,13 +170,7 @@ class Receiver {
                          text::EqualsIgnoreAsciiCase(frame->destinationName, workgroup_);
     if (!toMe && !toGroup) return;
     if (FromThisMachine(sourceAddress)) return;
-    const std::string slot = text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath));
-    if (!HoldsSlot(slot)) return;
-    sockaddr_un address;
-    socklen_t length;
-    if (!SlotAddress(slot, address, length)) return;
-    sendto(forward_, frame->payload.data(), frame->payload.size(), MSG_NOSIGNAL,
-           reinterpret_cast<sockaddr*>(&address), length);
+    DeliverToHeldSlot(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
   }
 
   // A broadcast also reaches the sender's own receivers; those copies went through the local
@@ -176,9 +188,8 @@ class Receiver {
 
   std::string computerName_;
   std::string workgroup_;
-  int udp_ = -1;
-  int wakeup_ = -1;
-  int forward_ = -1;
+  UniqueFd udp_;
+  EventFlag stop_;
   std::set<std::uint32_t> own_;
   std::chrono::steady_clock::time_point ownRead_{};
   std::thread thread_;
@@ -201,21 +212,21 @@ int& OpenSlotCount() {
 
 }  // namespace
 
-void RegisterOpenSlot(const std::string& slot) {
+void RegisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
   {
     std::lock_guard<std::mutex> lock(NamesMutex());
-    HeldSlots().insert(text::LowerAscii(slot));
+    HeldSlots()[lowerName] = slot;
   }
   std::lock_guard<std::mutex> life(LifeMutex());
   if (++OpenSlotCount() == 1) TheReceiver() = std::make_unique<Receiver>();
 }
 
-void UnregisterOpenSlot(const std::string& slot) {
+void UnregisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
   {
     std::lock_guard<std::mutex> lock(NamesMutex());
     auto& held = HeldSlots();
-    const auto it = held.find(text::LowerAscii(slot));
-    if (it == held.end()) return;
+    const auto it = held.find(lowerName);
+    if (it == held.end() || it->second != slot) return;
     held.erase(it);
   }
   std::lock_guard<std::mutex> life(LifeMutex());
@@ -228,16 +239,18 @@ bool BroadcastMailslotWrite(const std::string& target, bool group, const std::st
   MailslotFrame frame;
   frame.messageType = group ? kDatagramDirectGroup : kDatagramDirectUnique;
   frame.datagramId = NextDatagramId();
-  frame.sourceName = NetbiosNameOf(me.computerName);
+  // `target` is a wire name already (OpenSlotForWrite made it one).
+  frame.sourceName = NetbiosWireName(me.computerName, me.oem);
   frame.destinationName = NetbiosNameOf(target);
   frame.mailslotPath = std::string(kMailslotPrefix) + slot;
   frame.payload.assign(static_cast<const char*>(data), count);
   if (frame.destinationName.empty() || slot.empty()) return false;
 
-  const std::vector<Interface> interfaces = BroadcastInterfaces();
+  const std::vector<Interface> interfaces = RecentBroadcastInterfaces();
   if (interfaces.empty()) return false;
-  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
+  const UniqueFd socketFd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (!socketFd) return false;
+  const int fd = socketFd.get();
   const int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
   sockaddr_in local{};
@@ -245,10 +258,8 @@ bool BroadcastMailslotWrite(const std::string& target, bool group, const std::st
   local.sin_addr.s_addr = htonl(INADDR_ANY);
   socklen_t localLen = sizeof local;
   if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLen) != 0) {
-    close(fd);
+      getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLen) != 0)
     return false;
-  }
   frame.sourcePort = ntohs(local.sin_port);
 
   bool left = false;
@@ -285,7 +296,6 @@ bool BroadcastMailslotWrite(const std::string& target, bool group, const std::st
     } while (sent < 0 && errno == EINTR);
     if (sent == static_cast<ssize_t>(bytes.size())) left = true;
   }
-  close(fd);
   return left;
 }
 

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     } else if (a == "--timeout" && i + 1 < argc) {
       timeout = std::atof(argv[++i]);
     } else if (a == "--send" && i + 2 < argc) {
-      sendTarget = argv[++i];
+      sendTarget = text::Utf8ToAnsi(argv[++i]);
       sendText = text::Utf8ToAnsi(argv[++i]);
     } else {
       std::fprintf(stderr, "cli_core_peer: bad argument %s\n", a.c_str());

@@ -282,6 +282,101 @@ def single_instance(rig):
 
 
 @scenario
+def twins(rig):
+    """Two copies started at the same instant on one host: exactly one "already running" box,
+    its copy ends, the other runs on, with its messenger endpoint (the loser may have held
+    "messngr" for a moment before it gave everything back)."""
+    mirlo = rig.program("MIRLO")
+    twins = [rig.program("TEJO", "twin_a", ready=False), rig.program("TEJO", "twin_b", ready=False)]
+
+    def boxes():
+        found = []
+        for p in twins:
+            for wid in rig.desk.windows_of(p.pid, visible=True):
+                w, h = rig.desk.geometry(wid)
+                if w > 64 and h > 40 and p.out.wait_for(lambda t, l: l.startswith("READY"), 0) is None:
+                    found.append((p, wid))
+        return found
+
+    lanrig.wait_until(lambda: boxes() or None, 20, 0.05, "an already-running box")
+    settle(1.0)  # time for a second box, if there were one
+    shown = boxes()
+    expect(len(shown) == 1, "%d already-running boxes" % len(shown))
+    loser, box = shown[0]
+    winner = twins[1] if loser is twins[0] else twins[0]
+    print("box from %s; %s runs" % (loser.label, winner.label))
+    winner.wait_ready()
+    rig.desk.xdo("windowactivate", "--sync", box, "key", "Return")
+    code = loser.wait_exit(10)
+    expect(code is not None and code != 0, "the copy with the box ended with %r" % code)
+    expect(winner.alive(), "the running copy ended")
+    mark = winner.mark()
+    rig.desk.send(mirlo, "tejo", "solo uno")
+    got = arrival(winner, "solo uno", 3, mark, "TEJO")
+    expect(got.palette == PALETTE_RECEIVED,
+           "the running copy has no messenger endpoint (palette %s)" % got.palette)
+
+
+def settings_file_names(path):
+    """The names in NOMBRES of a settings file; raises Failure when the file is torn (cut inside
+    a line, or a line that is no ini line)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    expect(data.endswith(b"\n"), "the settings file ends inside a line: %r" % data[-60:])
+    section = None
+    names = set()
+    for line in data.decode("utf-8").split("\n")[:-1]:
+        if line.startswith("["):
+            expect(line.endswith("]"), "torn section line %r" % line)
+            section = line[1:-1]
+        else:
+            expect("=" in line, "a line that is no setting: %r" % line)
+            if section == "NOMBRES":
+                names.add(line.split("=", 1)[0])
+    return names
+
+
+@scenario
+def settings_kill(rig):
+    """kill -9 at any moment while the program stores a stream of new senders: its settings
+    file is always whole, the old one or the new one, never a mix or a cut. Each round starts
+    the copy, sends it 60 messages from new senders and kills it at a different moment; the file
+    must then hold what it held before plus the first k senders of the round, for some k."""
+    path = os.path.join(rig.home("MIRLO"), ".config", "pelmora", "pelmora.ini")
+    stored = set()
+    # The copy is killed right after the arrival of message k of its round: in the middle of the
+    # save of that sender, of the next one, or between saves.
+    for round_, kill_after in enumerate((1, 7, 18, 29, 41, 53)):
+        batch = ["NUEVO%d_%02d" % (round_, k) for k in range(60)]
+        copy = rig.program("MIRLO", "round%d" % round_)
+        sender = lanrig.HostProcess(rig, "SAUCE", "senders%d" % round_, ["sh", "-c", " ".join(
+            "%s send --from %s MIRLO r%dm%d >/dev/null 2>&1;" % (rig.cli, n, round_, k)
+            for k, n in enumerate(batch))])
+        rig.procs.append(sender)
+        if round_ == 0:
+            # A program that stores no new senders writes no file: nothing to check here.
+            try:
+                lanrig.wait_until(lambda: os.path.exists(path) or None, 5, 0.05, "a file")
+            except Failure:
+                raise Skip("this program does not store new senders in its settings file")
+        mark = "r%dm%d" % (round_, kill_after)
+        got = copy.wait_entry(lambda e: e.text == mark, 20)
+        os.kill(copy.pid, 9)
+        expect(got is not None, "message %s did not arrive" % mark)
+        copy.wait_exit(5)
+        sender.wait_exit(30)
+        names = settings_file_names(path)
+        new = [n for n in batch if n in names]
+        print("round %d: killed with %d of its senders in the file" % (round_, len(new)))
+        expect(stored <= names, "senders stored before are gone")
+        expect(names - stored - set(batch) <= {n for n in names if not n.startswith("NUEVO")},
+               "the file holds senders never sent")
+        expect(new == batch[:len(new)],
+               "the file holds a later sender without an earlier one: %s" % new[-3:])
+        stored = {n for n in names if n.startswith("NUEVO")}
+
+
+@scenario
 def accents(rig):
     """á ñ ü ç € on every channel: intact on the secure channel and in the echo; over the
     messenger datagram (OEM 850) € becomes "?" and the rest is intact."""

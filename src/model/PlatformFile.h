@@ -1,0 +1,37 @@
+#pragma once
+// What the lost-messages file needs of the operating system: a file written record by record,
+// each record on the disk before the call returns, and the per-user place where it lives.
+// POSIX in linux/, Win32 in windows/; the record format itself knows neither.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace pelmora::platform {
+
+class RecordFile {
+ public:
+  virtual ~RecordFile() = default;
+  // Writes every byte, retrying short writes; false on failure.
+  virtual bool WriteAll(const void* data, std::size_t size) = 0;
+  // The write position; -1 when unknown.
+  virtual std::int64_t Position() = 0;
+  // Cuts the file at `position` and writes on from there; false on failure.
+  virtual bool TruncateTo(std::int64_t position) = 0;
+  // Puts what was written on the disk.
+  virtual void Sync() = 0;
+};
+
+// Creates the file empty, replacing an old one, readable by its owner only where the system
+// allows it. The folder above must exist. nullptr when it cannot be created.
+std::unique_ptr<RecordFile> CreateRecordFile(const std::string& path);
+
+// Whether a stream that opened fine is a folder (Linux lets fopen open one for reading).
+bool StreamIsFolder(std::FILE* stream);
+
+// The lost-messages file's path for the current user.
+std::string UserLostMessagesPath();
+
+}  // namespace pelmora::platform
