@@ -3,10 +3,10 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QTextDocumentFragment>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 
-#include "text/CodePage.h"
+#include "widgets/AnsiText.h"
 
 namespace pelmora {
 
@@ -75,7 +75,7 @@ int TComposeMemo::Room() const {
 std::string TComposeMemo::AnsiText() const {
   QString text = toPlainText();
   text.replace(u'\n', QStringLiteral("\r\n"));
-  return text::Utf8ToAnsi(text.toStdString());
+  return FromQ(text);
 }
 
 void TComposeMemo::keyPressEvent(QKeyEvent* e) {
@@ -92,8 +92,8 @@ void TComposeMemo::keyPressEvent(QKeyEvent* e) {
   }
   const Qt::KeyboardModifiers mods = e->modifiers();
   const QString text = e->text();
-  const bool printable = !text.isEmpty() && !text.at(0).isNull() &&
-                         (text.at(0).isPrint() || text.at(0) == u'\t');
+  const bool printable =
+      !text.isEmpty() && !text.at(0).isNull() && (text.at(0).isPrint() || text.at(0) == u'\t');
   // Alt with a letter or digit is a window shortcut, never a character of the message.
   if (printable && (mods & Qt::AltModifier) && !(mods & Qt::ControlModifier)) {
     e->ignore();

@@ -136,6 +136,8 @@ void ConversationView::CopyTextSelection() {
   // Whichever pane had the key, the text column's selection is what is copied. Its lines are
   // put on the clipboard as the CR LF lines they are, then joined into one.
   QString selected = text_->textCursor().selectedText();
+  // Nothing selected copies nothing: emptying the clipboard would lose what the user had on it.
+  if (selected.isEmpty()) return;
   selected.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
   selected.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
   QApplication::clipboard()->setText(selected);

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/ArrivalNotification.h"
+#include "app/PreviewBanner.h"
 #include "app/ComposeMemo.h"
 #include "app/ConversationView.h"
 #include "app/DestinationCompose.h"
@@ -23,6 +25,7 @@
 #include "app/TrayMenu.h"
 #include "messaging/LostMessageRecovery.h"
 #include "messaging/TextTable.h"
+#include "model/MessageFile.h"
 #include "options/OptionsLauncher.h"
 #include "options/VOpciones.h"
 #include "text/CodePage.h"
@@ -93,22 +96,6 @@ void TDOzuZe::CreateParts() {
   setWindowIcon(PelmoraIcon());
   const QFont fixed = PelmoraFixedFont();
 
-  // The preview banner and its transparent cover lie under the normal view.
-  ui_.ScrollingText = new QWidget(this);
-  ui_.ScrollingText->setObjectName(QStringLiteral("ScrollingText"));
-  ui_.ScrollingText->setGeometry(0, 0, 73, 17);
-  ui_.ScrollingText->setAutoFillBackground(true);
-  {
-    QPalette p = ui_.ScrollingText->palette();
-    p.setColor(QPalette::Window, Qt::black);
-    p.setColor(QPalette::WindowText, Qt::cyan);
-    ui_.ScrollingText->setPalette(p);
-  }
-  ui_.LForro = new QLabel(this);
-  ui_.LForro->setObjectName(QStringLiteral("LForro"));
-  ui_.LForro->setTextFormat(Qt::PlainText);
-  ui_.LForro->setGeometry(8, 0, 65, 17);
-
   ui_.PGeneral = new QWidget(this);
   ui_.PGeneral->setObjectName(QStringLiteral("PGeneral"));
   ui_.PGeneral->setGeometry(0, 0, 537, 269);
@@ -127,6 +114,12 @@ void TDOzuZe::CreateParts() {
   // The own-name field lies over the compose area while it is open, and comes last in the
   // tab order.
   CreateNameFieldAndStatusBar();
+
+  // The banner that stands in for the window while new messages wait, the lost-messages file and
+  // the restore hot key.
+  arrival_ = new ArrivalNotification(vars_, this, services_.hotKeys, services_.lostMessagesPath);
+  ui_.ScrollingText = arrival_->Banner().ScrollingText();
+  ui_.LForro = arrival_->Banner().LForro();
 
   tray_ = new TrayMenu(this, *desktop_, services_.trayIcon);
   ui_.TrayIcon = tray_->Icon();
@@ -217,6 +210,12 @@ void TDOzuZe::ConnectParts() {
           &DestinationCompose::SelectQuickDestination);
   connect(keys_, &KeyPreview::escapeKey, this, [this] { Run(viewModes_.Escape()); });
 
+  arrival_->setTrayTip = [this](const std::string& tip) { tray_->SetHint(tip); };
+  connect(arrival_, &ArrivalNotification::bannerDoubleClicked, this, [this] { LForroDblClick(); });
+  connect(arrival_, &ArrivalNotification::bannerEscape, this, [this] { Run(viewModes_.Escape()); });
+  connect(arrival_, &ArrivalNotification::restoreHotKeyPressed, this,
+          [this] { HotKeyManagerHotKeysRestaurarHotKeyActivation(); });
+
   ownNameEditor_ = new TOwnNameEditor(
       ui_.ECambioNombre, vars_, [this] { destination_->FocusComposeArea(); }, this);
   connect(ui_.StatusBar, &TStatusPanels::MouseDown, ownNameEditor_,
@@ -225,7 +224,6 @@ void TDOzuZe::ConnectParts() {
           });
   connect(ownNameEditor_, &TOwnNameEditor::OwnNameChanged, this,
           [this] { SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName); });
-
   connect(tray_, &TrayMenu::iconClicked, this, [this] { TrayIconClick(); });
   connect(tray_, &TrayMenu::firstEntryChosen, this, [this] { Opcion1Click(); });
   connect(tray_, &TrayMenu::closeChosen, this, [this] { Cerrar1Click(); });
@@ -303,8 +301,11 @@ void TDOzuZe::LoadSettingsStep() {
   if (services_.loadSettings) services_.loadSettings(vars_);
 }
 
-void TDOzuZe::RegisterHotKeyStep() {
-  // The restore hot key (Ctrl+Alt+letter) is registered here once the hot key manager exists.
+void TDOzuZe::RegisterHotKeyStep() { arrival_->RegisterRestoreHotKey(settingsIO_->HotKeyLetter()); }
+
+void TDOzuZe::SetRestoreHotKeyLetter(char letter) {
+  settingsIO_->SetHotKeyLetter(letter);
+  arrival_->RegisterRestoreHotKey(letter);
 }
 
 void TDOzuZe::RecoverLostMessagesStep() {
@@ -330,7 +331,7 @@ void TDOzuZe::ApplyLanguage(std::uint8_t index) {
   SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName);
   destination_->ShowDestination();
   SetMenuFirstEntry(vars_.ViewMode == vmMinimized || vars_.ViewMode == vmPreview ? kRowRestaurar
-                                                                                  : kRowMinimizar);
+                                                                                 : kRowMinimizar);
   tray_->SetCloseEntryText(vars_.Text(kRowCerrar));
 }
 
@@ -412,9 +413,13 @@ void TDOzuZe::Run(const ViewActions& actions) {
   for (const ViewAction action : actions) {
     switch (action) {
       case ViewAction::ShowWindow:
-      case ViewAction::LeaveBanner:  // the banner's own steps come with the banner
         tray_->ShowWindow();
-        if (action == ViewAction::LeaveBanner) desktop_->BringForward(this);
+        break;
+      case ViewAction::LeaveBanner:
+        // The banner goes with its file; the window comes back where it was, in front.
+        arrival_->LeaveBanner();
+        tray_->ShowWindow();
+        desktop_->BringForward(this);
         break;
       case ViewAction::HideWindow:
         tray_->HideWindow();
@@ -435,17 +440,22 @@ void TDOzuZe::Run(const ViewActions& actions) {
         SetMenuFirstEntry(kRowMinimizar);
         break;
       case ViewAction::ResetTrayHint:
-        tray_->SetHint(std::string());
+        arrival_->ResetTrayTip();
         break;
       case ViewAction::ResetCounter:
-        vars_.NewMessageCount = 0;
+        arrival_->ResetCounter();
         break;
       case ViewAction::CountArrival:
+        arrival_->CountArrival();
+        break;
       case ViewAction::EnterBanner:
+        arrival_->EnterBanner();
+        break;
       case ViewAction::DropBanner:
+        arrival_->DropBanner();
+        break;
       case ViewAction::DiscardLostMessages:
-        // The arrival notification, the banner and the lost-messages file arrive with their
-        // own work; until then these change nothing but the mode.
+        arrival_->DiscardLostMessages();
         break;
     }
   }
@@ -492,10 +502,9 @@ void TDOzuZe::AppendRecoveredLine(const std::string& first, const std::string& s
 }
 
 void TDOzuZe::AppendEntry(const std::string& time, const std::string& first,
-                          const std::string& second, const std::string& text,
-                          int paletteIndex) {
+                          const std::string& second, const std::string& text, int paletteIndex) {
   view_->Append(time, first + vars_.Text(kRowJoin) + second, text, paletteIndex);
-  emit lineAppended(time, first, second, text, paletteIndex);
+  if (services_.entryAppended) services_.entryAppended(time, first, second, text, paletteIndex);
 }
 
 void TDOzuZe::BBorrarClick() { view_->Clear(); }
@@ -524,21 +533,42 @@ void TDOzuZe::AddToOptionsNameLists(const std::string& name) {
   options_->Launcher().AddToNameLists(name);
 }
 
-void TDOzuZe::NotifyArrival(std::string& sender, const std::string&, const std::string&, int) {
+void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,
+                            const std::string& text, int paletteIndex) {
   sender = text::UpperAscii(sender);
-  if (!vars_.NameList.Contains(sender)) {
-    if (vars_.OptionsOpen) {
-      // Storing the name now would write the dialog's unconfirmed changes with it. The dialog
-      // shows the name at once, its Cancel keeps it, and it is stored when the dialog closes.
-      vars_.NameList.Add(sender);
-      options_->Launcher().AddToNameLists(sender);
-      options_->Launcher().SenderArrived(sender);
-    } else {
-      settingsIO_->RememberSender(sender);
+  // The secure channel can bring an empty sender: nobody to add, store or answer, and never the
+  // destination (a message to an empty name would go nowhere anyone reads).
+  if (!sender.empty()) {
+    if (!vars_.NameList.Contains(sender)) {
+      if (vars_.OptionsOpen) {
+        // Storing the name now would write the dialog's unconfirmed changes with it. The dialog
+        // shows the name at once, its Cancel keeps it, and it is stored when the dialog closes.
+        vars_.NameList.Add(sender);
+        options_->Launcher().AddToNameLists(sender);
+        options_->Launcher().SenderArrived(sender);
+      } else {
+        settingsIO_->RememberSender(sender);
+      }
     }
+    destination_->ArrivalFrom(sender);
   }
-  destination_->ArrivalFrom(sender);
   if (vars_.OptBeep) desktop_->Beep();
+  // While the options dialog is open an arrival is counted but brings nothing up: the dialog is
+  // modal, and a banner or window over it would take input it cannot have.
+  const bool restore = vars_.OptRestore && !vars_.OptionsOpen;
+  Run(viewModes_.Arrival(restore, vars_.OptPreview));
+  if (viewModes_.KeepsLostMessages()) arrival_->KeepLostMessage(paletteIndex, sender, receiver, text);
+}
+
+void TDOzuZe::LForroDblClick() { Run(viewModes_.BannerDoubleClick()); }
+
+void TDOzuZe::HotKeyManagerHotKeysRestaurarHotKeyActivation() {
+  // With the options dialog open the window cannot take input: the dialog is what comes forward.
+  if (vars_.OptionsOpen) {
+    if (QWidget* dialog = QApplication::activeModalWidget()) desktop_->BringForward(dialog);
+    return;
+  }
+  Run(viewModes_.RestoreHotKey());
 }
 
 // ---------------------------------------------------------------------------------------------

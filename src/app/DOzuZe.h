@@ -34,6 +34,7 @@ class QToolButton;
 
 namespace pelmora {
 
+class ArrivalNotification;
 class ConversationView;
 class TOwnNameEditor;
 class TSettingsIO;
@@ -103,6 +104,14 @@ class TDOzuZe : public QWidget, public MessagingHost {
 
   // --- Tray and view mode ------------------------------------------------------------------
   void TrayIconClick();
+  // A double click on the banner: back to the normal window.
+  void LForroDblClick();
+  // The global hot key "Restaurar" (Ctrl+Alt+letter).
+  void HotKeyManagerHotKeysRestaurarHotKeyActivation();
+  // The letter of the restore hot key, kept with the settings; registered again at once. Whoever
+  // changes the settings' letter (the options dialog) calls this, or the key stays the old one.
+  void SetRestoreHotKeyLetter(char letter);
+  ArrivalNotification& Arrival() { return *arrival_; }
   void Opcion1Click();
   void Cerrar1Click();
   // Called by the program entry once the window is made: on a desktop without a notification
@@ -138,13 +147,6 @@ class TDOzuZe : public QWidget, public MessagingHost {
 
   // Status panel text, for the tests.
   QString StatusText(int panel) const;
-
- signals:
-  // One entry appended to the conversation view, in the window's own Windows-1252 texts: the
-  // time column's text, the two names of the heading, the text and its palette index. For
-  // observers (test hosts); the view itself does not need it.
-  void lineAppended(const std::string& time, const std::string& first, const std::string& second,
-                    const std::string& text, int paletteIndex);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -189,6 +191,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   DestinationCompose* destination_ = nullptr;
   KeyPreview* keys_ = nullptr;
   TrayMenu* tray_ = nullptr;
+  ArrivalNotification* arrival_ = nullptr;
   std::unique_ptr<TWindowOptions> options_;
   std::unique_ptr<TSettingsIO> settingsIO_;
   TOwnNameEditor* ownNameEditor_ = nullptr;

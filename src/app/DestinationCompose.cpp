@@ -145,8 +145,7 @@ void DestinationCompose::ConnectControls() {
   connect(ui_.BReceptor, &QPushButton::clicked, this, [this] { BReceptorClick(); });
   ui_.EReceptor->onKeyPress = [this](int key) { return EReceptorKeyPress(key); };
   connect(ui_.BTexto, &QPushButton::clicked, this, [this] { BTextoClick(); });
-  connect(ui_.BReceptor_hardway, &QPushButton::clicked, this,
-          [this] { BReceptor_hardwayClick(); });
+  connect(ui_.BReceptor_hardway, &QPushButton::clicked, this, [this] { BReceptor_hardwayClick(); });
   ui_.EReceptor_hardway->onKeyPress = [this](int key) { return EReceptor_hardwayKeyPress(key); };
   ui_.MTexto->onKeyPress = [this](int key) {
     return onComposeKey && onComposeKey(key, ui_.MTexto->AnsiText());

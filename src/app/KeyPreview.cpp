@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QWidget>
 
 namespace pelmora {
@@ -33,23 +34,44 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
   previewedAt_ = target;
   auto* key = static_cast<QKeyEvent*>(event);
   if (WindowKey(key)) return true;
+  if (EnterOnButton(key, target)) return true;
   return EscapeKey(key, target);
 }
 
 bool KeyPreview::WindowKey(const QKeyEvent* e) {
   const Qt::KeyboardModifiers mods = e->modifiers();
   if (!(mods & Qt::AltModifier)) return false;
-  if (windowKeysActive && !windowKeysActive()) return false;
   const int key = e->key();
-  if (key == Qt::Key_P || key == Qt::Key_F1) {
-    emit pingKey();
-  } else if (key >= Qt::Key_0 && key <= Qt::Key_9) {
-    // Ctrl+Alt with a digit of the main keyboard is left alone (it types characters on some
-    // keyboards); the keypad digits count with or without Ctrl.
-    const bool keypad = (mods & Qt::KeypadModifier) != 0;
-    if (keypad || !(mods & Qt::ControlModifier)) emit quickDestinationKey(key - Qt::Key_0);
+  const bool ping = key == Qt::Key_P || key == Qt::Key_F1;
+  // Ctrl+Alt with a digit of the main keyboard is no window key: it types characters on some
+  // keyboards. The keypad digits count with or without Ctrl.
+  const bool digit = key >= Qt::Key_0 && key <= Qt::Key_9 &&
+                     ((mods & Qt::KeypadModifier) || !(mods & Qt::ControlModifier));
+  if (!ping && !digit) return false;
+  if (!windowKeysActive || windowKeysActive()) {
+    if (ping) {
+      emit pingKey();
+    } else {
+      emit quickDestinationKey(key - Qt::Key_0);
+    }
   }
-  return false;  // the key goes on to the focused control
+  // A window key is never typing as well, whatever has the focus: a names list would jump to a
+  // name starting with P, a field would take the digit. Where the window keys are off (the
+  // typed-destination layout) they do nothing at all.
+  return true;
+}
+
+bool KeyPreview::EnterOnButton(const QKeyEvent* e, QWidget* target) {
+  if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter) return false;
+  if ((e->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+  // Enter presses the focused push button, as Space does (and as Enter does on Windows), so the
+  // window is worked with the keyboard alone: after a send, Enter opens the compose box again.
+  auto* button = qobject_cast<QPushButton*>(target);
+  if (button == nullptr || !button->isEnabled() || !button->isVisible()) return false;
+  // Only a fresh press: Enter held down after a send repeats onto "Escribir mensaje", and each
+  // repeat would open the compose box for the next repeat to send it empty.
+  if (!e->isAutoRepeat()) button->click();
+  return true;
 }
 
 bool KeyPreview::EscapeKey(const QKeyEvent* e, const QWidget* target) {

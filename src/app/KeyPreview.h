@@ -1,7 +1,8 @@
 #pragma once
 // The window's keys, seen before any control: Alt+P and Alt+F1 ping the destination, Alt+digit
 // selects a quick destination, Esc sends the window away (except in the fields that take Esc
-// themselves). An event filter turns them into signals; the window decides what they do.
+// themselves). An event filter turns them into signals; the window decides what they do. A window
+// key never reaches the focused control. Enter on a focused push button presses it.
 
 #include <QObject>
 #include <QPointer>
@@ -38,6 +39,7 @@ class KeyPreview : public QObject {
 
  private:
   bool WindowKey(const QKeyEvent* e);
+  bool EnterOnButton(const QKeyEvent* e, QWidget* target);
   bool EscapeKey(const QKeyEvent* e, const QWidget* target);
 
   QWidget* window_;

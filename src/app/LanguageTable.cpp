@@ -37,8 +37,7 @@ const std::vector<LanguageTableEntry>& MainWindowLanguageTable() {
 int ApplyLanguageTable(QWidget* root, int languageIndex) {
   int missing = 0;
   for (const LanguageTableEntry& e : MainWindowLanguageTable()) {
-    auto* w = root->findChild<QWidget*>(QString::fromLatin1(e.control.data(),
-                                                            static_cast<qsizetype>(e.control.size())));
+    auto* w = root->findChild<QWidget*>(ToQ(std::string(e.control)));
     if (w == nullptr) {
       ++missing;
       continue;

@@ -10,12 +10,12 @@
 #include "model/MessageFile.h"
 #include "model/SettingsStore.h"
 #include "widgets/PelmoraIcon.h"
+#include "widgets/x11/X11HotKeyBackend.h"
 
 namespace pelmora {
 
 int RunMainWindow(QApplication& app, WindowServices services, const ProgramHooks& hooks) {
-  const QString title = QStringLiteral("Pelmora ") + QString::fromLatin1(ProgramVersion.data(),
-                                                                         ProgramVersion.size());
+  const QString title = QStringLiteral("Pelmora ") + ToQ(std::string(ProgramVersion));
   if (hooks.adjustServices) hooks.adjustServices(services);
   TDOzuZe window(std::move(services));
   window.setWindowTitle(title);
@@ -52,6 +52,10 @@ int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   services.settingsStore = &settings;
   services.legacySettingsPath = LegacySettingsFilePath();
   services.lostMessagesPath = LostMessagesPath();
+  // Global keys on X11; elsewhere the backend takes nothing and says so when asked. It outlives
+  // the window, which gives its keys back as it goes.
+  x11::X11HotKeyBackend hotKeys;
+  services.hotKeys = &hotKeys;
   return RunMainWindow(app, std::move(services), hooks);
 }
 

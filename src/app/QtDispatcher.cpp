@@ -54,9 +54,4 @@ void QtMailSlotDispatcher::Shutdown() {
   shared_->finished.notify_all();
 }
 
-void QtMailSlotDispatcher::Restart() {
-  std::lock_guard<std::mutex> lock(shared_->mutex);
-  shared_->shutdown = false;
-}
-
 }  // namespace pelmora

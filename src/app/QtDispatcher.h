@@ -31,8 +31,6 @@ class QtMailSlotDispatcher : public MailSlotDispatcher {
 
   // Releases every waiting thread and refuses later calls (they return at once, unrun).
   void Shutdown();
-  // Accepts calls again after Shutdown (an endpoint reactivated later).
-  void Restart();
 
  private:
   struct Task {

@@ -7,8 +7,7 @@
 
 namespace pelmora {
 
-TStatusPanels::TStatusPanels(std::initializer_list<int> widths, QWidget* parent)
-    : QWidget(parent) {
+TStatusPanels::TStatusPanels(std::initializer_list<int> widths, QWidget* parent) : QWidget(parent) {
   int left = 0;
   for (int width : widths) {
     if (count_ == kMaxPanels) break;

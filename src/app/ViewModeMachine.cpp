@@ -24,8 +24,12 @@ ViewActions ViewModeMachine::TrayClick() {
     case vmPreview:
       out = {A::MenuShowsMinimize, A::LeaveBanner};
       break;
-    case vmNormal:
     case vmHidden:
+      // Esc left the banner's file open; the messages it keeps are about to be on screen, and
+      // would otherwise come back as "recovered" at the next start.
+      out = {A::DiscardLostMessages, A::ShowWindow, A::BringForward};
+      break;
+    case vmNormal:
       out = {A::ShowWindow, A::BringForward};
       break;
   }
@@ -48,7 +52,11 @@ ViewActions ViewModeMachine::MinimizeRequested() {
 }
 
 ViewActions ViewModeMachine::Minimized() {
-  ViewActions out{A::ResetCounter, A::MenuShowsRestore};
+  ViewActions out;
+  // A banner still up goes with the application; its file stays open, as after Esc.
+  if (mode_ == vmPreview) out.push_back(A::DropBanner);
+  out.push_back(A::ResetCounter);
+  out.push_back(A::MenuShowsRestore);
   // From the banner the tip keeps counting what arrived: the banner is what the user saw last.
   if (mode_ != vmPreview) out.push_back(A::ResetTrayHint);
   mode_ = vmMinimized;

@@ -12,22 +12,22 @@
 namespace pelmora {
 
 enum class ViewAction : std::uint8_t {
-  ShowWindow,          // show the normal window (through the tray icon when there is one)
-  HideWindow,          // hide it into the tray (minimise it when there is no notification area)
-  BringForward,        // bring the window to the front with the keyboard focus
+  ShowWindow,            // show the normal window (through the tray icon when there is one)
+  HideWindow,            // hide it into the tray (minimise it when there is no notification area)
+  BringForward,          // bring the window to the front with the keyboard focus
   BringForwardIfBehind,  // the same, only when another window is in front
-  RestFocus,           // focus to "Escribir mensaje", the compose box or "Destino"
-  MenuShowsRestore,    // the first tray menu entry reads "&Restaurar"
-  MenuShowsMinimize,   // the first tray menu entry reads "&Minimizar"
-  ResetTrayHint,       // the tray tip is the program's name alone
-  ResetCounter,        // the count of new messages goes back to 0 and the banner text empties
-  CountArrival,        // one more new message: counter, banner text and tray tip
+  RestFocus,             // focus to "Escribir mensaje", the compose box or "Destino"
+  MenuShowsRestore,      // the first tray menu entry reads "&Restaurar"
+  MenuShowsMinimize,     // the first tray menu entry reads "&Minimizar"
+  ResetTrayHint,         // the tray tip is the program's name alone
+  ResetCounter,          // the count of new messages goes back to 0 and the banner text empties
+  CountArrival,          // one more new message: counter, banner text and tray tip
   // The banner. The window carries these out with the banner's own work; until then it shows
   // or hides the normal window in their place.
-  EnterBanner,         // shrink the window to the scrolling banner in the screen's corner
-  LeaveBanner,         // back from the banner to the normal window, in front, as it was
-  DropBanner,          // Esc in the banner: the normal layout back, the window hidden
-  DiscardLostMessages, // close and delete the lost-messages file a banner may have left open
+  EnterBanner,          // shrink the window to the scrolling banner in the screen's corner
+  LeaveBanner,          // back from the banner to the normal window, in front, as it was
+  DropBanner,           // Esc in the banner: the normal layout back, the window hidden
+  DiscardLostMessages,  // close and delete the lost-messages file a banner may have left open
 };
 
 using ViewActions = std::vector<ViewAction>;

@@ -19,8 +19,8 @@ class DesktopServices;
 class FileChooser;
 class LinkOpener;
 class MailSlotDispatcher;
-class SettingsStore;   // src/model/SettingsStore.h, the settings work
-class HotKeyBackend;   // src/widgets/HotKeyBackend.h, the hot key work
+class SettingsStore;  // src/model/SettingsStore.h, the settings work
+class HotKeyBackend;  // src/widgets/HotKeyBackend.h, the hot key work
 struct Variables;
 
 struct WindowServices {
@@ -47,6 +47,12 @@ struct WindowServices {
   // Runs at the end of the settings step of start-up, after the store was read: tests and the
   // test host put an address book or options in. Null: nothing.
   std::function<void(Variables&)> loadSettings;
+  // Told of every entry appended to the conversation view, in the window's own Windows-1252
+  // texts: the time column's text, the two names of the heading, the text and its palette index.
+  // For test hosts that watch the real program; null: nobody.
+  std::function<void(const std::string& time, const std::string& first, const std::string& second,
+                     const std::string& text, int paletteIndex)>
+      entryAppended;
   // Whether the tray icon is created (tests without a desktop leave it out).
   bool trayIcon = true;
 };

@@ -203,8 +203,8 @@ bool MessagingCore::MTextoKeyPress(int key, const std::string& text) {
 
 void MessagingCore::RestHardwayDestination() {
   host_.RestHardwayCompose();
-  vars_.Destination = vars_.Text(22);
-  host_.SetStatusText(1, vars_.Text(18) + vars_.Destination);
+  vars_.Destination = vars_.Text(kRowNinguno);
+  host_.SetStatusText(1, vars_.Text(kRowDestinoStatus) + vars_.Destination);
 }
 
 bool MessagingCore::MTexto_hardwayKeyPress(int key, const std::string& text) {

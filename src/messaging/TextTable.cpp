@@ -9,6 +9,7 @@ namespace {
 // Row n of the interface is kRows[n - 1]; columns Spanish, German, English. The accented letters
 // are written as their Windows-1252 bytes so that the table holds exactly those bytes whatever
 // the encoding of this source file is taken to be.
+// clang-format off
 const char* const kRows[kTextRowCount][kLanguageCount] = {
     {"Espa\xF1ol", "Deutsch", "English"},  // 1
     {"Pelmora ya est\xE1 ejecut\xE1ndose", "Pelmora l\xE4uft bereits", "Pelmora is already running"},  // 2
@@ -64,6 +65,7 @@ const char* const kRows[kTextRowCount][kLanguageCount] = {
     {"Mensajes del sistema", "Systemnachrichten", "System messages"},  // 52
     {"Prede&terminados", "Voreins&tellungen", "Defaul&t"},  // 53
 };
+// clang-format on
 
 }  // namespace
 

@@ -28,12 +28,6 @@ int Variables::FindAckDeadline(std::string_view target) const {
 
 bool IsInList(std::string_view text, const TNameList& list) { return list.Contains(text); }
 
-bool IsInList(std::string_view text, const std::vector<std::string>& list) {
-  for (const std::string& item : list)
-    if (SameName(item, text)) return true;
-  return false;
-}
-
 std::string StripAmpersands(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -124,8 +124,6 @@ struct Variables {
 
 // True when the list's own lookup (ignoring case) finds the text.
 bool IsInList(std::string_view text, const TNameList& list);
-// The same for a plain list of names (say the items of a selector), also ignoring case.
-bool IsInList(std::string_view text, const std::vector<std::string>& list);
 
 // The text with every "&" removed.
 std::string StripAmpersands(std::string_view text);

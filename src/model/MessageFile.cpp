@@ -119,6 +119,18 @@ bool TWriteMessageFile::Create(const std::string& fileName) {
   return true;
 }
 
+bool TWriteMessageFile::OpenForAppend(const std::string& fileName) {
+  if (IsOpen() && fileName == fileName_) return true;
+  Close();
+  std::error_code ec;
+  const std::filesystem::path parent = std::filesystem::path(fileName).parent_path();
+  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+  file_ = platform::OpenRecordFileAtEnd(fileName);
+  if (!file_) return false;
+  fileName_ = fileName;
+  return true;
+}
+
 bool TWriteMessageFile::WriteField(std::string_view s) {
   s = Storable(s);
   std::string field;

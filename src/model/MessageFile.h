@@ -90,7 +90,7 @@ class TReadMessageFile : public TMessageFile {
   bool ended_ = false;
 };
 
-// The main window's side: the file is created empty when the preview banner starts, gets one
+// The main window's side: the file is opened when the preview banner starts, gets one
 // record per message that arrives meanwhile, and is closed and deleted when the window comes
 // back. Each field goes to the operating system with its own write, unbuffered, and every
 // record is synced to disk, so a machine switched off right after an arrival keeps it.
@@ -104,6 +104,11 @@ class TWriteMessageFile {
   // Creates the file empty, replacing an old one, and the folder above it when missing. A file
   // still open from before is closed first. False when the file cannot be created.
   bool Create(const std::string& fileName);
+  // Opens the file for adding records at its end, creating it (and its folder) when missing; what
+  // it holds already stays. When that very file is open already nothing happens: a banner that
+  // starts again after Esc must not lose the records of messages nobody has seen yet. False
+  // when the file can be neither opened nor created.
+  bool OpenForAppend(const std::string& fileName);
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& FileName() const { return fileName_; }
 

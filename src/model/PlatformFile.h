@@ -28,6 +28,12 @@ class RecordFile {
 // allows it. The folder above must exist. nullptr when it cannot be created.
 std::unique_ptr<RecordFile> CreateRecordFile(const std::string& path);
 
+// Opens the file for writing after what it holds, creating it (private to the user) when it is
+// missing; nothing in it is lost. The position is set at the end rather than by an append mode,
+// so that taking back a half-written record cuts the file where that record began. nullptr when
+// it can be neither opened nor created.
+std::unique_ptr<RecordFile> OpenRecordFileAtEnd(const std::string& path);
+
 // Whether a stream that opened fine is a folder (Linux lets fopen open one for reading).
 bool StreamIsFolder(std::FILE* stream);
 

@@ -106,8 +106,8 @@ void TPageColores::ShowPreview() {
   // The preview shows the pair as the panes would: a colour not in the lists shows as no
   // selection and its preview is black, as the selectors read it.
   QPalette p = ui_.LPrueba->palette();
-  const QColor back = ToQColor(ui_.ColorCombo2->GetSelectedColor());
-  const QColor fore = ToQColor(ui_.ColorCombo1->GetSelectedColor());
+  const QColor back = ToQColor(ui_.ColorCombo2->GetSelectedColor(), p);
+  const QColor fore = ToQColor(ui_.ColorCombo1->GetSelectedColor(), p);
   p.setColor(QPalette::Window, back.isValid() ? back : QColor(Qt::transparent));
   p.setColor(QPalette::WindowText, fore.isValid() ? fore : QColor(Qt::transparent));
   ui_.LPrueba->setPalette(p);

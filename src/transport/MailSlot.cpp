@@ -84,18 +84,12 @@ void EventLoopMailSlotDispatcher::Shutdown() {
 }
 
 namespace {
-std::atomic<MailSlotDispatcher*> g_defaultDispatcher{nullptr};
 std::atomic<int> g_runningWaitThreads{0};
 }  // namespace
 
 MailSlotDispatcher& DefaultMailSlotDispatcher() {
   static DirectMailSlotDispatcher direct;
-  MailSlotDispatcher* d = g_defaultDispatcher.load();
-  return d ? *d : direct;
-}
-
-void SetDefaultMailSlotDispatcher(MailSlotDispatcher* dispatcher) {
-  g_defaultDispatcher.store(dispatcher);
+  return direct;
 }
 
 // ---- wait thread ------------------------------------------------------------------------------

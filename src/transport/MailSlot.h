@@ -99,10 +99,9 @@ class EventLoopMailSlotDispatcher : public MailSlotDispatcher {
   bool shutdown_ = false;
 };
 
-// The dispatcher used by endpoints that were given none. At first a DirectMailSlotDispatcher;
-// the GUI sets its own at start, before it activates any endpoint.
+// The dispatcher of endpoints that were given none: it runs each call on the wait thread itself.
+// Programs with an owner thread of their own (the GUI) give every endpoint theirs.
 MailSlotDispatcher& DefaultMailSlotDispatcher();
-void SetDefaultMailSlotDispatcher(MailSlotDispatcher* dispatcher);  // nullptr: back to direct
 
 class TmdCustomMailSlot;
 

@@ -27,12 +27,13 @@ TColorCombo::TColorCombo(QWidget* parent) : QComboBox(parent) {
   setIconSize(QSize(14, kItemHeight - 6));
 }
 
-QPixmap TColorCombo::Swatch(std::optional<TColor> color, int itemHeight) {
+QPixmap TColorCombo::Swatch(std::optional<TColor> color, int itemHeight,
+                            const QPalette& palette) {
   const int h = std::max(2, itemHeight - 6);
   QPixmap pm(14, h);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
-  if (color && *color != clNone) p.fillRect(pm.rect(), ToQColor(*color));
+  if (color && *color != clNone) p.fillRect(pm.rect(), ToQColor(*color, palette));
   p.setPen(Qt::black);
   p.drawRect(0, 0, 13, h - 1);
   // No colour at all: a cross, so it does not look like the page's background.
@@ -41,7 +42,7 @@ QPixmap TColorCombo::Swatch(std::optional<TColor> color, int itemHeight) {
 }
 
 void TColorCombo::AddColorItem(const QString& text) {
-  addItem(QIcon(Swatch(ColorOfText(text), kItemHeight)), text);
+  addItem(QIcon(Swatch(ColorOfText(text), kItemHeight, palette())), text);
 }
 
 void TColorCombo::FillColorList() {

@@ -65,7 +65,8 @@ class TColorCombo : public QComboBox {
 
   // The swatch drawn before an item: 14 pixels wide, the item height less 3 above and below,
   // framed in black; clNone is crossed out, a text naming no colour is left unfilled.
-  static QPixmap Swatch(std::optional<TColor> color, int itemHeight);
+  // System colours are taken from `palette`.
+  static QPixmap Swatch(std::optional<TColor> color, int itemHeight, const QPalette& palette);
 
   static constexpr int kItemHeight = 16;
 };

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "text/CodePage.h"
+#include "widgets/AnsiText.h"
 
 namespace pelmora {
 
@@ -98,7 +98,7 @@ void TCoolTrayIcon::Loaded() {
 
 QString TCoolTrayIcon::EffectiveTip() const {
   if (hint_.empty() || !showHint_) return QString();
-  return QString::fromStdString(text::AnsiToUtf8(std::string_view(hint_).substr(0, kMaxHintLength)));
+  return ToQ(hint_.substr(0, kMaxHintLength));
 }
 
 void TCoolTrayIcon::SetHint(const std::string& hint) {

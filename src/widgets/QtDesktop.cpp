@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "widgets/x11/X11Desktop.h"
+
 namespace pelmora {
 
 bool QtDesktopServices::TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
@@ -34,7 +36,10 @@ bool QtDesktopServices::AskYesNo(QWidget* parent, const QString& title, const QS
 bool QtDesktopServices::BringForward(QWidget* window) {
   if (window->isMinimized()) window->showNormal();
   window->raise();
-  window->activateWindow();
+  // On X11 a plain activation request from a program in the background is often refused
+  // (focus-stealing prevention); asked the way a task bar asks, with the time of the user's last
+  // press, the window manager grants it.
+  if (!x11::ActivateWindow(window)) window->activateWindow();
   return window->isActiveWindow();
 }
 

@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "text/CodePage.h"
+#include "widgets/AnsiText.h"
 #include "widgets/Fonts.h"
 
 namespace pelmora {
@@ -55,7 +56,7 @@ constexpr qreal kDocumentMargin = 1;
 
 // Each Windows-1252 byte is one UTF-16 unit once converted, so positions in the converted text
 // are byte offsets of the original. The check keeps that true should the conversion ever change.
-QString ToQString(const std::string& ansi) { return QString::fromStdString(text::AnsiToUtf8(ansi)); }
+QString ToQString(const std::string& ansi) { return ToQ(ansi); }
 
 }  // namespace
 

@@ -46,7 +46,6 @@ QColor ToQColor(TColor color, const QPalette& palette) {
                 static_cast<int>((color >> 16) & 0xFF));
 }
 
-QColor ToQColor(TColor color) { return ToQColor(color, QApplication::palette()); }
 
 TColor FromQColor(const QColor& color) {
   const QColor rgb = color.toRgb();

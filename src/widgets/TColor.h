@@ -13,7 +13,6 @@ namespace pelmora {
 // follow the desktop theme); an unknown system index gives the palette's text colour, clNone
 // gives an invalid QColor (the caller then leaves the default).
 QColor ToQColor(TColor color, const QPalette& palette);
-QColor ToQColor(TColor color);  // with the application's palette
 
 // An RGB colour as a TColor (alpha is dropped).
 TColor FromQColor(const QColor& color);

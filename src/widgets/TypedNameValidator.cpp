@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "text/CodePage.h"
+#include "widgets/AnsiText.h"
 
 namespace pelmora {
 
@@ -14,7 +14,7 @@ bool TypedNameValidator::Refused(QChar c) {
   if (u < 0x80) return false;
   // Half of a surrogate pair, or any other character the code page lacks.
   if (c.isSurrogate()) return true;
-  const std::string ansi = text::Utf8ToAnsi(QString(c).toStdString());
+  const std::string ansi = FromQ(QString(c));
   return ansi.size() != 1 || ansi[0] == '?';
 }
 

@@ -8,12 +8,14 @@
 #include <QString>
 #include <QTest>
 #include <QUrl>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/DOzuZe.h"
+#include "widgets/HotKeyBackend.h"
 #include "app/Endpoints.h"
 #include "messaging/MessagingCore.h"
 #include "widgets/Desktop.h"
@@ -117,6 +119,34 @@ class FakeLinkOpener : public LinkOpener {
   std::vector<QString> opened;
 };
 
+// Global keys that are only recorded; Press() acts as the desktop reporting a press.
+class FakeHotKeys : public HotKeyBackend {
+ public:
+  struct Grab {
+    std::uint32_t modifiers;
+    std::uint32_t key;
+  };
+  bool Register(std::uint32_t id, std::uint32_t modifiers, std::uint32_t key) override {
+    held[id] = Grab{modifiers, key};
+    return true;
+  }
+  void Unregister(std::uint32_t id) override { held.erase(id); }
+  void SetActivationHandler(ActivationHandler h) override { handler = std::move(h); }
+  bool Available() const override { return true; }
+  // The combination `modifiers` + `key` pressed: true when something held it.
+  bool Press(std::uint32_t modifiers, std::uint32_t key) {
+    for (const auto& [id, grab] : held) {
+      if (grab.modifiers == modifiers && grab.key == key && handler) {
+        handler(id);
+        return true;
+      }
+    }
+    return false;
+  }
+  std::map<std::uint32_t, Grab> held;
+  ActivationHandler handler;
+};
+
 // A window on fake endpoints. `load` runs as the settings step of start-up; `adjust` may set
 // what else the services give (a settings store, the lost-messages file); `privateSlotsFree`
 // false plays a second copy that finds the first one running.
@@ -138,6 +168,7 @@ struct TestWindow {
     services.linkOpener = &links;
     services.loadSettings = std::move(load);
     services.trayIcon = false;
+    services.hotKeys = &hotKeys;
     if (adjust) adjust(services);
     window = std::make_unique<TDOzuZe>(std::move(services));
   }
@@ -151,6 +182,7 @@ struct TestWindow {
   FakeDesktop desktop{&boxes};
   FakeFileChooser files;
   FakeLinkOpener links;
+  FakeHotKeys hotKeys;  // before the window, which gives its keys back as it goes
   std::unique_ptr<TDOzuZe> window;
 };
 

@@ -254,6 +254,116 @@ class ComposeTest : public QObject {
     QCOMPARE(UtilityWrites(w, "&IDENTIFY&"), 1);
   }
 
+  void windowKeysNeverReachTheFocusedControl() {
+    // Alt+P with the names list focused pings and nothing else: the list must not jump to a name
+    // starting with P, which would silently send the next message to someone else.
+    TestWindow w([](Variables& v) {
+      AddressBook(v);
+      v.NameList.Add("PINO");
+    });
+    ShowAndActivate(w);
+    const auto& ui = w.ui();
+    ui.CBNombres->setFocus();
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.CBNombres));
+    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("ALAMO"));
+    Key(w.window.get(), Qt::Key_P, Qt::AltModifier, QStringLiteral("p"));
+    QCOMPARE(UtilityWrites(w, "&IDENTIFY&"), 1);
+    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("ALAMO"));
+    QCOMPARE(w->Vars().Destination, std::string("ALAMO"));
+    // A plain P still searches the list, as it should.
+    Key(w.window.get(), Qt::Key_P, Qt::NoModifier, QStringLiteral("p"));
+    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("PINO"));
+
+    // Alt+digit in a field being typed selects the quick destination and types nothing.
+    ui.BReceptor->click();
+    QTest::keyClicks(ui.EReceptor, QStringLiteral("ca"));
+    Key(w.window.get(), Qt::Key_7, Qt::AltModifier, QStringLiteral("7"));
+    Key(w.window.get(), Qt::Key_F1, Qt::AltModifier);
+    Key(w.window.get(), Qt::Key_P, Qt::AltModifier, QStringLiteral("p"));
+    QCOMPARE(ui.EReceptor->text(), QStringLiteral("ca"));
+    // Ctrl+Alt with a main-keyboard digit is no window key: it types (AltGr on some keyboards).
+    Key(w.window.get(), Qt::Key_2, Qt::AltModifier | Qt::ControlModifier, QStringLiteral("@"));
+    QCOMPARE(ui.EReceptor->text(), QStringLiteral("ca@"));
+
+    // In the compose box too.
+    Key(w.window.get(), Qt::Key_Escape);
+    ui.BTexto->click();
+    QTest::keyClicks(ui.MTexto, QStringLiteral("hola"));
+    Key(w.window.get(), Qt::Key_5, Qt::AltModifier, QStringLiteral("5"));
+    Key(w.window.get(), Qt::Key_P, Qt::AltModifier, QStringLiteral("p"));
+    QCOMPARE(ui.MTexto->toPlainText(), QStringLiteral("hola"));
+
+    // The typed-destination layout has no window keys, and they still type nothing.
+    TestWindow hw([](Variables& v) {
+      AddressBook(v);
+      v.OptHardway = true;
+    });
+    ShowAndActivate(hw);
+    hw.ui().BReceptor_hardway->click();
+    Key(hw.window.get(), Qt::Key_1, Qt::AltModifier, QStringLiteral("1"));
+    Key(hw.window.get(), Qt::Key_2, Qt::AltModifier, QStringLiteral("2"));
+    Key(hw.window.get(), Qt::Key_P, Qt::AltModifier, QStringLiteral("p"));
+    QCOMPARE(hw.ui().EReceptor_hardway->text(), QString());
+    QCOMPARE(UtilityWrites(hw, "&IDENTIFY&"), 0);
+    QCOMPARE(hw->StatusText(1), QStringLiteral("Destino: Ninguno"));
+  }
+
+  void enterPressesTheFocusedButton() {
+    TestWindow w(AddressBook);
+    ShowAndActivate(w);
+    const auto& ui = w.ui();
+    // Send a message with the keyboard alone, then Enter opens the compose box again.
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.BTexto));
+    Key(w.window.get(), Qt::Key_Return);
+    QVERIFY(!ui.MTexto->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.MTexto));
+    QTest::keyClicks(ui.MTexto, QStringLiteral("uno"));
+    Key(w.window.get(), Qt::Key_Return);
+    QCOMPARE(ui.SRChat->LineCount(), 1);
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.BTexto));
+    Key(w.window.get(), Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(!ui.MTexto->isHidden());
+    QTest::keyClicks(ui.MTexto, QStringLiteral("dos"));
+    Key(w.window.get(), Qt::Key_Return);
+    QCOMPARE(ui.SRChat->LineCount(), 2);
+    // Enter held down after that send: its repeats reach the button and press nothing, so no
+    // empty message follows.
+    for (int i = 0; i < 3; ++i) {
+      QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+      QApplication::sendEvent(w->focusWidget(), &repeat);
+    }
+    QVERIFY(ui.MTexto->isHidden());
+    QCOMPARE(ui.SRChat->LineCount(), 2);
+
+    // Enter on "Destino" opens the name field; on "Borrar todo" it clears.
+    ui.BReceptor->setFocus();
+    Key(w.window.get(), Qt::Key_Return);
+    QVERIFY(!ui.EReceptor->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.EReceptor));
+    Key(w.window.get(), Qt::Key_Escape);
+    ui.BBorrar->setFocus();
+    Key(w.window.get(), Qt::Key_Return);
+    QCOMPARE(ui.SRChat->LineCount(), 0);
+    // Enter on a check box is not a press.
+    ui.ChBGrupos->setFocus();
+    Key(w.window.get(), Qt::Key_Return);
+    QVERIFY(!ui.ChBGrupos->isChecked());
+
+    // The typed-destination layout: Enter on "Destino" opens its field.
+    TestWindow hw([](Variables& v) {
+      AddressBook(v);
+      v.OptHardway = true;
+    });
+    ShowAndActivate(hw);
+    QCOMPARE(hw->focusWidget(), static_cast<QWidget*>(hw.ui().BReceptor_hardway));
+    Key(hw.window.get(), Qt::Key_Return);
+    QVERIFY(!hw.ui().EReceptor_hardway->isHidden());
+    QTest::keyClicks(hw.ui().EReceptor_hardway, QStringLiteral("pino"));
+    Key(hw.window.get(), Qt::Key_Return);
+    QCOMPARE(hw->focusWidget(), static_cast<QWidget*>(hw.ui().MTexto_hardway));
+    QCOMPARE(hw->Vars().Destination, std::string("PINO"));
+  }
+
   void typedDestinationLayout() {
     TestWindow w([](Variables& v) {
       AddressBook(v);

@@ -169,6 +169,43 @@ class ConversationViewTest : public QObject {
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("unodostres"));
   }
 
+  void observersHearEveryEntryInTheWindowsOwnTexts() {
+    // The seam the test host reports through: every entry, as appended, in Windows-1252.
+    std::vector<std::string> heard;
+    TestWindow w(nullptr, {"tejo", "oficina"}, [&heard](WindowServices& services) {
+      services.entryAppended = [&heard](const std::string& time, const std::string& first,
+                                        const std::string& second, const std::string& text,
+                                        int palette) {
+        heard.push_back(time + "|" + first + "|" + second + "|" + text + "|" +
+                        std::to_string(palette));
+      };
+    });
+    w->AppendLine("MIRLO", "TEJO", "se\xF1" "al", kPaletteReceived);
+    w->AppendRecoveredLine("CAJA", "TEJO", "guardado", kPaletteSecure);
+    QCOMPARE(heard.size(), std::size_t(2));
+    QCOMPARE(heard[0], std::string("10:20:30|MIRLO|TEJO|se\xF1" "al|3"));
+    QCOMPARE(heard[1], std::string("------|CAJA|TEJO|guardado|4"));
+  }
+
+  void altCWithNothingSelectedLeavesTheClipboardAlone() {
+    TestWindow w;
+    w->AppendLine("MIRLO", "TEJO", "hola", kPaletteReceived);
+    QApplication::clipboard()->setText(QStringLiteral("lo que el usuario copi\u00F3 antes"));
+    for (TScrollRichEdit* pane : {w.ui().SRChat, w.ui().SRCab, w.ui().SRTime}) {
+      emit pane->KeyReleased(Qt::Key_C, Qt::AltModifier);
+      emit pane->KeyReleased(Qt::Key_Insert, Qt::AltModifier);
+    }
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("lo que el usuario copi\u00F3 antes"));
+    // A selection in another column is not the text column's: nothing is copied either.
+    QTextCursor c(w.ui().SRCab->document());
+    c.select(QTextCursor::Document);
+    w.ui().SRCab->setTextCursor(c);
+    emit w.ui().SRCab->KeyReleased(Qt::Key_C, Qt::AltModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("lo que el usuario copi\u00F3 antes"));
+  }
+
   void markupIsShownLiterally() {
     TestWindow w([](Variables& v) {
       v.GroupList.SetGroup("<i>G</i>", std::vector<std::string>{"<b>x</b>", "<img src=a>"});
@@ -206,8 +243,9 @@ class ConversationViewTest : public QObject {
              QStringLiteral("H'h'mm 'a las' ss"));
     const DateTime afternoon = 46000.0 + (15 * 3600 + 5 * 60 + 7) / 86400.0;
     // Without its designator a 12-hour format would be ambiguous; the hour reads 0..23.
-    QCOMPARE(FormatTimeOfDay(afternoon, StripDesignatorsFromTimeFormat("h:mm:ss AP")),
-             QStringLiteral("15:05:07"));
+    QCOMPARE(
+        FormatTimeOfDay(afternoon, StripDesignatorsFromTimeFormat(QStringLiteral("h:mm:ss AP"))),
+        QStringLiteral("15:05:07"));
     QVERIFY(!SystemLongTimeFormat().contains(u't'));
   }
 

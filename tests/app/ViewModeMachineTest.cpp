@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/ViewModeMachine.h"
 
 namespace pelmora {
@@ -22,8 +24,8 @@ TEST(ViewModeMachine, StartsInTheTrayAndTheTrayClickBringsTheWindowBack) {
   m.Start();
   EXPECT_EQ(mode, vmMinimized);  // the mode lives in the shared state
 
-  EXPECT_EQ(m.TrayClick(), (ViewActions{A::DiscardLostMessages, A::MenuShowsMinimize,
-                                        A::ShowWindow, A::BringForward, A::RestFocus}));
+  EXPECT_EQ(m.TrayClick(), (ViewActions{A::DiscardLostMessages, A::MenuShowsMinimize, A::ShowWindow,
+                                        A::BringForward, A::RestFocus}));
   EXPECT_EQ(mode, vmNormal);
   // A click on the icon of a shown window only brings it forward again.
   EXPECT_EQ(m.TrayClick(), (ViewActions{A::ShowWindow, A::BringForward, A::RestFocus}));
@@ -33,8 +35,8 @@ TEST(ViewModeMachine, StartsInTheTrayAndTheTrayClickBringsTheWindowBack) {
 TEST(ViewModeMachine, EveryWayOfSendingTheWindowAwayEndsMinimised) {
   for (TViewMode from : {vmNormal, vmMinimized, vmHidden}) {
     Machine esc(from);
-    EXPECT_EQ(esc.m.Escape(), (ViewActions{A::HideWindow, A::ResetCounter, A::MenuShowsRestore,
-                                           A::ResetTrayHint}));
+    EXPECT_EQ(esc.m.Escape(),
+              (ViewActions{A::HideWindow, A::ResetCounter, A::MenuShowsRestore, A::ResetTrayHint}));
     EXPECT_EQ(esc.mode, vmMinimized);
     Machine minimised(from);
     EXPECT_EQ(minimised.m.Minimized(),
@@ -43,7 +45,7 @@ TEST(ViewModeMachine, EveryWayOfSendingTheWindowAwayEndsMinimised) {
   }
   // Minimised from the banner, the tip keeps the count of what arrived.
   Machine banner(vmPreview);
-  EXPECT_EQ(banner.m.Minimized(), (ViewActions{A::ResetCounter, A::MenuShowsRestore}));
+  EXPECT_EQ(banner.m.Minimized(), (ViewActions{A::DropBanner, A::ResetCounter, A::MenuShowsRestore}));
   EXPECT_EQ(banner.mode, vmMinimized);
 }
 
@@ -72,9 +74,29 @@ TEST(ViewModeMachine, EscInTheBannerHidesEverythingUntilTheTrayOrHotKey) {
   EXPECT_EQ(m.m.Arrival(true, true), (ViewActions{A::CountArrival}));
   EXPECT_EQ(m.mode, vmHidden);
   EXPECT_FALSE(m.m.KeepsLostMessages());
-  // The hot key brings the normal window back, without touching the file.
-  EXPECT_EQ(m.m.RestoreHotKey(), (ViewActions{A::ShowWindow, A::BringForward, A::RestFocus}));
+  // The hot key brings the normal window back; the file the banner kept open goes, as the
+  // messages are on screen now (kept, they would come back as recovered at the next start).
+  EXPECT_EQ(m.m.RestoreHotKey(), (ViewActions{A::DiscardLostMessages, A::ShowWindow,
+                                              A::BringForward, A::RestFocus}));
   EXPECT_EQ(m.mode, vmNormal);
+  // The same for the tray click from hidden mode.
+  Machine tray(vmHidden);
+  EXPECT_EQ(tray.m.TrayClick(), (ViewActions{A::DiscardLostMessages, A::ShowWindow,
+                                             A::BringForward, A::RestFocus}));
+  // Every way into the normal window from anywhere but the normal window itself closes the
+  // file: directly, or by leaving the banner (which closes it too).
+  for (TViewMode from : {vmMinimized, vmPreview, vmHidden}) {
+    for (int way = 0; way < 3; ++way) {
+      if (from == vmHidden && way == 2) continue;  // there the first entry reads "&Minimizar"
+      Machine any(from);
+      const ViewActions acts = way == 0 ? any.m.TrayClick() : way == 1 ? any.m.RestoreHotKey()
+                                                                       : any.m.MenuFirstEntry();
+      const bool closes = std::find(acts.begin(), acts.end(), A::DiscardLostMessages) != acts.end() ||
+                          std::find(acts.begin(), acts.end(), A::LeaveBanner) != acts.end();
+      EXPECT_TRUE(closes) << "from mode " << static_cast<int>(from) << " way " << way;
+      EXPECT_EQ(any.mode, vmNormal);
+    }
+  }
 }
 
 TEST(ViewModeMachine, ArrivalsByModeAndOptions) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program on a real X display with a window manager (openbox) and a tray host (trayer):
-# it starts hidden with its tray icon, a left click on the icon shows the window, the title bar's
-# close hides it again, and "&Cerrar" in the tray menu ends the process with status 0.
+# it starts hidden with its tray icon, a left click on the icon shows the window, a double-click
+# leaves it shown, the title bar's close hides it again, and "&Cerrar" in the tray menu ends the
+# process with status 0.
 #
 # Usage: tray_xvfb_test.sh PELMORA_EXECUTABLE [SCREENSHOT_DIR]
 # Exits 77 when the display cannot be had. The program runs in a network namespace of its own
@@ -54,18 +55,17 @@ wait_for() {
   return 1
 }
 
-# A display number nobody uses: derived from the pid, moved on while taken.
-display=$((200 + $$ % 500))
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a display number nobody uses and writes it to the descriptor it is given: a number
+# chosen here could be taken meanwhile by another test's server, or hold a stale socket.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-if ! wait_for 100 test -S "/tmp/.X11-unix/X$display"; then
+display_known() { [ -s "$work/display" ] && grep -q '^[0-9]' "$work/display"; }
+if ! wait_for 100 display_known; then
   echo "SKIP: Xvfb could not start"
   cat "$work/xvfb.log"
   exit 77
 fi
+display=$(head -n 1 "$work/display")
 export DISPLAY=":$display"
 
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
@@ -126,6 +126,15 @@ wait_for 50 main_window_hidden || fail "minimising did not hide the window"
 xdotool mousemove --window "$icon" 5 5 click 1
 wait_for 50 main_window_shown || fail "a click on the icon did not bring the minimised window"
 echo "window minimised to the tray and brought back"
+window=$(xdotool search --onlyvisible --name '^Pelmora 0\.31b$' | head -n 1)
+
+# A real double-click on the icon (Qt reports it as Trigger, then DoubleClick) is one click and
+# a double click: the shown window stays shown, and the program runs on.
+xdotool mousemove --window "$icon" 5 5 click --repeat 2 --delay 80 1
+sleep 0.5
+main_window_shown || fail "a double-click on the icon hid the window"
+kill -0 "$program_pid" 2>/dev/null || fail "a double-click on the icon ended the program"
+echo "a double-click on the icon leaves the window shown"
 window=$(xdotool search --onlyvisible --name '^Pelmora 0\.31b$' | head -n 1)
 
 # The title bar's close (the window manager's close request) only hides it.

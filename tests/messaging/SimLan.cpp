@@ -99,7 +99,7 @@ SimMachine& SimLan::Add(const MachineSetup& setup) {
   m->timerPhaseMs = setup.timerPhaseMs;
   m->vars.OwnName = setup.name;
   m->vars.WorkgroupName = setup.workgroup;
-  m->vars.Destination = m->vars.Text(22);
+  m->vars.Destination = m->vars.Text(kRowNinguno);
   m->transport = std::make_unique<SimTransport>(*this, *m);
   m->core = std::make_unique<MessagingCore>(m->vars, m->host, *m->transport, clock_,
                                             UtilityIdGenerator(nextSeed_++));

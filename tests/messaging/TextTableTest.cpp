@@ -1,8 +1,8 @@
-#include "messaging/TextTable.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "messaging/TextTable.h"
 
 namespace pelmora {
 namespace {
@@ -51,6 +51,30 @@ TEST(TextTableTest, OutOfRangeGivesEmptyText) {
   EXPECT_EQ(LocalText(-1, 1), "");
   EXPECT_EQ(LocalText(1, 3), "");
   EXPECT_EQ(LocalText(1, -1), "");
+}
+
+// The names the code uses stand for the rows they say: a name shifted by one row would put the
+// wrong caption on a control without any other test noticing.
+TEST(TextTableTest, RowNamesPointAtTheirRows) {
+  EXPECT_EQ(LocalText(kRowLanguageName, kLanguageEnglish), "English");
+  EXPECT_EQ(LocalText(kRowAlreadyRunning, kLanguageEnglish), "Pelmora is already running");
+  EXPECT_EQ(LocalText(kRowOpciones, kLanguageSpanish), "&Opciones");
+  EXPECT_EQ(LocalText(kRowEscribirMensaje, kLanguageSpanish), "&Escribir mensaje");
+  EXPECT_EQ(LocalText(kRowCerrar, kLanguageSpanish), "&Cerrar");
+  EXPECT_EQ(LocalText(kRowMinimizar, kLanguageSpanish), "&Minimizar");
+  EXPECT_EQ(LocalText(kRowHintPanes, kLanguageSpanish), "Mensajes");
+  EXPECT_EQ(LocalText(kRowOrigen, kLanguageSpanish), "Origen: ");
+  EXPECT_EQ(LocalText(kRowDestinoStatus, kLanguageSpanish), "Destino: ");
+  EXPECT_EQ(LocalText(kRowMensajeNuevo, kLanguageEnglish), " new message   ");
+  EXPECT_EQ(LocalText(kRowJoin, kLanguageSpanish), " a ");
+  EXPECT_EQ(LocalText(kRowNinguno, kLanguageSpanish), "Ninguno");
+  EXPECT_EQ(LocalText(kRowRestaurar, kLanguageSpanish), "&Restaurar");
+  EXPECT_EQ(LocalText(kRowGrabarLog, kLanguageEnglish), "Save &log file");
+  EXPECT_EQ(LocalText(kRowGruposPage, kLanguageSpanish), "Grupos");
+  EXPECT_EQ(LocalText(kRowPing, kLanguageSpanish), "&Ping");
+  EXPECT_EQ(LocalText(kRowMensajesSistema, kLanguageEnglish), "System messages");
+  EXPECT_EQ(LocalText(kRowPredeterminados, kLanguageSpanish), "Prede&terminados");
+  EXPECT_EQ(kRowPredeterminados, kTextRowCount);
 }
 
 }  // namespace

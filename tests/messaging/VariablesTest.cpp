@@ -93,7 +93,7 @@ TEST(VariablesTest, FitWidth) {
 }
 
 TEST(VariablesTest, StripAmpersands) {
-  EXPECT_EQ(StripAmpersands(LocalText(34, 0)), "Grabar fichero log");
+  EXPECT_EQ(StripAmpersands(LocalText(kRowGrabarLog, kLanguageSpanish)), "Grabar fichero log");
   EXPECT_EQ(StripAmpersands("&&&"), "");
   EXPECT_EQ(StripAmpersands(""), "");
   EXPECT_EQ(StripAmpersands("Prede&terminados"), "Predeterminados");
@@ -104,8 +104,8 @@ TEST(VariablesTest, IsInListIgnoresCase) {
   EXPECT_TRUE(IsInList("tejo", l));
   EXPECT_FALSE(IsInList("TEJ", l));
   EXPECT_FALSE(IsInList("", TNameList{}));
-  EXPECT_TRUE(IsInList("sauce", std::vector<std::string>{"TEJO", "SAUCE"}));
-  EXPECT_FALSE(IsInList("SAUCES", std::vector<std::string>{"SAUCE"}));
+  EXPECT_TRUE(IsInList("sauce", TNameList{"TEJO", "SAUCE"}));
+  EXPECT_FALSE(IsInList("SAUCES", TNameList{"SAUCE"}));
 }
 
 }  // namespace

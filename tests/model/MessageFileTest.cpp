@@ -139,6 +139,30 @@ TEST_F(MessageFileTest, WriterProducesTheLayoutAndReplacesOldFiles) {
   EXPECT_FALSE(w.Create(PathOf("dummy/not-a-folder/x")));
 }
 
+TEST_F(MessageFileTest, OpenForAppendKeepsWhatIsThereAndNeverEmptiesAnOpenFile) {
+  const std::string path = PathOf("state/lastmsgs.vsp");
+  TWriteMessageFile w;
+  // Missing: created, folder too.
+  ASSERT_TRUE(w.OpenForAppend(path));
+  ASSERT_TRUE(w.Append(3, "TEJO", "SAUCE", "uno"));
+  // Opening the same file again while it is open (the banner after Esc) keeps its records.
+  ASSERT_TRUE(w.OpenForAppend(path));
+  ASSERT_TRUE(w.Append(4, "MIRLO", "SAUCE", "dos"));
+  w.Close();
+  // A file left from before gets the new records after its own.
+  TWriteMessageFile later;
+  ASSERT_TRUE(later.OpenForAppend(path));
+  ASSERT_TRUE(later.Append(3, "BREZO", "SAUCE", "tres"));
+  EXPECT_EQ(ReadRaw(path), EncodeMessageRecord(3, "TEJO", "SAUCE", "uno") +
+                               EncodeMessageRecord(4, "MIRLO", "SAUCE", "dos") +
+                               EncodeMessageRecord(3, "BREZO", "SAUCE", "tres"));
+  EXPECT_TRUE(later.CloseAndDelete());
+  EXPECT_FALSE(MessageFileExists(path));
+  WriteRaw("plain", "");
+  EXPECT_FALSE(later.OpenForAppend(PathOf("plain/x")));
+  EXPECT_FALSE(later.IsOpen());
+}
+
 TEST_F(MessageFileTest, OverlongFieldIsCutAndTheFileStaysInStep) {
   const std::string path = PathOf("big");
   TWriteMessageFile w;

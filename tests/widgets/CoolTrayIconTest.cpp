@@ -17,17 +17,25 @@ using namespace pelmora;
 
 namespace {
 
+QString ButtonLetter(Qt::MouseButton b) {
+  if (b == Qt::LeftButton) return QStringLiteral("L");
+  return b == Qt::RightButton ? QStringLiteral("R") : QStringLiteral("M");
+}
+
+// "DownL Click UpL" as a list of names.
+QStringList Names(const char* spaced) { return QString::fromUtf8(spaced).split(u' '); }
+
 // Names the events in the order they were raised.
 struct EventLog {
   QStringList names;
   void Attach(TCoolTrayIcon& tray) {
-    QObject::connect(&tray, &TCoolTrayIcon::OnClick, [this] { names << "Click"; });
-    QObject::connect(&tray, &TCoolTrayIcon::OnDblClick, [this] { names << "DblClick"; });
+    QObject::connect(&tray, &TCoolTrayIcon::OnClick, [this] { names << QStringLiteral("Click"); });
+    QObject::connect(&tray, &TCoolTrayIcon::OnDblClick, [this] { names << QStringLiteral("DblClick"); });
     QObject::connect(&tray, &TCoolTrayIcon::OnMouseDown, [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint) {
-      names << QStringLiteral("Down%1").arg(b == Qt::LeftButton ? "L" : b == Qt::RightButton ? "R" : "M");
+      names << QStringLiteral("Down%1").arg(ButtonLetter(b));
     });
     QObject::connect(&tray, &TCoolTrayIcon::OnMouseUp, [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint) {
-      names << QStringLiteral("Up%1").arg(b == Qt::LeftButton ? "L" : b == Qt::RightButton ? "R" : "M");
+      names << QStringLiteral("Up%1").arg(ButtonLetter(b));
     });
   }
 };
@@ -84,12 +92,12 @@ void CoolTrayIconTest::clicksBecomeEventsInOrder() {
   log.Attach(tray);
 
   tray.HandleActivation(QSystemTrayIcon::Trigger);
-  QCOMPARE(log.names, (QStringList{"DownL", "Click", "UpL"}));
+  QCOMPARE(log.names, (Names("DownL Click UpL")));
 
   log.names.clear();
   tray.HandleActivation(QSystemTrayIcon::Trigger);
   tray.HandleActivation(QSystemTrayIcon::DoubleClick);
-  QCOMPARE(log.names, (QStringList{"DownL", "Click", "UpL", "DblClick", "UpL"}));
+  QCOMPARE(log.names, (Names("DownL Click UpL DblClick UpL")));
 
   // A double click runs the menu's default entry; with LeftPopup it does not.
   QMenu menu;
@@ -107,7 +115,7 @@ void CoolTrayIconTest::clicksBecomeEventsInOrder() {
   log.names.clear();
   tray.HandleActivation(QSystemTrayIcon::MiddleClick);
   tray.HandleActivation(QSystemTrayIcon::Unknown);
-  QCOMPARE(log.names, (QStringList{"DownM", "UpM"}));
+  QCOMPARE(log.names, (Names("DownM UpM")));
 }
 
 void CoolTrayIconTest::disabledIgnoresEverything() {
@@ -129,7 +137,7 @@ void CoolTrayIconTest::disabledIgnoresEverything() {
 
   tray.SetEnabled(true);
   tray.HandleActivation(QSystemTrayIcon::Trigger);
-  QCOMPARE(log.names, (QStringList{"DownL", "Click", "UpL"}));
+  QCOMPARE(log.names, (Names("DownL Click UpL")));
 }
 
 void CoolTrayIconTest::menuOpensAndForgetsADestroyedMenu() {
@@ -158,7 +166,7 @@ void CoolTrayIconTest::menuOpensAndForgetsADestroyedMenu() {
   QCOMPARE(tray.PopupMenu(), nullptr);
   log.names.clear();
   tray.HandleActivation(QSystemTrayIcon::Context);  // must not touch the dead menu
-  QCOMPARE(log.names, (QStringList{"DownR", "UpR"}));
+  QCOMPARE(log.names, (Names("DownR UpR")));
 }
 
 void CoolTrayIconTest::startMinimizedAndMinimizeToTray() {

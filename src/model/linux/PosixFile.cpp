@@ -63,6 +63,12 @@ std::unique_ptr<RecordFile> CreateRecordFile(const std::string& path) {
   return std::make_unique<PosixRecordFile>(std::move(fd));
 }
 
+std::unique_ptr<RecordFile> OpenRecordFileAtEnd(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+  if (!fd || ::lseek(fd.get(), 0, SEEK_END) < 0) return nullptr;
+  return std::make_unique<PosixRecordFile>(std::move(fd));
+}
+
 bool StreamIsFolder(std::FILE* stream) {
   struct stat st {};
   return fstat(fileno(stream), &st) == 0 && S_ISDIR(st.st_mode);

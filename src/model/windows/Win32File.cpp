@@ -53,6 +53,18 @@ std::unique_ptr<RecordFile> CreateRecordFile(const std::string& path) {
   return std::make_unique<Win32RecordFile>(h);
 }
 
+std::unique_ptr<RecordFile> OpenRecordFileAtEnd(const std::string& path) {
+  const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  LARGE_INTEGER zero{};
+  if (!SetFilePointerEx(h, zero, nullptr, FILE_END)) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  return std::make_unique<Win32RecordFile>(h);
+}
+
 bool StreamIsFolder(std::FILE*) { return false; }  // fopen refuses folders on Windows
 
 std::string UserLostMessagesPath() { return kWindowsLostMessagesPath; }

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   vars.OwnName = ThisMachine().computerName;
   vars.WorkgroupName = ThisMachine().workgroup;
   vars.OptMaster = master;
-  vars.Destination = vars.Text(22);
+  vars.Destination = vars.Text(kRowNinguno);
   PrintingHost host;
   MailSlotTransport transport(winPopup);
   SystemClock clock;

@@ -511,6 +511,7 @@ class Desk:
     CHBGRUPOS = (150, 201)   # "&Grupos"
     BTEXTO = (384, 230)      # "&Escribir mensaje"
     BPING = (233, 251)       # "P", ping the selected name
+    CBNOMBRES = (160, 250)   # the names list
 
     def __init__(self, display):
         self.display = display
@@ -607,6 +608,64 @@ class Desk:
             return None
         return wait_until(find, timeout, 0.05, "a message box of pid %d" % pid)
 
+    # The preview banner: the program's small window in the screen's top right corner.
+    BANNER_SIZE = (73, 17)
+    BANNER_RIGHT_MARGIN = 54
+
+    def placement(self, wid):
+        """(x, y, width, height) of a window on the screen."""
+        out = self.xdo("getwindowgeometry", "--shell", wid, check=False)
+        g = dict(l.split("=", 1) for l in out.splitlines() if "=" in l)
+        return tuple(int(g.get(k, -1)) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def banner_of(self, pid, timeout=10):
+        """The copy's preview banner once it shows."""
+        def find():
+            for wid in self.windows_of(pid, visible=True):
+                if self.geometry(wid) == self.BANNER_SIZE:
+                    return wid
+            return None
+        return wait_until(find, timeout, 0.05, "the preview banner of pid %d" % pid)
+
+    def banner_shown(self, pid):
+        return any(self.geometry(w) == self.BANNER_SIZE for w in self.windows_of(pid, visible=True))
+
+    def main_window_shown(self, pid):
+        return bool(self.windows_of(pid, visible=True, name="^%s$" % re.escape(self.TITLE)))
+
+    def wm_state(self, wid):
+        """The window's _NET_WM_STATE as xprop prints it."""
+        r = run_quiet(["xprop", "-id", str(wid), "_NET_WM_STATE"], check=False, env=self.env)
+        return r.stdout.decode(errors="replace")
+
+    def screen_size(self):
+        w, h = self.xdo("getdisplaygeometry").split()
+        return int(w), int(h)
+
+    def active_window(self):
+        out = self.xdo("getactivewindow", check=False).strip()
+        return int(out) if out.isdigit() else None
+
+    def user_window(self, title):
+        """A window of another program (xmessage), focused, as the one the user is typing in.
+        It ends with the display."""
+        require_tools("xmessage")
+        proc = subprocess.Popen(["xmessage", "-title", title, "-geometry", "300x80+200+300",
+                                 "-buttons", "", "Pelmora no es esta ventana"],
+                                env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent)
+        self.display.procs.append(proc)
+        # Xt programs set no _NET_WM_PID: found by title.
+        def find():
+            out = self.xdo("search", "--onlyvisible", "--name", "^%s$" % re.escape(title),
+                           check=False)
+            ws = [int(w) for w in out.split()]
+            return ws[0] if ws else None
+        wid = wait_until(find, 10, 0.05, "the window of xmessage")
+        self.xdo("windowactivate", "--sync", wid)
+        wait_until(lambda: self.active_window() == wid, 5, what="focus on " + title)
+        return wid
+
     def ping(self, program, destination, by_key=False):
         """Selects the destination by typing it (then Esc leaves the compose box unused) and
         clicks "P" beside the name selector, or presses Alt+P."""
@@ -633,6 +692,8 @@ class Rig:
         self.real_program = real_program or os.path.join(self.build_dir, "src", "app", "pelmora")
         # Groups a copy starts with, "NAME=MEMBER,MEMBER" per host (the test host's seam).
         self.groups = {}
+        # Options a copy starts with, "RESTORE=YES,PREVIEW=NO,..." per host (the same seam).
+        self.options = {}
         for exe in (self.cli, self.testhost):
             if not os.access(exe, os.X_OK):
                 raise Failure("not built: " + exe)
@@ -696,6 +757,8 @@ class Rig:
         e.pop("SESSION_MANAGER", None)
         if host in self.groups:
             e["PELMORA_TESTHOST_GROUP"] = self.groups[host]
+        if host in self.options:
+            e["PELMORA_TESTHOST_OPTIONS"] = self.options[host]
         return e
 
     def program(self, host, label="pelmora", ready=True):

@@ -10,7 +10,7 @@
 //                                            language it came up in); "StatusBar0" and
 //                                            "StatusBar1" are the status panels
 // The entries start-up itself put into the view (lost messages shown again) are reported as
-// LINE once the window is built, before READY.
+// LINE too, before READY.
 // steady-ns is CLOCK_MONOTONIC at the moment the entry was appended (the line itself is printed
 // once the handling of that arrival is over), so latencies between hosts of one machine are
 // differences of these stamps.
@@ -71,23 +71,6 @@ void ReportEntry(long long stamp, const std::string& time, const std::string& fi
             Field(second) + "\t" + Field(text));
 }
 
-// The entries already in the view when the window is built: start-up recovered them before any
-// observer could be connected. An entry's first line holds its time, heading and text.
-void ReportEntriesShownAtStart(pelmora::TDOzuZe& window) {
-  const auto& ui = window.Ui();
-  const std::string& join = window.Vars().Text(pelmora::kRowJoin);
-  for (int i = 0; i < ui.SRTime->LineCount(); ++i) {
-    const std::string& time = ui.SRTime->GetLine(i);
-    if (time.empty()) continue;  // the continuation of a taller entry
-    const std::string& heading = ui.SRCab->GetLine(i);
-    const std::size_t at = heading.find(join);
-    const std::string first = at == std::string::npos ? heading : heading.substr(0, at);
-    const std::string second = at == std::string::npos ? "" : heading.substr(at + join.size());
-    ReportEntry(SteadyNanoseconds(), time, first, second, ui.SRChat->GetLine(i),
-                ui.SRChat->GetLineColorIndex(i));
-  }
-}
-
 void ReportCaptions(pelmora::TDOzuZe& window) {
   const auto& ui = window.Ui();
   auto report = [](const char* name, const QString& text) {
@@ -118,6 +101,26 @@ void AddGroupFromEnvironment(pelmora::Variables& vars) {
   vars.GroupList.SetGroup(text.substr(0, eq), members);
 }
 
+// PELMORA_TESTHOST_OPTIONS="RESTORE=YES,PREVIEW=YES,..." sets those options after the settings
+// were read, whatever the store held (the arrival scenarios need the banner without going
+// through the options dialog).
+void SetOptionsFromEnvironment(pelmora::Variables& vars) {
+  const char* value = std::getenv("PELMORA_TESTHOST_OPTIONS");
+  if (value == nullptr) return;
+  std::stringstream list{std::string(value)};
+  for (std::string item; std::getline(list, item, ',');) {
+    const auto eq = item.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = item.substr(0, eq);
+    const bool on = item.substr(eq + 1) == "YES";
+    if (key == "RESTORE") vars.OptRestore = on;
+    if (key == "PREVIEW") vars.OptPreview = on;
+    if (key == "BEEP") vars.OptBeep = on;
+    if (key == "RECUPERAR_MENSAJES") vars.OptRecoverLost = on;
+    if (key == "CAMBIO_DESTIN") vars.OptAutoDestination = on;
+  }
+}
+
 // Reads "quit" from standard input on the GUI thread.
 void WatchStandardInput(pelmora::TDOzuZe& window) {
   auto* notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &window);
@@ -138,30 +141,29 @@ void WatchStandardInput(pelmora::TDOzuZe& window) {
 
 int main(int argc, char** argv) {
   pelmora::ProgramHooks hooks;
-  hooks.adjustServices = [](pelmora::WindowServices& env) {
-    auto load = std::move(env.loadSettings);
-    env.loadSettings = [load](pelmora::Variables& vars) {
+  hooks.adjustServices = [](pelmora::WindowServices& services) {
+    auto load = std::move(services.loadSettings);
+    services.loadSettings = [load](pelmora::Variables& vars) {
       if (load) load(vars);
       AddGroupFromEnvironment(vars);
+      SetOptionsFromEnvironment(vars);
+    };
+    // Every entry, those start-up recovers included: the observer is in place before the window
+    // is built. An arrival's line is appended first and the arrival handled right after, in the
+    // same call (a new sender is written to the settings then). The line is stamped now but
+    // printed once that call is over, so what a test finds after reading it is what the user
+    // would find once the window shows it.
+    services.entryAppended = [](const std::string& time, const std::string& first,
+                                const std::string& second, const std::string& text,
+                                int paletteIndex) {
+      const long long stamp = SteadyNanoseconds();
+      QMetaObject::invokeMethod(
+          qApp, [=] { ReportEntry(stamp, time, first, second, text, paletteIndex); },
+          Qt::QueuedConnection);
     };
   };
   hooks.windowCreated = [](pelmora::TDOzuZe& window) {
-    ReportEntriesShownAtStart(window);
     ReportCaptions(window);
-    // An arrival's line is appended first and the arrival handled right after, in the same call
-    // (a new sender is written to the settings then). The line is stamped now but printed once
-    // that call is over, so what a test finds after reading it is what the user would find
-    // once the window shows it.
-    QObject::connect(&window, &pelmora::TDOzuZe::lineAppended, &window,
-                     [&window](const std::string& time, const std::string& first,
-                               const std::string& second, const std::string& text,
-                               int paletteIndex) {
-                       const long long stamp = SteadyNanoseconds();
-                       QMetaObject::invokeMethod(
-                           &window,
-                           [=] { ReportEntry(stamp, time, first, second, text, paletteIndex); },
-                           Qt::QueuedConnection);
-                     });
     WatchStandardInput(window);
     QTimer::singleShot(0, &window, [] { PrintLine("READY\t" + std::to_string(::getpid())); });
   };

@@ -257,6 +257,62 @@ def ping_alt_p(rig):
 
 
 @scenario
+def keyboard(rig):
+    """The window worked with the keyboard, as a user would on the real display: after a send,
+    Enter on the focused "Escribir mensaje" opens the compose box again; Alt+P with the names
+    list focused pings the destination and leaves the list (and so the destination) alone, even
+    with another name starting with P in it."""
+    # MIRLO stays in the tray when messages arrive: its window coming forward would take the
+    # keyboard from TEJO's, whose keys this scenario is about.
+    rig.options["MIRLO"] = "RESTORE=NO,PREVIEW=NO"
+    copies, _ = start_copies(rig)
+    tejo, mirlo = copies["TEJO"], copies["MIRLO"]
+    desk = rig.desk
+    desk.open_window(tejo)
+    # PINO joins the names list; then MIRLO becomes the destination and gets a first message.
+    desk.click(tejo, desk.BRECEPTOR)
+    desk.type("pino")
+    desk.keys("Return", "Escape")
+    mark = mirlo.mark()
+    desk.click(tejo, desk.BRECEPTOR)
+    desk.type("mirlo")
+    desk.keys("Return")
+    desk.type("uno")
+    desk.keys("Return")
+    arrival(mirlo, "uno", 3, mark, "MIRLO")
+
+    # The focus is back on "Escribir mensaje": Enter presses it.
+    desk.keys("Return")
+    desk.type("dos")
+    desk.keys("Return")
+    got = arrival(mirlo, "dos", 3, mark, "MIRLO")
+    expect((got.first, got.second) == ("TEJO", "MIRLO"),
+           "heading %r a %r, expected TEJO a MIRLO" % (got.first, got.second))
+
+    # The names list focused (its list opened by the click and closed again), then Alt+P.
+    tejo_mark = tejo.mark()
+    desk.click(tejo, desk.CBNOMBRES)
+    time.sleep(0.3)
+    desk.keys("Escape")
+    time.sleep(0.3)
+    desk.focus(tejo)
+    desk.keys("alt+p")
+    ping = tejo.wait_entry(lambda e: e.palette == PALETTE_SYSTEM, 3, tejo_mark)
+    expect(ping is not None, "no system line after Alt+P with the names list focused")
+    expect(ping.text == "MIRLO --> Pelmora " + VERSION,
+           "Alt+P pinged %r, expected MIRLO" % ping.text)
+    # The next message still goes to MIRLO, not to PINO.
+    desk.click(tejo, desk.BTEXTO)
+    desk.type("tres")
+    desk.keys("Return")
+    echo = tejo.wait_entry(lambda e: e.palette == PALETTE_SENT and e.text == "tres", 5,
+                           tejo_mark)
+    expect(echo is not None, "no echo of the third message")
+    expect(echo.second == "MIRLO", "Alt+P changed the destination to %r" % echo.second)
+    arrival(mirlo, "tres", 3, mark, "MIRLO")
+
+
+@scenario
 def single_instance(rig):
     """A second copy on a host where one runs: the "already running" box, then it ends; the
     first copy keeps working."""
@@ -621,6 +677,151 @@ def options(rig):
     # The answer filled the dialog, not the conversation.
     expect(not [e for e in tejo.entries(mark) if e.palette == PALETTE_SYSTEM],
            "the ping's answer was reported in the conversation")
+
+
+def lost_records(path):
+    """(kind, sender, recipient, text) of every record of a lost-messages file; [] without one."""
+    if not os.path.exists(path):
+        return []
+    with open(path, "rb") as f:
+        data = f.read()
+    out, i = [], 0
+    while i < len(data):
+        kind, i = data[i], i + 1
+        fields = []
+        for _ in range(3):
+            n = int.from_bytes(data[i:i + 2], "little")
+            fields.append(data[i + 2:i + 2 + n].decode("cp1252"))
+            i += 2 + n
+        out.append((kind,) + tuple(fields))
+    return out
+
+
+@scenario
+def banner(rig):
+    """An arrival while the window is in the tray (RESTORE and PREVIEW on) shows the banner:
+    73 x 17 at the top, 54 pixels in from the right edge, above the others and out of the task
+    bar, while the user's window keeps the keyboard; what arrives is kept in the lost-messages
+    file. A double click brings the window back and deletes the file; Ctrl+Alt+N with Num Lock
+    on does the same from a later banner."""
+    home = rig.home("TEJO")
+    config = os.path.join(home, ".config", "pelmora")
+    os.makedirs(config, exist_ok=True)
+    options = "RESTORE=YES,PREVIEW=YES,BEEP=NO,RECUPERAR_MENSAJES=YES"
+    with open(os.path.join(config, "pelmora.ini"), "w") as f:
+        f.write("[OPCIONES]\n" + options.replace(",", "\n") + "\n")
+    rig.options["TEJO"] = options
+    lost = os.path.join(home, ".local", "state", "pelmora", "lastmsgs.vsp")
+    tejo = rig.program("TEJO")
+    desk = rig.desk
+    user = desk.user_window("trabajo")
+
+    mark = tejo.mark()
+    cli_send(rig, "SAUCE", "SAUCE", "tejo", "<b>primero</b>")
+    arrival(tejo, "<b>primero</b>", 5, mark, "TEJO")
+    shown = desk.banner_of(tejo.pid)
+    x, y, w, h = desk.placement(shown)
+    print("banner at %d,%d, %d x %d" % (x, y, w, h))
+    expect((w, h) == desk.BANNER_SIZE, "banner is %d x %d" % (w, h))
+    screen_w = desk.screen_size()[0]
+    expect((x, y) == (screen_w - w - desk.BANNER_RIGHT_MARGIN, 0),
+           "banner at %d,%d, expected %d,0" % (x, y, screen_w - w - desk.BANNER_RIGHT_MARGIN))
+    # The window manager applies the hints as it gets to them: a moment after the banner maps.
+    try:
+        lanrig.wait_until(lambda: all(s in desk.wm_state(shown) for s in (
+            "_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER")),
+            2, what="the banner's window state")
+    except Failure:
+        raise Failure("banner not above the others or in the task bar: %s"
+                      % desk.wm_state(shown).strip())
+    expect(desk.active_window() == user, "the banner took the keyboard from the user's window")
+    expect(not desk.main_window_shown(tejo.pid), "the normal window shows beside the banner")
+    wait_until = lanrig.wait_until
+    wait_until(lambda: len(lost_records(lost)) == 1, 5, what="one record in " + lost)
+
+    cli_send(rig, "SAUCE", "SAUCE", "tejo", "segundo")
+    arrival(tejo, "segundo", 5, mark, "TEJO")
+    wait_until(lambda: len(lost_records(lost)) == 2, 5, what="two records in " + lost)
+    expect([(r[0], r[1], r[2].upper(), r[3]) for r in lost_records(lost)] ==
+           [(PALETTE_RECEIVED, "SAUCE", "TEJO", "<b>primero</b>"),
+            (PALETTE_RECEIVED, "SAUCE", "TEJO", "segundo")],
+           "records %r" % lost_records(lost))
+    expect(len([wd for wd in desk.windows_of(tejo.pid, visible=True)
+                if desk.geometry(wd) == desk.BANNER_SIZE]) == 1, "more than one banner")
+    rig.screenshot("banner")
+
+    desk.xdo("mousemove", "--window", shown, 30, 8, "click", "--repeat", "2", "--delay", "80", 1)
+    tejo.window = desk.main_window_of(tejo.pid)
+    wait_until(lambda: not desk.banner_shown(tejo.pid), 5, what="the banner to go")
+    wait_until(lambda: not os.path.exists(lost), 5, what="the lost-messages file to go")
+    wait_until(lambda: desk.active_window() == tejo.window, 5,
+               what="the window back in front after the double click")
+
+    # Back to the tray (the title bar's close), a new banner, and the hot key with Num Lock on.
+    desk.focus(tejo)
+    desk.keys("Escape")
+    wait_until(lambda: not desk.main_window_shown(tejo.pid), 5, what="Esc to send the window away")
+    desk.xdo("windowactivate", "--sync", user)
+    cli_send(rig, "SAUCE", "SAUCE", "tejo", "tercero")
+    desk.banner_of(tejo.pid)
+    wait_until(lambda: len(lost_records(lost)) == 1, 5, what="the new banner's record")
+    desk.xdo("key", "Num_Lock")
+    try:
+        desk.xdo("key", "ctrl+alt+n")
+        wait_until(lambda: desk.main_window_shown(tejo.pid), 5,
+                   what="Ctrl+Alt+N with Num Lock on to bring the window")
+    finally:
+        desk.xdo("key", "Num_Lock")
+    wait_until(lambda: not desk.banner_shown(tejo.pid), 5, what="the banner to go")
+    wait_until(lambda: not os.path.exists(lost), 5, what="the lost-messages file to go")
+
+    # Esc in the banner (a click gives it the keyboard): everything goes into the tray, the file
+    # stays; a later arrival is only counted; the tray icon brings the window and the file goes.
+    tejo.window = desk.main_window_of(tejo.pid)
+    desk.focus(tejo)
+    desk.keys("Escape")
+    wait_until(lambda: not desk.main_window_shown(tejo.pid), 5, what="Esc to send the window away")
+    cli_send(rig, "SAUCE", "SAUCE", "tejo", "cuarto")
+    shown = desk.banner_of(tejo.pid)
+    desk.xdo("mousemove", "--window", shown, 30, 8, "click", 1)
+    wait_until(lambda: desk.active_window() == shown, 5, what="the clicked banner to take the keys")
+    desk.keys("Escape")
+    wait_until(lambda: not desk.banner_shown(tejo.pid), 5, what="Esc to hide the banner")
+    expect(not desk.main_window_shown(tejo.pid), "Esc in the banner showed the window")
+    expect(len(lost_records(lost)) == 1, "Esc in the banner lost the file: %r" % lost_records(lost))
+    mark = tejo.mark()
+    cli_send(rig, "SAUCE", "SAUCE", "tejo", "quinto")
+    arrival(tejo, "quinto", 5, mark, "TEJO")
+    settle(0.3)
+    expect(not desk.banner_shown(tejo.pid) and not desk.main_window_shown(tejo.pid),
+           "an arrival after Esc brought something up")
+    expect(len(lost_records(lost)) == 1, "an arrival after Esc was written to the file")
+    icon = desk.tray_icon_of(tejo.pid)
+    desk.xdo("mousemove", "--window", icon, 5, 5, "click", 1)
+    desk.main_window_of(tejo.pid)
+    wait_until(lambda: not os.path.exists(lost), 5, what="the tray click to delete the file")
+
+
+@scenario
+def restore(rig):
+    """RESTORE on, PREVIEW off: an arrival while the window is in the tray brings the window
+    itself to the front, over the window the user was typing in; Esc sends it back."""
+    rig.options["TEJO"] = "RESTORE=YES,PREVIEW=NO,BEEP=NO,RECUPERAR_MENSAJES=YES"
+    tejo = rig.program("TEJO")
+    desk = rig.desk
+    user = desk.user_window("trabajo")
+    mark = tejo.mark()
+    cli_send(rig, "SAUCE", "SAUCE", "tejo", "ven")
+    arrival(tejo, "ven", 5, mark, "TEJO")
+    tejo.window = desk.main_window_of(tejo.pid)
+    lanrig.wait_until(lambda: desk.active_window() == tejo.window, 5,
+                      what="the window in front of the user's window")
+    expect(not desk.banner_shown(tejo.pid), "a banner shows although PREVIEW is off")
+    lost = os.path.join(rig.home("TEJO"), ".local", "state", "pelmora", "lastmsgs.vsp")
+    expect(not os.path.exists(lost), "the lost-messages file stays after the window came back")
+    desk.keys("Escape")
+    lanrig.wait_until(lambda: not desk.main_window_shown(tejo.pid), 5, what="Esc to hide it")
+    del user
 
 
 def main():

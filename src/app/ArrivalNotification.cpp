@@ -1,0 +1,128 @@
+#include "app/ArrivalNotification.h"
+
+#include <QWidget>
+#include <cstdio>
+
+#include "app/PreviewBanner.h"
+#include "messaging/TextTable.h"
+#include "messaging/Variables.h"
+#include "widgets/x11/X11Desktop.h"
+
+namespace pelmora {
+
+namespace {
+constexpr const char* kProgramName = "Pelmora";
+}  // namespace
+
+ArrivalNotification::ArrivalNotification(Variables& vars, QWidget* window, HotKeyBackend* hotKeys,
+                                         std::string lostMessagesPath)
+    : QObject(window), vars_(vars), window_(window), path_(std::move(lostMessagesPath)) {
+  banner_ = new TPreviewBanner(nullptr);
+  connect(banner_, &TPreviewBanner::doubleClicked, this, &ArrivalNotification::bannerDoubleClicked);
+  connect(banner_, &TPreviewBanner::escapePressed, this, &ArrivalNotification::bannerEscape);
+
+  hotKeyManager_ = std::make_unique<THotKeyManager>(hotKeys);
+  restoreItem_ = hotKeyManager_->HotKeys().Add();
+  restoreItem_->SetName("Restaurar");
+  restoreItem_->OnHotKeyActivation = [this](THotKeyItem*) { emit restoreHotKeyPressed(); };
+}
+
+ArrivalNotification::~ArrivalNotification() {
+  // The banner is a window of its own, not a child of the main window.
+  delete banner_;
+  // The file stays where it is: a program that ends while the banner shows keeps its messages
+  // for the next start.
+  file_.Close();
+}
+
+std::string ArrivalNotification::CounterText(const Variables& vars, std::int32_t count) {
+  if (count == 1) return "1" + vars.Text(kRowMensajeNuevo);
+  return std::to_string(count) + vars.Text(kRowMensajesNuevos);
+}
+
+std::string ArrivalNotification::TrayTip(const std::string& counter) {
+  if (counter.empty()) return {};
+  return std::string(kProgramName) + " (" + counter + ")";
+}
+
+void ArrivalNotification::CountArrival() {
+  // Saturates rather than wrapping: a counter of new messages never turns negative.
+  if (vars_.NewMessageCount < INT32_MAX) ++vars_.NewMessageCount;
+  const std::string counter = CounterText(vars_, vars_.NewMessageCount);
+  banner_->SetText(counter);
+  if (setTrayTip) setTrayTip(TrayTip(counter));
+}
+
+void ArrivalNotification::ResetCounter() {
+  vars_.NewMessageCount = 0;
+  banner_->SetText(std::string());
+}
+
+bool ArrivalNotification::OpenLostMessages() {
+  if (file_.IsOpen()) return true;
+  if (path_.empty()) return false;  // a window without the file (tests, a copy that stops)
+  if (file_.OpenForAppend(path_)) {
+    openFailureSaid_ = false;
+    return true;
+  }
+  if (!openFailureSaid_) {
+    std::fprintf(stderr, "pelmora: the lost-messages file %s cannot be written; messages that "
+                 "arrive now are not kept for the next start\n", path_.c_str());
+    openFailureSaid_ = true;
+  }
+  return false;
+}
+
+void ArrivalNotification::EnterBanner() {
+  // The window the user works in keeps the keyboard; should showing the banner take it anyway,
+  // it is handed back.
+  const std::uint32_t userWindow = x11::ActiveWindowId();
+
+  if (vars_.OptRecoverLost) OpenLostMessages();
+
+  // The normal window's place, to come back to. The window is hidden while the banner shows;
+  // it is never shrunk, so its size is the one to restore.
+  if (window_) {
+    vars_.SavedClientWidth = window_->width();
+    vars_.SavedClientHeight = window_->height();
+    vars_.SavedTop = window_->y();
+    vars_.SavedLeft = window_->x();
+    window_->hide();
+  }
+  banner_->ShowBanner();
+
+  if (userWindow != 0 && x11::ActiveWindowId() != userWindow) x11::ActivateWindowId(userWindow);
+}
+
+void ArrivalNotification::LeaveBanner() {
+  banner_->HideBanner();
+  if (setTrayTip) setTrayTip(std::string());
+  DiscardLostMessages();
+  if (window_ && window_->windowHandle()) window_->move(vars_.SavedLeft, vars_.SavedTop);
+}
+
+void ArrivalNotification::DropBanner() {
+  banner_->HideBanner();
+  if (window_ && window_->windowHandle()) window_->move(vars_.SavedLeft, vars_.SavedTop);
+}
+
+void ArrivalNotification::DiscardLostMessages() {
+  // Nothing to say when it fails: the messages are on screen, and at worst they show again as
+  // recovered at the next start.
+  file_.CloseAndDelete();
+}
+
+bool ArrivalNotification::KeepLostMessage(int paletteIndex, const std::string& sender,
+                                          const std::string& receiver, const std::string& text) {
+  if (!vars_.OptRecoverLost) return false;
+  if (vars_.ViewMode != vmMinimized && vars_.ViewMode != vmPreview) return false;
+  if (!OpenLostMessages()) return false;
+  return file_.Append(static_cast<std::uint8_t>(paletteIndex), sender, receiver, text);
+}
+
+void ArrivalNotification::RegisterRestoreHotKey(char letter) {
+  restoreItem_->SetShiftState(ssAlt | ssCtrl);
+  restoreItem_->SetHotKey(std::string(1, letter));
+}
+
+}  // namespace pelmora

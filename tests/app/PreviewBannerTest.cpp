@@ -1,0 +1,91 @@
+// The preview banner window on the offscreen platform: its size and place, the scrolling it
+// starts and stops, and the two things the user does to it (double click, Esc).
+#include <QSignalSpy>
+#include <QtTest/QtTest>
+
+#include "app/PreviewBanner.h"
+#include "widgets/x11/X11Desktop.h"
+#include "widgets/x11/X11HotKeyBackend.h"
+
+using namespace pelmora;
+
+class PreviewBannerTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void SizePlaceAndLook() {
+    TPreviewBanner banner;
+    QCOMPARE(banner.size(), QSize(73, 17));
+    QCOMPARE(TPreviewBanner::PlaceOnScreen(1280), QPoint(1153, 0));
+    QCOMPARE(TPreviewBanner::PlaceOnScreen(1024), QPoint(897, 0));
+    QVERIFY(banner.windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(banner.windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY((banner.windowFlags() & Qt::Tool) == Qt::Tool);  // no task-bar entry
+    QVERIFY(banner.testAttribute(Qt::WA_ShowWithoutActivating));
+    // The label that takes the double click covers the banner from 8 pixels to the right edge.
+    QCOMPARE(banner.LForro()->geometry(), QRect(8, 0, 65, 17));
+    QCOMPARE(banner.LForro()->textFormat(), Qt::PlainText);
+    TALScrollingText* s = banner.ScrollingText();
+    QCOMPARE(s->BackgroundColor(), clBlack);
+    QCOMPARE(s->FontColor(), clAqua);
+    QCOMPARE(s->PixelJump(), 2);
+    QVERIFY(s->TextDirection() == TTextDirection::tdRightToLeft);
+    QCOMPARE(s->EdgeFadeWidth(), 15);
+  }
+
+  void ScrollsOnlyWhileShown() {
+    TPreviewBanner banner;
+    QVERIFY(!banner.ScrollingText()->TimerRunning());
+    banner.SetText("1 mensaje nuevo   ");
+    banner.ShowBanner();
+    QVERIFY(QTest::qWaitForWindowExposed(&banner));
+    QCOMPARE(banner.pos(), TPreviewBanner::Corner());
+    QVERIFY(banner.Scrolling());
+    QVERIFY(banner.ScrollingText()->TimerRunning());
+    QCOMPARE(banner.ScrollingText()->TimerIntervalMs(), 16);
+    banner.HideBanner();
+    QVERIFY(!banner.isVisible());
+    QVERIFY(!banner.ScrollingText()->TimerRunning());
+    // Shown again, hidden by something else (the window going away): no timer left behind.
+    banner.ShowBanner();
+    QVERIFY(banner.ScrollingText()->TimerRunning());
+    banner.hide();
+    QVERIFY(!banner.ScrollingText()->TimerRunning());
+  }
+
+  void DesktopHelpersAnswerNotDoneOffX11() {
+    // The offscreen platform hands out an X11 interface with no connection behind it.
+    QVERIFY(!x11::Available());
+    x11::X11HotKeyBackend backend;
+    QVERIFY(!backend.Available());
+    QVERIFY(!backend.Register(0xA000, 3, 0x4E));
+    backend.Unregister(0xA000);
+    TPreviewBanner banner;
+    banner.ShowBanner();
+    QVERIFY(!x11::ActivateWindow(&banner));
+    QVERIFY(!x11::SkipTaskbarAndPager(&banner));
+    QCOMPARE(x11::ActiveWindowId(), 0u);
+  }
+
+  void DoubleClickAndEscape() {
+    TPreviewBanner banner;
+    banner.ShowBanner();
+    QVERIFY(QTest::qWaitForWindowExposed(&banner));
+    QSignalSpy dbl(&banner, &TPreviewBanner::doubleClicked);
+    QSignalSpy esc(&banner, &TPreviewBanner::escapePressed);
+    QTest::mouseDClick(banner.LForro(), Qt::LeftButton, {}, QPoint(20, 8));
+    QCOMPARE(dbl.count(), 1);
+    // The 8 pixels left of the label belong to the scrolling text: a double click there counts.
+    QTest::mouseDClick(banner.ScrollingText(), Qt::LeftButton, {}, QPoint(3, 8));
+    QCOMPARE(dbl.count(), 2);
+    QTest::mouseDClick(banner.LForro(), Qt::RightButton, {}, QPoint(20, 8));
+    QCOMPARE(dbl.count(), 2);
+    QTest::keyClick(&banner, Qt::Key_Escape);
+    QCOMPARE(esc.count(), 1);
+    QTest::keyClick(&banner, Qt::Key_A);
+    QCOMPARE(esc.count(), 1);
+  }
+};
+
+QTEST_MAIN(PreviewBannerTest)
+#include "PreviewBannerTest.moc"
