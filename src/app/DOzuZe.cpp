@@ -183,8 +183,7 @@ void TDOzuZe::ConnectParts() {
   // once, so the new combination works before OK.
   options_->hotKeyName = [this] { return std::string(1, settingsIO_->HotKeyLetter()); };
   options_->setHotKeyLetter = [this](const std::string& letter) {
-    if (letter.size() == 1) settingsIO_->SetHotKeyLetter(letter[0]);
-    RegisterHotKeyStep();
+    if (letter.size() == 1) SetRestoreHotKeyLetter(letter[0]);
   };
 
   connect(destination_, &DestinationCompose::destinationStatusChanged, this,

@@ -23,6 +23,7 @@
 #include "options/PageGrupos.h"
 #include "options/PageNombres.h"
 #include "options/VOpciones.h"
+#include "widgets/HotKeyMgr.h"
 #include "widgets/ScrollRichEdit.h"
 
 using namespace pelmora;
@@ -73,6 +74,7 @@ struct StoredWindow {
     services.fileChooser = &files;
     services.linkOpener = &links;
     services.settingsStore = store.get();
+    services.hotKeys = &hotKeys;
     services.trayIcon = false;
     window = std::make_unique<TDOzuZe>(std::move(services));
     window->show();
@@ -82,6 +84,7 @@ struct StoredWindow {
 
   QTemporaryDir dir;
   QString path;
+  FakeHotKeys hotKeys;  // before the window, which gives its keys back as it goes
   std::unique_ptr<FileSettingsStore> store;
   RecordingTransport transport;
   FixedClock clock;
@@ -91,6 +94,11 @@ struct StoredWindow {
   FakeLinkOpener links;
   std::unique_ptr<TDOzuZe> window;
 };
+
+// The key the restore hot key holds now (one item, Ctrl+Alt+key), or 0.
+std::uint32_t HeldKey(const FakeHotKeys& keys) {
+  return keys.held.empty() ? 0 : keys.held.begin()->second.key;
+}
 
 void Seed(Variables& v) {
   v.OptBeep = true;
@@ -127,6 +135,12 @@ void OptionsWindowTest::CancelLeavesFileAndWindowAsTheyWere() {
     Pick(dlg.General().Ui().CBIdiomas, kLanguageEnglish);
     dlg.Nombres().Ui().BBorrar_nombres->click();
     Pick(dlg.General().Ui().CBTecla, 'Q' - 'A');
+    QCOMPARE(HeldKey(w.hotKeys), std::uint32_t('Q'));  // at once, before OK
+    // The hot key while the dialog is open brings the dialog, not the window.
+    const TViewMode mode = w->Vars().ViewMode;
+    QVERIFY(w.hotKeys.Press(HotKeyModifiers(ssCtrl | ssAlt), 'Q'));
+    QCOMPARE(w->Vars().ViewMode, mode);
+    QVERIFY(dlg.isVisible());
     w->Ui().SRChat->SetPaletteColor(kPaletteSent, clBlue);
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QVERIFY(dlg.isVisible());  // Esc is ignored
@@ -143,6 +157,7 @@ void OptionsWindowTest::CancelLeavesFileAndWindowAsTheyWere() {
   QCOMPARE(w->Vars().GroupList.Item(0).Members().Items(), std::vector<std::string>{"MIRLO"});
   QCOMPARE(w->Ui().SRChat->GetPaletteColor(kPaletteSent), clLime);
   QCOMPARE(w->Options().HotKeyName(), std::string("N"));
+  QCOMPARE(HeldKey(w.hotKeys), std::uint32_t('N'));
   // Nothing else of the window changed.
   QCOMPARE(w->StatusText(1), status);
   QCOMPARE(w->Ui().CBNombres->currentText(), names);
