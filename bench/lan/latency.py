@@ -13,6 +13,9 @@ the moment the driver read its line).
 Each path: N messages one after the other (each waits for the previous to arrive), then a
 burst of B messages typed without waiting, checked for loss and duplicates.
 
+With --refill both copies' conversation panes fill their display afresh for every redraw (the
+reference the normal redraw is held against), for a figure to set beside the normal one.
+
     bench/lan/run  (or: tests/lan/e2e/run.sh bench/lan/latency.py --build DIR [--count N])
 """
 
@@ -133,7 +136,12 @@ def main():
     ap.add_argument("--workdir")
     ap.add_argument("--testhost", help="the test host binary (default: the build's)")
     ap.add_argument("--json")
+    ap.add_argument("--refill", action="store_true",
+                    help="panes fill their display afresh for every redraw")
     args = ap.parse_args()
+    if args.refill:
+        os.environ["PELMORA_TESTHOST_REFILL"] = "1"
+        print("panes fill their display afresh for every redraw (reference)", flush=True)
     rig = None
     try:
         rig = lanrig.Rig(args.build, HOSTS, workdir=args.workdir, testhost=args.testhost)

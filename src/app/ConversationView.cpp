@@ -45,6 +45,9 @@ ConversationView::ConversationView(QWidget* parent, const QFont& paneFont) : QOb
 void ConversationView::Append(const std::string& time, const std::string& heading,
                               const std::string& text, int paletteIndex) {
   const auto index = static_cast<std::uint8_t>(std::clamp(paletteIndex, 0, 255));
+  // Each pane takes the entry, its fillers and the move to the end as one change, and redraws
+  // once: the new lines go in at the bottom and as many leave at the top.
+  const PaneUpdate update{text_, headings_, time_};
   text_->AddText(text, index, true);
   headings_->AddText(heading, kPaletteHeadings, true);
   time_->AddText(time, kPaletteTime, true);

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "text/CodePage.h"
 #include "widgets/AnsiText.h"
 #include "widgets/Fonts.h"
 
@@ -54,10 +53,6 @@ namespace {
 // Room between the frame and the text, on every side, as the platform rich edit leaves it.
 constexpr qreal kDocumentMargin = 1;
 
-// Each Windows-1252 byte is one UTF-16 unit once converted, so positions in the converted text
-// are byte offsets of the original. The check keeps that true should the conversion ever change.
-QString ToQString(const std::string& ansi) { return ToQ(ansi); }
-
 }  // namespace
 
 TScrollRichEdit::TScrollRichEdit(QWidget* parent) : QTextEdit(parent) {
@@ -91,9 +86,6 @@ TScrollRichEdit::TScrollRichEdit(QWidget* parent) : QTextEdit(parent) {
     if (value != 0) verticalScrollBar()->setValue(0);
   });
 
-  wrapDocument_ = new QTextDocument(this);
-  wrapDocument_->setUndoRedoEnabled(false);
-
   ApplyWrapWidth();
   UpdateVisibleLines();
 }
@@ -125,7 +117,14 @@ void TScrollRichEdit::SetColor(TColor color) {
   setPalette(p);
 }
 
+void TScrollRichEdit::SetPaletteColor(std::uint8_t index, TColor color) {
+  if (palette_[index] == color) return;
+  palette_[index] = color;
+  InvalidateDisplay();
+}
+
 void TScrollRichEdit::ResetColors() {
+  InvalidateDisplay();
   SetColor(clBlack);
   palette_[0] = clSilver;
   palette_[1] = clAqua;
@@ -146,47 +145,75 @@ std::uint8_t TScrollRichEdit::GetLineColorIndex(int index) const {
 }
 
 void TScrollRichEdit::SplitIntoLines(const std::string& text) {
-  // The layout document is set up as the display is, so it breaks where the display would.
-  wrapDocument_->setDefaultFont(document()->defaultFont());
-  wrapDocument_->setDocumentMargin(document()->documentMargin());
-  wrapDocument_->setDefaultTextOption(document()->defaultTextOption());
-  wrapDocument_->setTextWidth(WrapWidth());
+  // The room a line of the display has: the wrap width less the document margin on both sides.
+  const qreal width = WrapWidth() - 2 * document()->documentMargin();
 
-  // Line breaks are split here, not by the document, so that "\r\n" counts as one break and the
-  // positions of the layout stay byte offsets of each paragraph.
+  // Line breaks are split here, not by the layout, so that "\r\n" counts as one break.
   std::size_t start = 0;
   for (;;) {
     std::size_t end = text.find_first_of("\r\n", start);
-    const std::string paragraph = text.substr(start, end == std::string::npos ? end : end - start);
-
-    const QString shown = ToQString(paragraph);
-    wrapDocument_->setPlainText(shown);
-    const QTextBlock block = wrapDocument_->begin();
-    wrapDocument_->documentLayout()->blockBoundingRect(block);  // lays the block out
-    const QTextLayout* layout = block.layout();
-    const int rows = layout != nullptr ? layout->lineCount() : 0;
-    if (rows == 0) {
-      storedLines_.emplace_back();
-    } else {
-      const bool sameLength = static_cast<std::size_t>(shown.size()) == paragraph.size();
-      for (int i = 0; i < rows; ++i) {
-        const QTextLine row = layout->lineAt(i);
-        const auto from = static_cast<std::size_t>(row.textStart());
-        const auto length = static_cast<std::size_t>(row.textLength());
-        if (sameLength) {
-          storedLines_.push_back(paragraph.substr(from, length));
-        } else {
-          storedLines_.push_back(text::Utf8ToAnsi(
-              shown.mid(static_cast<qsizetype>(from), static_cast<qsizetype>(length)).toStdString()));
-        }
-      }
-    }
-
+    SplitParagraph(text.substr(start, end == std::string::npos ? end : end - start), width);
     if (end == std::string::npos) break;
     if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
     start = end + 1;
   }
-  wrapDocument_->clear();
+}
+
+void TScrollRichEdit::SplitParagraph(const std::string& paragraph, qreal width) {
+  if (paragraph.empty()) {
+    storedLines_.emplace_back();
+    return;
+  }
+  const QFont font = document()->defaultFont();
+  QTextOption option = document()->defaultTextOption();
+  LastSplit& last = lastSplit_;
+  if (last.paragraph != paragraph || last.width != width || last.wrapMode != option.wrapMode() ||
+      last.tabStop != option.tabStopDistance() || last.flags != option.flags() || last.font != font) {
+    last.paragraph = paragraph;
+    last.width = width;
+    last.wrapMode = option.wrapMode();
+    last.tabStop = option.tabStopDistance();
+    last.flags = option.flags();
+    last.font = font;
+    last.rows.clear();
+
+    // The paragraph is laid out the way the display lays out one of its blocks (same font,
+    // same text option, same line width, and the same retreat to breaking anywhere and then at
+    // words when a row still comes out wider than the room), so it breaks exactly where the
+    // display would: each row then shows as one line of its own. Every Windows-1252 byte is one
+    // UTF-16 unit, so the positions of the layout are byte offsets of the paragraph.
+    option.setTextDirection(Qt::LeftToRight);
+    option.setTabs({});
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
+    QTextLayout layout(ToQ(paragraph), font);
+    layout.setCacheEnabled(false);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (;;) {
+      QTextLine row = layout.createLine();
+      if (!row.isValid()) break;
+      row.setLeadingIncluded(true);
+      row.setLineWidth(width);
+      if (row.naturalTextWidth() > width) {
+        if (wordOrAnywhere) {
+          option.setWrapMode(QTextOption::WrapAnywhere);
+          layout.setTextOption(option);
+        }
+        row.setLineWidth(std::max(row.naturalTextWidth(), width));
+        if (wordOrAnywhere) {
+          option.setWrapMode(QTextOption::WordWrap);
+          layout.setTextOption(option);
+        }
+      }
+      last.rows.emplace_back(row.textStart(), row.textLength());
+    }
+    layout.endLayout();
+  }
+  for (const auto& [start, length] : last.rows) {
+    storedLines_.push_back(
+        paragraph.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length)));
+  }
 }
 
 void TScrollRichEdit::AddText(const std::string& text, std::uint8_t colorIndex, bool scrollToEnd) {
@@ -201,6 +228,7 @@ void TScrollRichEdit::ClearLines() {
   std::vector<std::string>().swap(storedLines_);
   std::vector<std::uint8_t>().swap(lineColorIndexes_);
   topLine_ = 0;
+  InvalidateDisplay();
   Redraw();
 }
 
@@ -209,47 +237,133 @@ void TScrollRichEdit::SetTopLine(int index) {
   Redraw();
 }
 
+void TScrollRichEdit::BeginUpdate() { ++updateDepth_; }
+
+void TScrollRichEdit::EndUpdate() {
+  if (updateDepth_ == 0) return;
+  if (--updateDepth_ == 0 && redrawPending_) SyncDisplay();
+}
+
+void TScrollRichEdit::SetAlwaysRefill(bool on) {
+  alwaysRefill_ = on;
+  InvalidateDisplay();
+}
+
 void TScrollRichEdit::Redraw() {
+  if (updateDepth_ > 0 && !alwaysRefill_) {
+    redrawPending_ = true;
+    return;
+  }
+  SyncDisplay();
+}
+
+void TScrollRichEdit::SyncDisplay() {
+  redrawPending_ = false;
   ApplyWrapWidth();
   const pane::LineWindow window = pane::ShownLines(topLine_, LineCount(), visibleLines_);
-  const QPalette colours = QApplication::palette(this);
-
-  QTextBlockFormat blockFormat;
-  // Every line at the pitch VisibleLines is computed with, so the count matches what is seen.
-  blockFormat.setLineHeight(lineHeight_, QTextBlockFormat::FixedHeight);
 
   const bool wasEnabled = updatesEnabled();
   setUpdatesEnabled(false);
-  QTextCursor cursor(document());
-  cursor.beginEditBlock();
-  cursor.select(QTextCursor::Document);
-  cursor.removeSelectedText();
-  cursor.setBlockFormat(blockFormat);
-  for (int i = window.first; i <= window.last; ++i) {
-    QTextCharFormat format;
-    const QColor colour = ToQColor(palette_[lineColorIndexes_[static_cast<std::size_t>(i)]], colours);
-    if (colour.isValid()) format.setForeground(colour);
-    if (i != window.first) cursor.insertBlock(blockFormat, format);
-    cursor.setCharFormat(format);
-    // insertText takes the text as it is: no markup is ever interpreted.
-    cursor.insertText(ToQString(storedLines_[static_cast<std::size_t>(i)]), format);
-  }
-  cursor.endEditBlock();
-  displayedLines_ = window.size();
+  if (alwaysRefill_ || !Shift(window)) Refill(window);
   verticalScrollBar()->setValue(0);
   horizontalScrollBar()->setValue(0);
   setUpdatesEnabled(wasEnabled);
 }
 
+void TScrollRichEdit::AppendShownLines(QTextCursor& cursor, int from, int to, bool firstInDocument) {
+  const QPalette colours = QApplication::palette(this);
+  QTextBlockFormat blockFormat;
+  // Every line at the pitch VisibleLines is computed with, so the count matches what is seen.
+  blockFormat.setLineHeight(lineHeight_, QTextBlockFormat::FixedHeight);
+  if (firstInDocument) cursor.setBlockFormat(blockFormat);
+  for (int i = from; i <= to; ++i) {
+    QTextCharFormat format;
+    const QColor colour = ToQColor(palette_[lineColorIndexes_[static_cast<std::size_t>(i)]], colours);
+    if (colour.isValid()) format.setForeground(colour);
+    if (!firstInDocument || i != from) cursor.insertBlock(blockFormat, format);
+    cursor.setCharFormat(format);
+    // insertText takes the text as it is: no markup is ever interpreted.
+    cursor.insertText(ToQ(storedLines_[static_cast<std::size_t>(i)]), format);
+    // Keep the shaped glyphs: the line is painted again with every redraw while it stays in
+    // the window, and shaping it anew for each paint costs more than the memory of a few lines.
+    cursor.block().layout()->setCacheEnabled(true);
+  }
+}
+
+void TScrollRichEdit::Refill(const pane::LineWindow& window) {
+  QTextCursor cursor(document());
+  cursor.beginEditBlock();
+  cursor.select(QTextCursor::Document);
+  cursor.removeSelectedText();
+  AppendShownLines(cursor, window.first, window.last, true);
+  cursor.endEditBlock();
+  shown_ = Shown{window.first, window.size(), lineHeight_, true};
+  ++refills_;
+}
+
+bool TScrollRichEdit::Shift(const pane::LineWindow& window) {
+  const int oldLast = shown_.first + shown_.count - 1;
+  if (!shown_.valid || shown_.count == 0 || window.size() == 0) return false;
+  if (shown_.lineHeight != lineHeight_) return false;
+  // Only a window that moved towards newer lines and still shares lines with the shown one.
+  if (window.first < shown_.first || window.first > oldLast) return false;
+  // Nothing but this class writes into the document; should anything else have, start afresh.
+  if (document()->blockCount() != shown_.count) return false;
+
+  const int keepLast = std::min(oldLast, window.last);
+  const int dropTop = window.first - shown_.first;
+  const int dropBottom = oldLast - keepLast;
+  const int add = window.last - keepLast;
+  // Filling afresh costs one line per shown line; shifting more than that is no saving.
+  if (dropTop + dropBottom + add >= window.size()) return false;
+
+  // The top, the bottom and the additions are separate edits, so the layout only redoes the
+  // blocks each one touches, not the whole window. Each is an edit block of its own: inside
+  // one, moving a cursor does not lay its line out to find the caret's x.
+  if (dropTop > 0) {
+    QTextCursor top(document());
+    top.beginEditBlock();
+    top.setPosition(document()->findBlockByNumber(dropTop).position(), QTextCursor::KeepAnchor);
+    top.removeSelectedText();
+    top.endEditBlock();
+  }
+  if (dropBottom > 0) {
+    const QTextBlock lastKept = document()->findBlockByNumber(keepLast - window.first);
+    QTextCursor bottom(document());
+    bottom.beginEditBlock();
+    bottom.setPosition(lastKept.position() + lastKept.length() - 1);
+    bottom.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    bottom.removeSelectedText();
+    bottom.endEditBlock();
+  }
+  if (add > 0) {
+    QTextCursor end(document());
+    end.beginEditBlock();
+    end.movePosition(QTextCursor::End);
+    AppendShownLines(end, keepLast + 1, window.last, false);
+    end.endEditBlock();
+  }
+  shown_.first = window.first;
+  shown_.count = window.size();
+
+  // A refill leaves the caret after the last shown line with nothing selected; so does this.
+  QTextCursor caret = textCursor();
+  if (caret.hasSelection() || !caret.atEnd()) {
+    caret.movePosition(QTextCursor::End);
+    setTextCursor(caret);
+  }
+  return true;
+}
+
 QStringList TScrollRichEdit::DisplayedLines() const {
   QStringList lines;
-  if (displayedLines_ == 0) return lines;
+  if (shown_.count == 0) return lines;
   for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) lines.push_back(b.text());
   return lines;
 }
 
 int TScrollRichEdit::DisplayedRowCount() const {
-  if (displayedLines_ == 0) return 0;
+  if (shown_.count == 0) return 0;
   int rows = 0;
   QAbstractTextDocumentLayout* layout = document()->documentLayout();
   for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
@@ -261,13 +375,27 @@ int TScrollRichEdit::DisplayedRowCount() const {
 
 void TScrollRichEdit::resizeEvent(QResizeEvent* event) {
   QTextEdit::resizeEvent(event);
+  InvalidateDisplay();
   ApplyWrapWidth();
   UpdateVisibleLines();
 }
 
 void TScrollRichEdit::changeEvent(QEvent* event) {
   QTextEdit::changeEvent(event);
-  if (event->type() == QEvent::FontChange) UpdateVisibleLines();
+  switch (event->type()) {
+    case QEvent::FontChange:
+      UpdateVisibleLines();
+      InvalidateDisplay();
+      break;
+    // System colours are resolved against the palette when the lines go in.
+    case QEvent::PaletteChange:
+    case QEvent::ApplicationPaletteChange:
+    case QEvent::StyleChange:
+      InvalidateDisplay();
+      break;
+    default:
+      break;
+  }
 }
 
 void TScrollRichEdit::keyPressEvent(QKeyEvent* event) {

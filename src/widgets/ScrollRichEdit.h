@@ -9,16 +9,26 @@
 //
 // Texts are Windows-1252 strings, as everywhere in the program; they are converted only when they
 // go into the display control, and always as plain text (markup is shown literally).
+//
+// A redraw touches only what changed where it can: when the window moves towards newer lines (an
+// append, or scrolling down within reach), the lines that leave it are taken off the top and the
+// new ones added at the bottom, and the lines that stay are neither rebuilt nor laid out again.
+// Anything else (scrolling back, a jump, a resize, a font or colour change, clearing) empties the
+// display and fills it again. Both ways give the same document, so the same pixels.
 
+#include <QFont>
 #include <QTextEdit>
+#include <QTextOption>
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "widgets/TColor.h"
 
-class QTextDocument;
+class QTextCursor;
 
 namespace pelmora {
 
@@ -64,12 +74,27 @@ class TScrollRichEdit : public QTextEdit {
   // Drops every stored line, empties the display, TopLine := 0.
   void ClearLines();
 
+  // Between BeginUpdate and the matching EndUpdate, AddText, SetTopLine and ClearLines change the
+  // store and TopLine at once but the display only once, at the outermost EndUpdate: an owner
+  // that adds a text and its fillers and then moves the window pays for one redraw. Calls nest.
+  void BeginUpdate();
+  void EndUpdate();
+  bool Updating() const { return updateDepth_ > 0; }
+
+  // With `on`, every redraw empties the display and fills it again, right away even inside
+  // BeginUpdate/EndUpdate. The result on screen is the same; it is the reference that tests
+  // and benchmarks hold the normal redraw against.
+  void SetAlwaysRefill(bool on);
+  bool AlwaysRefill() const { return alwaysRefill_; }
+  // Times the display was emptied and filled again since construction; for tests.
+  long RefillCount() const { return refills_; }
+
   // Recomputes VisibleLines from the current height and font; does not redraw.
   void UpdateVisibleLines();
 
   TColor GetPaletteColor(std::uint8_t index) const { return palette_[index]; }
   // Takes effect at the next redraw (SetTopLine or AddText), not before.
-  void SetPaletteColor(std::uint8_t index, TColor color) { palette_[index] = color; }
+  void SetPaletteColor(std::uint8_t index, TColor color);
   const Palette& GetPalette() const { return palette_; }
 
   // Text of stored line `index`; throws std::out_of_range outside 0..LineCount()-1.
@@ -104,7 +129,7 @@ class TScrollRichEdit : public QTextEdit {
 
   // Lines the display control holds right now (at most VisibleLines + 1), and their texts as
   // shown; for the owner's tests and for debugging.
-  int DisplayedLineCount() const { return displayedLines_; }
+  int DisplayedLineCount() const { return shown_.count; }
   QStringList DisplayedLines() const;
   // Rows the display control lays its lines out in; equal to DisplayedLineCount() as long as the
   // pane has not been made narrower since the lines were stored (no shown line wraps again).
@@ -129,8 +154,22 @@ class TScrollRichEdit : public QTextEdit {
   void changeEvent(QEvent* event) override;
 
  private:
+  // What the display shows: a run of stored lines, laid out with one line height.
+  struct Shown {
+    int first = 0;
+    int count = 0;
+    int lineHeight = 0;
+    bool valid = false;  // false: the display must be filled again before it can be shifted
+  };
+
   void Redraw();
+  void SyncDisplay();
+  void Refill(const pane::LineWindow& window);
+  bool Shift(const pane::LineWindow& window);
+  void AppendShownLines(QTextCursor& cursor, int from, int to, bool firstInDocument);
+  void InvalidateDisplay() { shown_.valid = false; }
   void SplitIntoLines(const std::string& text);
+  void SplitParagraph(const std::string& paragraph, qreal width);
   int FontPixelHeight() const;
   void ApplyWrapWidth();
 
@@ -142,8 +181,40 @@ class TScrollRichEdit : public QTextEdit {
   int lineHeight_ = 15;
   TColor color_ = clWindow;
   int wheelRemainder_ = 0;
-  int displayedLines_ = 0;
-  QTextDocument* wrapDocument_ = nullptr;  // lays texts out to find the wrap points
+  Shown shown_;
+  // The last paragraph split, and where it broke: the time and heading columns get the same
+  // text entry after entry, and laying it out again would only find the same breaks.
+  struct LastSplit {
+    std::string paragraph;
+    qreal width = -1;
+    QFont font;
+    QTextOption::WrapMode wrapMode = QTextOption::NoWrap;
+    qreal tabStop = -1;
+    QTextOption::Flags flags;
+    std::vector<std::pair<int, int>> rows;  // start and length of each row
+  };
+  LastSplit lastSplit_;
+  int updateDepth_ = 0;
+  bool redrawPending_ = false;
+  bool alwaysRefill_ = false;
+  long refills_ = 0;
+};
+
+// Holds BeginUpdate on a few panes for its own lifetime, so panes kept in step redraw once each
+// at the end of a change that touches all of them.
+class PaneUpdate {
+ public:
+  explicit PaneUpdate(std::initializer_list<TScrollRichEdit*> panes) : panes_(panes) {
+    for (TScrollRichEdit* pane : panes_) pane->BeginUpdate();
+  }
+  ~PaneUpdate() {
+    for (TScrollRichEdit* pane : panes_) pane->EndUpdate();
+  }
+  PaneUpdate(const PaneUpdate&) = delete;
+  PaneUpdate& operator=(const PaneUpdate&) = delete;
+
+ private:
+  std::vector<TScrollRichEdit*> panes_;
 };
 
 }  // namespace pelmora

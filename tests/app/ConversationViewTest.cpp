@@ -7,7 +7,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextFragment>
+#include <random>
 
 #include "AppTestSupport.h"
 #include "app/ComposeMemo.h"
@@ -30,6 +33,37 @@ const std::string kLong =
 void CheckAligned(TestWindow& w) {
   QCOMPARE(w.ui().SRCab->LineCount(), w.ui().SRChat->LineCount());
   QCOMPARE(w.ui().SRTime->LineCount(), w.ui().SRChat->LineCount());
+}
+
+// What a pane puts on the screen, as far as its document decides it: each shown line, each run
+// of text with its colour, the caret and the selection.
+QString PaneSnapshot(const TScrollRichEdit& pane) {
+  QStringList parts;
+  int n = 0;
+  for (QTextBlock b = pane.document()->begin(); b.isValid(); b = b.next(), ++n) {
+    parts << QStringLiteral("[%1 h%2]").arg(n).arg(b.blockFormat().lineHeight());
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment f = it.fragment();
+      parts << f.text() + QLatin1Char('@') + f.charFormat().foreground().color().name();
+    }
+  }
+  const QTextCursor c = pane.textCursor();
+  parts << QStringLiteral("top %1, shown %2, cursor %3/%4, rows %5")
+               .arg(pane.TopLine())
+               .arg(pane.DisplayedLineCount())
+               .arg(c.position())
+               .arg(c.anchor())
+               .arg(pane.DisplayedRowCount());
+  return parts.join(QLatin1Char(' '));
+}
+
+QString ViewSnapshot(TestWindow& w) {
+  const auto& ui = w.ui();
+  return QStringLiteral("bar %1/%2 %3 | time %4 | cab %5 | chat %6")
+      .arg(ui.ScrollBar->value())
+      .arg(ui.ScrollBar->maximum())
+      .arg(ui.ScrollBar->isEnabled() ? QStringLiteral("on") : QStringLiteral("off"))
+      .arg(PaneSnapshot(*ui.SRTime), PaneSnapshot(*ui.SRCab), PaneSnapshot(*ui.SRChat));
 }
 
 }  // namespace
@@ -230,6 +264,134 @@ class ConversationViewTest : public QObject {
     for (QLabel* label : ui.StatusBar->findChildren<QLabel*>()) {
       QCOMPARE(label->textFormat(), Qt::PlainText);
     }
+  }
+
+  void fastPathMatchesFullRefill() {
+    // Two windows get the same long mixed sequence of entries, scrolls, resizes, recolourings
+    // and clearings; the panes of the second fill their display afresh for every redraw. After
+    // every step both show the same: lines, colours, caret, scroll bar, and now and then the
+    // same pixels.
+    TestWindow fast;
+    TestWindow reference;
+    for (TScrollRichEdit* p : {reference.ui().SRTime, reference.ui().SRCab, reference.ui().SRChat}) {
+      p->SetAlwaysRefill(true);
+    }
+    std::string breaks;
+    for (int i = 0; i < 204; ++i) breaks += "\r\n";
+    const std::vector<std::string> firsts{"TEJO", "MIRLO", "VESPRA", "<b>x</b>"};
+    const std::vector<std::string> seconds{"MIRLO", "TEJO", "DEPARTAMENTO_DE_CONTABILIDAD_Y_FINANZAS_CENTRAL",
+                                           "OFICINA", std::string(70, 'G')};
+    const std::vector<std::string> texts{"hola", kLong, std::string(409, 'W'), breaks, std::string(),
+                                         "<img src=a> y <b>x</b>", "a\r\n\r\nb", "\xe1rbol \x80 \x81",
+                                         "vale", "mensaje " + std::string(30, 'x') + " fin"};
+    std::mt19937 rng(15);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto any = [&](const std::vector<std::string>& v) {
+      return v[static_cast<std::size_t>(pick(0, static_cast<int>(v.size()) - 1))];
+    };
+    int height = 193;
+    for (int step = 0; step < 400; ++step) {
+      const int op = pick(0, 99);
+      std::function<void(TestWindow&)> change;
+      QString what;
+      if (op < 60) {
+        const std::string first = any(firsts), second = any(seconds), text = any(texts);
+        const int palette = pick(2, 5);
+        const bool recovered = pick(0, 15) == 0;
+        change = [=](TestWindow& w) {
+          if (recovered) {
+            w->AppendRecoveredLine(first, second, text, palette);
+          } else {
+            w->AppendLine(first, second, text, palette);
+          }
+        };
+        what = QStringLiteral("entry of %1 bytes").arg(text.size());
+      } else if (op < 70) {
+        const int fraction = pick(0, 100);
+        change = [=](TestWindow& w) {
+          QScrollBar* bar = w.ui().ScrollBar;
+          bar->setValue(bar->maximum() * fraction / 100);  // the user drags the bar
+        };
+        what = QStringLiteral("bar to %1%").arg(fraction);
+      } else if (op < 80) {
+        static const Qt::Key keys[] = {Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Up, Qt::Key_Down};
+        const Qt::Key key = keys[pick(0, 3)];
+        change = [=](TestWindow& w) { emit w.ui().SRCab->KeyReleased(key, Qt::NoModifier); };
+        what = QStringLiteral("key %1").arg(int(key));
+      } else if (op < 85) {
+        const int lines = pick(-6, 6);
+        change = [=](TestWindow& w) { emit w.ui().SRChat->WheelScrolled(lines); };
+        what = QStringLiteral("wheel %1").arg(lines);
+      } else if (op < 89) {
+        height = pick(60, 260);
+        const int h = height;
+        change = [=](TestWindow& w) {
+          for (TScrollRichEdit* p : {w.ui().SRTime, w.ui().SRCab, w.ui().SRChat}) {
+            p->resize(p->width(), h);
+          }
+          w->View().Actualizar_memos(w.ui().ScrollBar);
+        };
+        what = QStringLiteral("height %1").arg(h);
+      } else if (op < 94) {
+        const auto index = static_cast<std::uint8_t>(pick(0, 5));
+        const TColor colour = static_cast<TColor>(rng() & 0xFFFFFF);
+        change = [=](TestWindow& w) {
+          for (TScrollRichEdit* p : {w.ui().SRTime, w.ui().SRCab, w.ui().SRChat}) {
+            p->SetPaletteColor(index, colour);
+          }
+          w->View().Actualizar_memos(nullptr);  // as the options dialog does on OK
+        };
+        what = QStringLiteral("colour %1").arg(index);
+      } else if (op < 97) {
+        change = [](TestWindow& w) {
+          QTextCursor c(w.ui().SRChat->document());
+          c.movePosition(QTextCursor::NextBlock);
+          c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+          w.ui().SRChat->setTextCursor(c);
+          w.clock.now += 1.0 / 86400;  // and a second goes by
+        };
+        what = QStringLiteral("select");
+      } else {
+        change = [](TestWindow& w) { w->BBorrarClick(); };
+        what = QStringLiteral("clear");
+      }
+      change(fast);
+      change(reference);
+      const QString a = ViewSnapshot(fast), b = ViewSnapshot(reference);
+      if (a != b) {
+        QFAIL(qPrintable(QStringLiteral("step %1 (%2):\n fast      %3\n reference %4")
+                             .arg(step)
+                             .arg(what, a, b)));
+      }
+      CheckAligned(fast);
+      if (step % 40 == 0) {
+        for (int i = 0; i < 3; ++i) {
+          TScrollRichEdit* f = i == 0 ? fast.ui().SRTime : i == 1 ? fast.ui().SRCab : fast.ui().SRChat;
+          TScrollRichEdit* r =
+              i == 0 ? reference.ui().SRTime : i == 1 ? reference.ui().SRCab : reference.ui().SRChat;
+          QCOMPARE(f->grab().toImage(), r->grab().toImage());
+        }
+      }
+    }
+    // The fast panes did it with far fewer refills.
+    QVERIFY(fast.ui().SRChat->RefillCount() * 2 < reference.ui().SRChat->RefillCount());
+  }
+
+  void burstOfEntriesKeepsTheDisplayToTheWindow() {
+    TestWindow w;
+    const auto& ui = w.ui();
+    for (int i = 0; i < 2000; ++i) {
+      w->AppendLine("MIRLO", "TEJO", "mensaje " + std::to_string(i), kPaletteReceived);
+    }
+    QCOMPARE(ui.SRChat->LineCount(), 2000);
+    CheckAligned(w);
+    for (TScrollRichEdit* p : {ui.SRTime, ui.SRCab, ui.SRChat}) {
+      QCOMPARE(p->document()->blockCount(), p->VisibleLines());
+      QCOMPARE(p->TopLine(), 2000 - p->VisibleLines());
+    }
+    QCOMPARE(ui.SRChat->DisplayedLines().last(), QStringLiteral("mensaje 1999"));
+    // Each entry moved the window on by a line: the display was never filled afresh for it.
+    QVERIFY(ui.SRChat->RefillCount() < 20);
   }
 
   void timeFormatsDropDesignators() {

@@ -10,8 +10,11 @@
 #include <QTextCursor>
 #include <QTextFragment>
 #include <QWheelEvent>
+#include <QElapsedTimer>
 #include <QtTest/QtTest>
+#include <functional>
 #include <memory>
+#include <random>
 #include <stdexcept>
 
 #include "text/CodePage.h"
@@ -52,6 +55,103 @@ QList<QColor> DisplayedColours(const TScrollRichEdit& pane) {
   return colours;
 }
 
+// Everything of a pane that reaches the screen, as far as the document decides it: each shown
+// line with its block format, and each run of text with its colour; the caret and selection;
+// the rows the lines are laid out in.
+struct PaneState {
+  QStringList lines;
+  QStringList runs;  // "block:text:#rrggbb" per fragment
+  QList<qreal> lineHeights;
+  int cursorPosition = 0;
+  int cursorAnchor = 0;
+  int rows = 0;
+  int topLine = 0;
+  int displayed = 0;
+  bool operator==(const PaneState&) const = default;
+};
+
+PaneState StateOf(const TScrollRichEdit& pane) {
+  PaneState s;
+  s.lines = pane.DisplayedLines();
+  int n = 0;
+  for (QTextBlock b = pane.document()->begin(); b.isValid(); b = b.next(), ++n) {
+    s.lineHeights.push_back(b.blockFormat().lineHeight() * 100 + b.blockFormat().lineHeightType());
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment f = it.fragment();
+      s.runs.push_back(QStringLiteral("%1:%2:%3").arg(n).arg(f.text(),
+                                                         f.charFormat().foreground().color().name()));
+    }
+  }
+  s.cursorPosition = pane.textCursor().position();
+  s.cursorAnchor = pane.textCursor().anchor();
+  s.rows = pane.DisplayedRowCount();
+  s.topLine = pane.TopLine();
+  s.displayed = pane.DisplayedLineCount();
+  return s;
+}
+
+QString Describe(const PaneState& s) {
+  return QStringLiteral("top %1, %2 lines, cursor %3/%4, rows %5: %6")
+      .arg(s.topLine)
+      .arg(s.displayed)
+      .arg(s.cursorPosition)
+      .arg(s.cursorAnchor)
+      .arg(s.rows)
+      .arg(s.runs.join(QStringLiteral(" | ")));
+}
+
+// The rows a paragraph breaks into when a document set up like the pane's display lays it out
+// as one block: the reference for the pane's own split.
+std::vector<std::string> DisplayRows(const TScrollRichEdit& pane, const std::string& ansi) {
+  QTextDocument doc;
+  doc.setDefaultFont(pane.document()->defaultFont());
+  doc.setDocumentMargin(pane.document()->documentMargin());
+  doc.setDefaultTextOption(pane.document()->defaultTextOption());
+  doc.setTextWidth(pane.WrapWidth());
+  doc.setPlainText(QString::fromStdString(text::AnsiToUtf8(ansi)));
+  const QTextBlock block = doc.begin();
+  doc.documentLayout()->blockBoundingRect(block);
+  std::vector<std::string> rows;
+  for (int i = 0; i < block.layout()->lineCount(); ++i) {
+    const QTextLine line = block.layout()->lineAt(i);
+    rows.push_back(ansi.substr(static_cast<std::size_t>(line.textStart()),
+                               static_cast<std::size_t>(line.textLength())));
+  }
+  return rows;
+}
+
+// A text of the kinds a conversation brings: short, long and wrapping, words wider than the
+// pane, line breaks of every style, empty, accented, markup, control characters.
+std::string RandomText(std::mt19937& rng) {
+  static const std::vector<std::string> words{
+      "hola", "a", "reunion", "trimestral", "PC-CONTABILIDAD", "<b>x</b>", "\xe1rbol",
+      "\xf1" "and\xfa", "\x80", "ok.", "12:30", "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW", "\t",
+      "iiiiiiiiiii", "  ", "\x81\x8d\x8f\x90\x9d", "&amp;"};
+  std::uniform_int_distribution<int> kind(0, 9);
+  switch (kind(rng)) {
+    case 0:
+      return std::string();
+    case 1:
+      return std::string(std::uniform_int_distribution<int>(1, 409)(rng), 'x');
+    case 2: {
+      static const char* breaks[] = {"\r\n", "\n", "\r"};
+      std::string t;
+      const int n = std::uniform_int_distribution<int>(1, 12)(rng);
+      for (int i = 0; i < n; ++i) t += breaks[std::uniform_int_distribution<int>(0, 2)(rng)];
+      return t;
+    }
+    default: {
+      std::string t;
+      const int n = std::uniform_int_distribution<int>(1, 40)(rng);
+      for (int i = 0; i < n; ++i) {
+        if (!t.empty()) t += std::uniform_int_distribution<int>(0, 12)(rng) == 0 ? "\r\n" : " ";
+        t += words[std::uniform_int_distribution<std::size_t>(0, words.size() - 1)(rng)];
+      }
+      return t;
+    }
+  }
+}
+
 const std::string kLongText =
     "Mañana a las nueve revisamos el informe de ventas del trimestre; trae las cifras de "
     "Valencia y las de Sevilla, que faltan en la hoja.";
@@ -73,6 +173,11 @@ class ScrollRichEditTest : public QObject {
   void resizeChangesVisibleLinesButNotTheShownLines();
   void keysAndWheelGoToTheOwner();
   void screenshotOfAColouredConversation();
+  void splitBreaksWhereTheDisplayBreaks();
+  void appendTouchesOnlyWhatChanges();
+  void batchedChangesRedrawOnceAtTheEnd();
+  void incrementalRedrawMatchesRefill();
+  void badInputStaysWithinTheWindow();
 };
 
 void ScrollRichEditTest::visibleLinesOfTheDesignedPane() {
@@ -344,6 +449,267 @@ void ScrollRichEditTest::screenshotOfAColouredConversation() {
   QCOMPARE(pane->DisplayedRowCount(), pane->DisplayedLineCount());
   const QString path = SaveScreenshot(pane.get(), QStringLiteral("widgets-pane"));
   if (!qEnvironmentVariableIsEmpty("PELMORA_SCREENSHOTS")) QVERIFY(!path.isEmpty());
+}
+
+void ScrollRichEditTest::splitBreaksWhereTheDisplayBreaks() {
+  // Random paragraphs at the widths of the view's three columns and a few others: the stored
+  // lines are the rows the display itself lays the paragraph out in.
+  std::mt19937 rng(15);
+  for (int width : {57, 120, 193, 273, 400}) {
+    auto pane = std::make_unique<TScrollRichEdit>();
+    pane->setGeometry(0, 0, width, 193);
+    for (int i = 0; i < 150; ++i) {
+      std::string paragraph = RandomText(rng);
+      std::erase_if(paragraph, [](char c) { return c == '\r' || c == '\n'; });
+      if (paragraph.empty()) continue;
+      pane->ClearLines();
+      pane->AddText(paragraph, 2, true);
+      QCOMPARE(pane->StoredLines(), DisplayRows(*pane, paragraph));
+    }
+  }
+
+  // The same paragraph again after the pane got narrower, or its font larger, breaks anew.
+  auto pane = TextColumn();
+  const std::string ansi = text::Utf8ToAnsi(kLongText);
+  auto addedLines = [&] {
+    const int before = pane->LineCount();
+    pane->AddText(ansi, 2, true);
+    return std::vector<std::string>(pane->StoredLines().begin() + before, pane->StoredLines().end());
+  };
+  const std::vector<std::string> wide = addedLines();
+  QCOMPARE(addedLines(), wide);
+  pane->resize(150, 193);
+  const std::vector<std::string> narrow = addedLines();
+  QVERIFY(narrow.size() > wide.size());
+  QCOMPARE(narrow, DisplayRows(*pane, ansi));
+  QFont bigger = pane->font();
+  bigger.setPixelSize(16);
+  pane->setFont(bigger);
+  const std::vector<std::string> big = addedLines();
+  QVERIFY(big.size() > narrow.size());
+  QCOMPARE(big, DisplayRows(*pane, ansi));
+}
+
+void ScrollRichEditTest::appendTouchesOnlyWhatChanges() {
+  auto pane = TextColumn();
+  for (int i = 0; i < 20; ++i) pane->AddText("L" + std::to_string(i), 2, true);
+  const long refills = pane->RefillCount();
+  const QTextBlock kept = pane->document()->findBlockByNumber(10);
+  const QTextLayout* keptLayout = kept.layout();
+  const QString keptText = kept.text();
+
+  // Appending, and moving the window on by a line or two, add and drop lines at the edges.
+  pane->AddText("L20", 3, true);
+  pane->AddText(kLongText, 4, true);
+  QCOMPARE(pane->DisplayedLineCount(), pane->VisibleLines() + 1);
+  pane->SetTopLine(pane->TopLine() + 1);
+  QCOMPARE(pane->RefillCount(), refills);
+  QCOMPARE(pane->DisplayedLineCount(), pane->VisibleLines());
+  QCOMPARE(pane->document()->blockCount(), pane->VisibleLines());
+  // A line that stayed in the window is the same block, laid out once.
+  bool stillThere = false;
+  for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {
+    if (b.text() == keptText) stillThere = b.layout() == keptLayout;
+  }
+  QVERIFY(stillThere);
+
+  // Scrolling back, a jump, a resize, a recolouring and clearing fill the display afresh.
+  auto expectRefill = [&](const char* what, const std::function<void()>& change) {
+    const long before = pane->RefillCount();
+    change();
+    QVERIFY2(pane->RefillCount() == before + 1, what);
+  };
+  expectRefill("scrolled back", [&] { pane->SetTopLine(pane->TopLine() - 1); });
+  expectRefill("jumped", [&] { pane->SetTopLine(pane->TopLine() + 2 * pane->VisibleLines()); });
+  expectRefill("jumped back", [&] { pane->SetTopLine(3); });
+  expectRefill("resized", [&] {
+    pane->resize(273, 150);
+    pane->SetTopLine(4);
+  });
+  expectRefill("recoloured", [&] {
+    pane->SetPaletteColor(2, clRed);
+    pane->SetTopLine(5);
+  });
+  expectRefill("colours reset", [&] {
+    pane->ResetColors();
+    pane->SetTopLine(6);
+  });
+  expectRefill("cleared", [&] { pane->ClearLines(); });
+  // The same colour again is no change.
+  pane->AddText("x", 2, true);
+  const long before = pane->RefillCount();
+  pane->SetPaletteColor(2, pane->GetPaletteColor(2));
+  pane->AddText("y", 2, true);
+  QCOMPARE(pane->RefillCount(), before);
+}
+
+void ScrollRichEditTest::batchedChangesRedrawOnceAtTheEnd() {
+  auto pane = TextColumn();
+  for (int i = 0; i < 20; ++i) pane->AddText("L" + std::to_string(i), 2, true);
+  const QStringList before = pane->DisplayedLines();
+  pane->BeginUpdate();
+  pane->BeginUpdate();
+  pane->AddText("nuevo", 3, true);
+  pane->AddText(std::string(), 1, true);
+  pane->SetTopLine(10);
+  QVERIFY(pane->Updating());
+  // The store and the top line change at once; the display waits.
+  QCOMPARE(pane->LineCount(), 22);
+  QCOMPARE(pane->TopLine(), 10);
+  QCOMPARE(pane->DisplayedLines(), before);
+  pane->EndUpdate();
+  QCOMPARE(pane->DisplayedLines(), before);  // still inside the outer batch
+  pane->EndUpdate();
+  QVERIFY(!pane->Updating());
+  QCOMPARE(pane->DisplayedLines().first(), QStringLiteral("L10"));
+  QCOMPARE(pane->DisplayedLines().last(), QString());
+  QCOMPARE(pane->DisplayedLines().value(pane->DisplayedLineCount() - 2), QStringLiteral("nuevo"));
+  // An unmatched EndUpdate does nothing.
+  pane->EndUpdate();
+  QVERIFY(!pane->Updating());
+
+  // The guard holds several panes for its scope.
+  auto other = TextColumn();
+  {
+    const PaneUpdate update{pane.get(), other.get()};
+    pane->AddText("a", 2, true);
+    other->AddText("b", 2, true);
+    QVERIFY(pane->Updating() && other->Updating());
+    QCOMPARE(other->DisplayedLineCount(), 0);
+  }
+  QCOMPARE(other->DisplayedLines(), QStringList{QStringLiteral("b")});
+  QCOMPARE(pane->DisplayedLines().last(), QStringLiteral("a"));
+}
+
+void ScrollRichEditTest::incrementalRedrawMatchesRefill() {
+  // Two panes get the same long mixed sequence of changes; one fills its display afresh every
+  // time. After every change both show the same lines in the same colours, with the caret in
+  // the same place, and every so often the same pixels.
+  auto fast = TextColumn();
+  auto reference = TextColumn();
+  reference->SetAlwaysRefill(true);
+  for (TScrollRichEdit* p : {fast.get(), reference.get()}) p->ResetColors();
+
+  std::mt19937 rng(2026);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  int operations = 0;
+  for (int step = 0; step < 700; ++step) {
+    const int op = pick(0, 99);
+    std::function<void(TScrollRichEdit&)> change;
+    QString what;
+    if (op < 55) {
+      const std::string text = RandomText(rng);
+      const auto index = static_cast<std::uint8_t>(pick(0, 6));
+      const bool toEnd = pick(0, 9) != 0;
+      change = [=](TScrollRichEdit& p) { p.AddText(text, index, toEnd); };
+      what = QStringLiteral("AddText %1 bytes").arg(text.size());
+    } else if (op < 70) {
+      const int delta = pick(-3, 3);
+      change = [=](TScrollRichEdit& p) { p.SetTopLine(std::max(0, p.TopLine() + delta)); };
+      what = QStringLiteral("scroll by %1").arg(delta);
+    } else if (op < 76) {
+      const int line = pick(0, std::max(0, fast->LineCount() + 3));
+      change = [=](TScrollRichEdit& p) { p.SetTopLine(line); };
+      what = QStringLiteral("jump to %1").arg(line);
+    } else if (op < 82) {
+      // The owner's pattern: a text, its fillers, then the window to the end, in one batch.
+      const std::string text = RandomText(rng);
+      const int fillers = pick(0, 3);
+      change = [=](TScrollRichEdit& p) {
+        const PaneUpdate update{&p};
+        p.AddText(text, 2, true);
+        for (int i = 0; i < fillers; ++i) p.AddText(std::string(), 1, true);
+        p.UpdateVisibleLines();
+        p.SetTopLine(std::max(0, p.LineCount() - p.VisibleLines()));
+      };
+      what = QStringLiteral("batch");
+    } else if (op < 86) {
+      const int width = pick(140, 320), height = pick(60, 260);
+      change = [=](TScrollRichEdit& p) {
+        p.resize(width, height);
+        p.SetTopLine(p.TopLine());
+      };
+      what = QStringLiteral("resize %1x%2").arg(width).arg(height);
+    } else if (op < 91) {
+      const auto index = static_cast<std::uint8_t>(pick(0, 6));
+      const TColor colour = static_cast<TColor>(rng() & 0xFFFFFF);
+      const bool redraw = pick(0, 1) == 1;
+      change = [=](TScrollRichEdit& p) {
+        p.SetPaletteColor(index, colour);
+        if (redraw) p.SetTopLine(p.TopLine());
+      };
+      what = QStringLiteral("colour %1").arg(index);
+    } else if (op < 94) {
+      change = [](TScrollRichEdit& p) { p.ResetColors(); };
+      what = QStringLiteral("reset colours");
+    } else if (op < 97) {
+      // The user selects part of the shown text; the next redraw drops the selection.
+      change = [](TScrollRichEdit& p) {
+        QTextCursor c(p.document());
+        c.setPosition(std::min(3, p.document()->characterCount() - 1));
+        c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+        p.setTextCursor(c);
+      };
+      what = QStringLiteral("select");
+    } else {
+      change = [](TScrollRichEdit& p) { p.ClearLines(); };
+      what = QStringLiteral("clear");
+    }
+    change(*fast);
+    change(*reference);
+    ++operations;
+
+    const PaneState a = StateOf(*fast), b = StateOf(*reference);
+    if (!(a == b)) {
+      QFAIL(qPrintable(QStringLiteral("step %1 (%2):\n fast      %3\n reference %4")
+                           .arg(step)
+                           .arg(what, Describe(a), Describe(b))));
+    }
+    QCOMPARE(fast->StoredLines(), reference->StoredLines());
+    QCOMPARE(fast->LineColorIndexes(), reference->LineColorIndexes());
+    if (step % 50 == 0) {
+      QCOMPARE(fast->grab().toImage(), reference->grab().toImage());
+    }
+  }
+  QCOMPARE(fast->grab().toImage(), reference->grab().toImage());
+  // The fast pane filled its display afresh far less often than the reference, which does it
+  // for every redraw.
+  QVERIFY2(fast->RefillCount() * 3 < reference->RefillCount() * 2,
+           qPrintable(QStringLiteral("%1 refills against %2 in %3 changes")
+                          .arg(fast->RefillCount())
+                          .arg(reference->RefillCount())
+                          .arg(operations)));
+}
+
+void ScrollRichEditTest::badInputStaysWithinTheWindow() {
+  auto pane = TextColumn();
+  // 409 characters without a blank: broken anywhere, nothing lost.
+  const std::string word(409, 'W');
+  pane->AddText(word, 2, true);
+  QCOMPARE(Joined(*pane), word);
+  QVERIFY(pane->LineCount() >= 8);
+  QCOMPARE(pane->DisplayedRowCount(), pane->DisplayedLineCount());
+
+  // A text of only line breaks: one empty line per break and one after the last.
+  pane->ClearLines();
+  std::string breaks;
+  for (int i = 0; i < 409; ++i) breaks += '\n';
+  QElapsedTimer timer;
+  timer.start();
+  pane->AddText(breaks, 3, true);
+  const qint64 ms = timer.elapsed();
+  QCOMPARE(pane->LineCount(), 410);
+  QCOMPARE(pane->DisplayedLineCount(), pane->VisibleLines() + 1);
+  QCOMPARE(pane->document()->blockCount(), pane->VisibleLines() + 1);
+  // Generous even for a build with the sanitizers; the Release figure is far below.
+  QVERIFY2(ms < 200, qPrintable(QStringLiteral("%1 ms").arg(ms)));
+
+  // Thousands of appends in a row: the display never holds more than the window.
+  pane->ClearLines();
+  for (int i = 0; i < 3000; ++i) pane->AddText("entrada " + std::to_string(i), 3, true);
+  QCOMPARE(pane->LineCount(), 3000);
+  QCOMPARE(pane->document()->blockCount(), pane->VisibleLines() + 1);
+  QCOMPARE(pane->DisplayedLines().last(), QStringLiteral("entrada 2999"));
 }
 
 QTEST_MAIN(ScrollRichEditTest)

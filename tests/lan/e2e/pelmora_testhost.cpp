@@ -19,6 +19,10 @@
 // with, after whatever the settings gave it (the group scenario needs one without going through
 // the options dialog).
 //
+// PELMORA_TESTHOST_REFILL=1 makes the conversation panes fill their display afresh for every
+// redraw, the reference their normal redraw is held against; bench/lan runs with it to put the
+// two side by side.
+//
 // Standard input: the line "quit" ends the program through the tray menu's close entry, so the
 // run also goes through the real shutdown (and the leak check of the test build).
 
@@ -163,6 +167,12 @@ int main(int argc, char** argv) {
     };
   };
   hooks.windowCreated = [](pelmora::TDOzuZe& window) {
+    if (const char* refill = std::getenv("PELMORA_TESTHOST_REFILL"); refill && *refill == '1') {
+      for (pelmora::TScrollRichEdit* pane :
+           {window.Ui().SRTime, window.Ui().SRCab, window.Ui().SRChat}) {
+        pane->SetAlwaysRefill(true);
+      }
+    }
     ReportCaptions(window);
     WatchStandardInput(window);
     QTimer::singleShot(0, &window, [] { PrintLine("READY\t" + std::to_string(::getpid())); });
