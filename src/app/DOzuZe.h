@@ -47,6 +47,7 @@ class TKeyLineEdit;
 class TScrollRichEdit;
 class TStatusPanels;
 class TrayMenu;
+class TWindowOptions;
 
 class TDOzuZe : public QWidget, public MessagingHost {
   Q_OBJECT
@@ -75,6 +76,11 @@ class TDOzuZe : public QWidget, public MessagingHost {
   TrayMenu& Tray() { return *tray_; }
   ViewModeMachine& ViewModes() { return viewModes_; }
   DesktopServices& Desktop() { return *desktop_; }
+  TWindowOptions& Options() { return *options_; }
+
+  // "&Opciones": the options dialog, modal; on OK the window saves the settings and brings its
+  // language, selectors, compose mode, status bar and conversation view up to date.
+  void BOpcionesClick();
 
   // --- MessagingHost -----------------------------------------------------------------------
   void AppendLine(const std::string& first, const std::string& second, const std::string& text,
@@ -165,6 +171,10 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void Run(const ViewActions& actions);
   void AppMinimize();
   void SetMenuFirstEntry(int row);
+  // The window's part of the options dialog's OK.
+  void ApplyOptionsOk();
+  // While the options dialog is open, what would show the window brings the dialog forward.
+  bool OptionsDialogForward();
 
   Variables vars_;
   WindowServices services_;
@@ -182,6 +192,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   KeyPreview* keys_ = nullptr;
   TrayMenu* tray_ = nullptr;
   ArrivalNotification* arrival_ = nullptr;
+  std::unique_ptr<TWindowOptions> options_;
   std::unique_ptr<TSettingsIO> settingsIO_;
   TOwnNameEditor* ownNameEditor_ = nullptr;
   Controls ui_;
