@@ -17,6 +17,7 @@
 #include "app/DestinationCompose.h"
 #include "app/KeyPreview.h"
 #include "app/LanguageTable.h"
+#include "app/OptionsWiring.h"
 #include "app/OwnNameEditor.h"
 #include "app/QtDispatcher.h"
 #include "app/SettingsIO.h"
@@ -26,6 +27,8 @@
 #include "messaging/LostMessageRecovery.h"
 #include "messaging/TextTable.h"
 #include "model/MessageFile.h"
+#include "options/OptionsLauncher.h"
+#include "options/VOpciones.h"
 #include "text/CodePage.h"
 #include "widgets/Accessibility.h"
 #include "widgets/CoolTrayIcon.h"
@@ -33,6 +36,7 @@
 #include "widgets/Fonts.h"
 #include "widgets/PelmoraIcon.h"
 #include "widgets/QtDesktop.h"
+#include "widgets/ScrollRichEdit.h"
 
 namespace pelmora {
 
@@ -142,6 +146,10 @@ void TDOzuZe::CreateParts() {
   // Key preview: the window sees every key of its controls before they do.
   keys_ = new KeyPreview(this);
 
+  options_ = std::make_unique<TWindowOptions>(vars_, *view_, *core_, *desktop_,
+                                              services_.fileChooser, services_.linkOpener);
+  options_->SetApplyOk([this] { ApplyOptionsOk(); });
+
   ui_.Timer = new QTimer(this);
   ui_.Timer->setObjectName(QStringLiteral("Timer"));
   ui_.Timer->setInterval(200);
@@ -185,6 +193,13 @@ void TDOzuZe::CreateNameFieldAndStatusBar() {
 
 void TDOzuZe::ConnectParts() {
   connect(ui_.BBorrar, &QPushButton::clicked, this, [this] { BBorrarClick(); });
+  connect(ui_.BOpciones, &QPushButton::clicked, this, [this] { BOpcionesClick(); });
+  // The dialog's hot key list edits the letter the settings keep; it is registered again at
+  // once, so the new combination works before OK.
+  options_->hotKeyName = [this] { return std::string(1, settingsIO_->HotKeyLetter()); };
+  options_->setHotKeyLetter = [this](const std::string& letter) {
+    if (letter.size() == 1) SetRestoreHotKeyLetter(letter[0]);
+  };
 
   connect(destination_, &DestinationCompose::destinationStatusChanged, this,
           [this](const std::string& text) { SetStatusText(1, text); });
@@ -365,6 +380,12 @@ void TDOzuZe::ShutdownEndpoints() {
 }
 
 void TDOzuZe::Cerrar1Click() {
+  // The dialog edits the lists in place: it goes first, as Cancel, and the end follows once
+  // its modal loop has returned.
+  if (options_->Launcher().IsOpen()) {
+    options_->Launcher().CloseThen([this] { Cerrar1Click(); });
+    return;
+  }
   vars_.ReallyQuit = true;
   close();
   ShutdownEndpoints();
@@ -372,6 +393,10 @@ void TDOzuZe::Cerrar1Click() {
 }
 
 void TDOzuZe::HandleShutdownQuery() {
+  if (options_->Launcher().IsOpen()) {
+    options_->Launcher().CloseThen([this] { HandleShutdownQuery(); });
+    return;
+  }
   // The session may end: the window only goes to the tray, then the program ends.
   close();
   QCoreApplication::quit();
@@ -460,9 +485,19 @@ void TDOzuZe::ShowIfNoTray() {
   Run(viewModes_.StartWithoutTray());
 }
 
-void TDOzuZe::TrayIconClick() { Run(viewModes_.TrayClick()); }
+bool TDOzuZe::OptionsDialogForward() { return options_->Launcher().BringForward(); }
 
-void TDOzuZe::Opcion1Click() { Run(viewModes_.MenuFirstEntry()); }
+void TDOzuZe::TrayIconClick() {
+  // Hiding or minimising the window under the modal dialog would leave the dialog alone on
+  // the screen, or out of reach: the dialog comes forward instead.
+  if (OptionsDialogForward()) return;
+  Run(viewModes_.TrayClick());
+}
+
+void TDOzuZe::Opcion1Click() {
+  if (OptionsDialogForward()) return;
+  Run(viewModes_.MenuFirstEntry());
+}
 
 void TDOzuZe::MinimizeApplication() { Run(viewModes_.MinimizeRequested()); }
 
@@ -509,8 +544,8 @@ void TDOzuZe::RestNormalCompose() { destination_->RestNormalCompose(); }
 
 void TDOzuZe::RestHardwayCompose() { destination_->RestHardwayCompose(); }
 
-void TDOzuZe::AddToOptionsNameLists(const std::string&) {
-  // The options dialog collects identification replies in its name lists while it is open.
+void TDOzuZe::AddToOptionsNameLists(const std::string& name) {
+  options_->Launcher().AddToNameLists(name);
 }
 
 void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,
@@ -519,7 +554,17 @@ void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,
   // The secure channel can bring an empty sender: nobody to add, store or answer, and never the
   // destination (a message to an empty name would go nowhere anyone reads).
   if (!sender.empty()) {
-    if (!vars_.NameList.Contains(sender)) settingsIO_->RememberSender(sender);
+    if (!vars_.NameList.Contains(sender)) {
+      if (vars_.OptionsOpen) {
+        // Storing the name now would write the dialog's unconfirmed changes with it. The dialog
+        // shows the name at once, its Cancel keeps it, and it is stored when the dialog closes.
+        vars_.NameList.Add(sender);
+        options_->Launcher().AddToNameLists(sender);
+        options_->Launcher().SenderArrived(sender);
+      } else {
+        settingsIO_->RememberSender(sender);
+      }
+    }
     destination_->ArrivalFrom(sender);
   }
   if (vars_.OptBeep) desktop_->Beep();
@@ -550,6 +595,24 @@ void TDOzuZe::NotifyDesktop(const std::string& sender, const std::string& text) 
   if (!vars_.OptNotify || isActiveWindow()) return;
   notifier_->SetOpenLabel(ToQ(vars_.Text(kRowNotificationOpen)));
   notifier_->Notify(ToQ(sender), ToQ(text));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Options dialog
+
+void TDOzuZe::BOpcionesClick() {
+  TOptionsLauncher& launcher = options_->Launcher();
+  const int result = launcher.BOpcionesClick(this);
+  // Senders that wrote while the dialog was open were kept out of the file until now; OK has
+  // saved them with everything else.
+  if (result != QDialog::Accepted && !launcher.ArrivedSenders().empty()) settingsIO_->Save();
+}
+
+void TDOzuZe::ApplyOptionsOk() {
+  settingsIO_->Save();
+  ApplyLanguage(vars_.LanguageIndex);
+  destination_->AfterOptions();
+  view_->Actualizar_memos(nullptr);
 }
 
 }  // namespace pelmora

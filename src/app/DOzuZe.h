@@ -48,6 +48,7 @@ class TKeyLineEdit;
 class TScrollRichEdit;
 class TStatusPanels;
 class TrayMenu;
+class TWindowOptions;
 
 class TDOzuZe : public QWidget, public MessagingHost {
   Q_OBJECT
@@ -76,6 +77,11 @@ class TDOzuZe : public QWidget, public MessagingHost {
   TrayMenu& Tray() { return *tray_; }
   ViewModeMachine& ViewModes() { return viewModes_; }
   DesktopServices& Desktop() { return *desktop_; }
+  TWindowOptions& Options() { return *options_; }
+
+  // "&Opciones": the options dialog, modal; on OK the window saves the settings and brings its
+  // language, selectors, compose mode, status bar and conversation view up to date.
+  void BOpcionesClick();
 
   // --- MessagingHost -----------------------------------------------------------------------
   void AppendLine(const std::string& first, const std::string& second, const std::string& text,
@@ -169,6 +175,10 @@ class TDOzuZe : public QWidget, public MessagingHost {
   // The desktop notification of one arrival, when the option is on and the window is not the
   // active one.
   void NotifyDesktop(const std::string& sender, const std::string& text);
+  // The window's part of the options dialog's OK.
+  void ApplyOptionsOk();
+  // While the options dialog is open, what would show the window brings the dialog forward.
+  bool OptionsDialogForward();
 
   Variables vars_;
   WindowServices services_;
@@ -188,6 +198,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   KeyPreview* keys_ = nullptr;
   TrayMenu* tray_ = nullptr;
   ArrivalNotification* arrival_ = nullptr;
+  std::unique_ptr<TWindowOptions> options_;
   std::unique_ptr<TSettingsIO> settingsIO_;
   TOwnNameEditor* ownNameEditor_ = nullptr;
   Controls ui_;

@@ -383,4 +383,56 @@ bool DestinationCompose::HandlesOwnEscape(const QWidget* w) const {
   return false;
 }
 
+void DestinationCompose::AfterOptions() {
+  // Names: the one selected before stays selected if it still exists, else the workgroup if it
+  // is listed, else the first name.
+  QComboBox* names = ui_.CBNombres;
+  const std::string name = ItemAnsi(names, names->currentIndex());
+  names->clear();
+  for (const std::string& n : vars_.NameList) AddItem(names, n);
+  if (names->count() > 0) {
+    int select = FindItem(names, name);
+    if (select < 0) select = FindItem(names, vars_.WorkgroupName);
+    names->setCurrentIndex(select >= 0 ? select : 0);
+  }
+  // Groups, in collection order: the one selected before, else the first.
+  QComboBox* groups = ui_.CBGrupos;
+  const std::string group = ItemAnsi(groups, groups->currentIndex());
+  groups->clear();
+  for (int i = 0; i < vars_.GroupList.Count(); ++i) AddItem(groups, vars_.GroupList.Item(i).Name());
+  if (groups->count() > 0) {
+    const int select = FindItem(groups, group);
+    groups->setCurrentIndex(select >= 0 ? select : 0);
+  }
+
+  if (vars_.OptHardway) {
+    vars_.Destination = vars_.Text(kRowNinguno);
+    ui_.PHardway->show();
+    ui_.PNoHardway->hide();
+    ui_.EReceptor->clear();
+    ui_.EReceptor->hide();
+    ui_.BReceptor->show();
+    ui_.MTexto->clear();
+    ui_.MTexto->hide();
+    ui_.BTexto->show();
+  } else {
+    ui_.PHardway->hide();
+    ui_.PNoHardway->show();
+    ui_.EReceptor_hardway->clear();
+    ui_.EReceptor_hardway->hide();
+    ui_.BReceptor_hardway->show();
+    ui_.MTexto_hardway->clear();
+    ui_.MTexto_hardway->hide();
+    if (ui_.ChBGrupos->isChecked()) {
+      const int g = groups->currentIndex();
+      vars_.Destination = g >= 0 ? ItemAnsi(groups, g) : vars_.Text(kRowNinguno);
+      SetGroupsHint(g);
+    } else {
+      const int n = names->currentIndex();
+      vars_.Destination = n >= 0 ? ItemAnsi(names, n) : vars_.Text(kRowNinguno);
+    }
+  }
+  ShowDestination();
+}
+
 }  // namespace pelmora

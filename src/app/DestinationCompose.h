@@ -90,6 +90,10 @@ class DestinationCompose : public QObject {
   bool HandlesOwnEscape(const QWidget* w) const;
   // Status panel 1 for the current destination.
   void ShowDestination();
+  // After OK in the options dialog: both selectors refilled from the address book (keeping the
+  // selected entries that still exist), the compose layout of the typed-destination option, the
+  // destination chosen anew and shown.
+  void AfterOptions();
 
  signals:
   // The text of the destination's status panel changed (Windows-1252).

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace pelmora::platform {
 
@@ -39,5 +40,13 @@ bool StreamIsFolder(std::FILE* stream);
 
 // The lost-messages file's path for the current user.
 std::string UserLostMessagesPath();
+
+// The folder of the user's settings ("pelmora" under the per-user configuration folder).
+std::string UserSettingsFolder();
+
+// Replaces the file by one holding `data` without ever leaving a half-written file under its
+// name, creating the missing folders above it private to the user. False with the reason in
+// `error` when it could not; the old file is then as it was.
+bool ReplaceFileAtomically(const std::string& path, std::string_view data, std::string& error);
 
 }  // namespace pelmora::platform

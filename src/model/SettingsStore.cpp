@@ -9,13 +9,8 @@
 #include <iostream>
 
 #include "model/IniDocument.h"
+#include "model/PlatformFile.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace pelmora {
 
@@ -92,94 +87,6 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out, std::string&
   return failed ? ReadResult::Failed : ReadResult::Read;
 }
 
-#ifndef _WIN32
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
-  struct passwd pw {};
-  struct passwd* found = nullptr;
-  char buffer[4096];
-  if (getpwuid_r(getuid(), &pw, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
-      found->pw_dir != nullptr)
-    return found->pw_dir;
-  return {};
-}
-
-std::string ParentFolder(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// Creates the folder and the missing folders above it, each 0700 (the settings hold the user's
-// address book). A folder that is there already keeps its mode: it may be shared.
-bool MakeFolder(const std::string& folder, std::string& error) {
-  std::size_t pos = 0;
-  while (pos != std::string::npos) {
-    pos = folder.find('/', pos + 1);
-    const std::string partial = folder.substr(0, pos);
-    if (partial.empty()) continue;
-    if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-      error = "cannot create folder " + partial + ": " + std::strerror(errno);
-      return false;
-    }
-  }
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    error = folder + " is not a folder";
-    return false;
-  }
-  return true;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-// Replaces the file by one holding `data` without ever leaving a half-written file under its
-// name: the text goes to a new file in the same folder, which is synced and then renamed over
-// the old one; syncing the folder makes the rename itself durable.
-bool ReplaceFileAtomically(const std::string& path, std::string_view data, std::string& error) {
-  const std::string folder = ParentFolder(path);
-  if (!MakeFolder(folder, error)) return false;
-
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    error = "cannot create a file in " + folder + ": " + std::strerror(errno);
-    return false;
-  }
-  bool ok = ::fchmod(fd, 0600) == 0;
-  ok = ok && WriteAll(fd, data);
-  ok = ok && ::fsync(fd) == 0;
-  if (!ok) error = std::string("cannot write ") + temp + ": " + std::strerror(errno);
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = std::string("cannot write ") + temp + ": " + std::strerror(errno);
-  }
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    error = "cannot replace " + path + ": " + std::strerror(errno);
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY); dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return true;
-}
-
 // A save cut short by a crash or kill -9 leaves its temporary file ("pelmora.ini.XXXXXX")
 // behind. One that old is no save in progress: it goes.
 void RemoveStaleTemporaryFiles(const std::string& path) {
@@ -207,7 +114,6 @@ std::string SaveTarget(const std::string& path) {
   const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
   return ec ? path : resolved.string();
 }
-#endif
 
 }  // namespace
 
@@ -226,19 +132,13 @@ FileSettingsStore::FileSettingsStore(std::string path) : path_(std::move(path)) 
                 << "; starting with the default settings\n";
       break;
   }
-#ifndef _WIN32
   RemoveStaleTemporaryFiles(path_);
-#endif
 }
 
 bool FileSettingsStore::Save() {
   std::string error;
-#ifndef _WIN32
-  const bool ok = ReplaceFileAtomically(SaveTarget(path_), Document().Serialize(), error);
-#else
-  const bool ok = false;
-  error = "not built for this system";
-#endif
+  const bool ok =
+      platform::ReplaceFileAtomically(SaveTarget(path_), Document().Serialize(), error);
   if (ok) {
     saidFailure_ = false;
     return true;
@@ -253,16 +153,7 @@ bool FileSettingsStore::Save() {
 }
 
 std::string SettingsFolder() {
-#ifndef _WIN32
-  // The XDG rules ignore a relative XDG_CONFIG_HOME.
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/')
-    return std::string(config) + "/pelmora";
-  const std::string home = HomeFolder();
-  if (home.empty()) return "pelmora";
-  return home + "/.config/pelmora";
-#else
-  return ".";
-#endif
+  return platform::UserSettingsFolder();
 }
 
 std::string SettingsFilePath() { return SettingsFolder() + "/pelmora.ini"; }

@@ -21,6 +21,8 @@ std::string AnsiToOem(std::string_view ansi, OemCodePage oem = OemCodePage::Cp85
 std::string OemToAnsi(std::string_view oem, OemCodePage codePage = OemCodePage::Cp850);
 
 std::string AnsiToUtf8(std::string_view ansi);
+// Appends the UTF-8 form of one code point.
+void AppendUtf8(std::string& out, char32_t c);
 // Invalid UTF-8 sequences and characters that Windows-1252 lacks become "?".
 std::string Utf8ToAnsi(std::string_view utf8);
 

@@ -46,7 +46,10 @@ bool QtDesktopServices::BringForward(QWidget* window) {
 std::optional<QString> QtFileChooser::ChooseSaveFile(QWidget* parent, const QString& title,
                                                      const QString& filter,
                                                      const QString& proposedName) {
-  const QString path = QFileDialog::getSaveFileName(parent, title, proposedName, filter);
+  // The chosen file is replaced without a second question, as the log saving has always done;
+  // no extension is added to a typed name.
+  const QString path = QFileDialog::getSaveFileName(parent, title, proposedName, filter, nullptr,
+                                                    QFileDialog::DontConfirmOverwrite);
   if (path.isEmpty()) return std::nullopt;
   return path;
 }

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "model/PlatformFile.h"
 #include "transport/linux/UniqueFd.h"
@@ -39,6 +40,10 @@ class PosixRecordFile final : public RecordFile {
 
   void Sync() override { ::fdatasync(fd_.get()); }
 
+  int Descriptor() const { return fd_.get(); }
+  // Closes now, reporting what close() says: a write error can show only there.
+  bool Close() { return ::close(fd_.release()) == 0; }
+
  private:
   UniqueFd fd_;
 };
@@ -52,6 +57,34 @@ std::string HomeFolder() {
       found->pw_dir != nullptr)
     return found->pw_dir;
   return {};
+}
+
+std::string ParentFolder(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Creates the folder and the missing folders above it, each 0700 (the settings hold the user's
+// address book). A folder that is there already keeps its mode: it may be shared.
+bool MakeFolder(const std::string& folder, std::string& error) {
+  std::size_t pos = 0;
+  while (pos != std::string::npos) {
+    pos = folder.find('/', pos + 1);
+    const std::string partial = folder.substr(0, pos);
+    if (partial.empty()) continue;
+    if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+      error = "cannot create folder " + partial + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    error = folder + " is not a folder";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -81,6 +114,46 @@ std::string UserLostMessagesPath() {
   const std::string home = HomeFolder();
   if (home.empty()) return "lastmsgs.vsp";
   return home + "/.local/state/pelmora/lastmsgs.vsp";
+}
+
+std::string UserSettingsFolder() {
+  // The XDG rules ignore a relative XDG_CONFIG_HOME.
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/')
+    return std::string(config) + "/pelmora";
+  const std::string home = HomeFolder();
+  if (home.empty()) return "pelmora";
+  return home + "/.config/pelmora";
+}
+
+// The text goes to a new file in the same folder, which is synced and then renamed over the old
+// one; syncing the folder makes the rename itself durable.
+bool ReplaceFileAtomically(const std::string& path, std::string_view data, std::string& error) {
+  const std::string folder = ParentFolder(path);
+  if (!MakeFolder(folder, error)) return false;
+
+  std::string temp = path + ".XXXXXX";
+  UniqueFd fd(::mkstemp(temp.data()));
+  if (!fd) {
+    error = "cannot create a file in " + folder + ": " + std::strerror(errno);
+    return false;
+  }
+  PosixRecordFile file(std::move(fd));
+  bool ok = ::fchmod(file.Descriptor(), 0600) == 0;
+  ok = ok && file.WriteAll(data.data(), data.size());
+  ok = ok && ::fsync(file.Descriptor()) == 0;
+  if (ok && !file.Close()) ok = false;
+  if (!ok) error = std::string("cannot write ") + temp + ": " + std::strerror(errno);
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = "cannot replace " + path + ": " + std::strerror(errno);
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  if (UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir)
+    ::fsync(dir.get());
+  return true;
 }
 
 }  // namespace pelmora::platform

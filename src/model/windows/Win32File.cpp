@@ -69,4 +69,28 @@ bool StreamIsFolder(std::FILE*) { return false; }  // fopen refuses folders on W
 
 std::string UserLostMessagesPath() { return kWindowsLostMessagesPath; }
 
+std::string UserSettingsFolder() { return "."; }
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view data, std::string& error) {
+  const std::string temp = path + ".new";
+  const HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = "cannot create " + temp;
+    return false;
+  }
+  bool written;
+  {  // closed before the move: a file still open cannot be renamed
+    Win32RecordFile file(h);
+    written = file.WriteAll(data.data(), data.size()) && FlushFileBuffers(h);
+  }
+  if (!written || !MoveFileExA(temp.c_str(), path.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = "cannot write " + path;
+    DeleteFileA(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace pelmora::platform

@@ -596,6 +596,88 @@ def settings(rig):
     got = arrival(sauce, "desde la caja", 4, 0, "SAUCE")
     expect(got.first == "CAJA7", "SAUCE got it from %r, expected CAJA7" % got.first)
 
+# Centres of the options dialog's controls in its client area (a fixed layout of 337 x 377):
+# the pages' controls lie below the row of page captions.
+OPT_NUEVO_NOMBRE = (262, 84)
+OPT_BORRAR_TODOS = (262, 188)
+OPT_PING = (262, 244)
+OPT_NUEVO_GRUPO = (86, 308)
+OPT_OK = (213, 351)
+OPT_CANCEL = (293, 351)
+
+
+def open_options(rig, program):
+    """"&Opciones" (Alt+O) on the window; the dialog's window id."""
+    rig.desk.open_window(program)
+    rig.desk.keys("alt+o")
+
+    def find():
+        ws = rig.desk.windows_of(program.pid, visible=True, name="^Opciones")
+        return ws[0] if ws else None
+    dlg = lanrig.wait_until(find, 10, 0.05, "the options dialog of " + program.host)
+    rig.desk.xdo("windowactivate", "--sync", dlg, check=False)
+    expect(rig.desk.geometry(dlg) == (337, 377), "dialog size %r" % (rig.desk.geometry(dlg),))
+    return dlg
+
+
+def dialog_click(rig, dlg, where):
+    rig.desk.xdo("mousemove", "--window", dlg, where[0], where[1], "click", 1)
+
+
+def dialog_gone(rig, program, timeout=5):
+    lanrig.wait_until(lambda: not rig.desk.windows_of(program.pid, visible=True,
+                                                      name="^Opciones"),
+                      timeout, 0.05, "the options dialog to close")
+
+
+@scenario
+def options(rig):
+    """The options dialog: Cancel leaves the settings file byte-identical; OK stores a name
+    typed on the names page, the name of another copy that answered the dialog's ping, and a
+    new group."""
+    copies, _ = start_copies(rig)
+    tejo = copies["TEJO"]
+    ini = os.path.join(rig.home("TEJO"), ".config", "pelmora", "pelmora.ini")
+    # A file to compare with: the first sender stored makes it.
+    mark = tejo.mark()
+    cli_send(rig, "SAUCE", "PRIMERO", "TEJO", "hola")
+    arrival(tejo, "hola", 5, mark, "TEJO")
+    lanrig.wait_until(lambda: os.path.exists(ini), 5, what="the settings file")
+    before = open(ini, "rb").read()
+
+    dlg = open_options(rig, tejo)
+    rig.desk.keys("ctrl+Tab")  # the names page
+    dialog_click(rig, dlg, OPT_NUEVO_NOMBRE)
+    rig.desk.type("cancelado")
+    rig.desk.keys("Return", "Escape")
+    dialog_click(rig, dlg, OPT_CANCEL)
+    dialog_gone(rig, tejo)
+    expect(open(ini, "rb").read() == before, "Cancel changed the settings file")
+
+    # Every name goes; the ping brings back the copy that answers it.
+    dlg = open_options(rig, tejo)
+    rig.desk.keys("ctrl+Tab")
+    dialog_click(rig, dlg, OPT_BORRAR_TODOS)
+    dialog_click(rig, dlg, OPT_PING)
+    dialog_click(rig, dlg, OPT_NUEVO_NOMBRE)
+    rig.desk.type("pino")
+    rig.desk.keys("Return")
+    rig.desk.keys("ctrl+Tab")  # the groups page
+    dialog_click(rig, dlg, OPT_NUEVO_GRUPO)
+    rig.desk.type("casa")
+    rig.desk.keys("Return")
+    settle(0.5)  # the three pings, 100 ms apart, and MIRLO's answers
+    rig.screenshot("options-groups")
+    dialog_click(rig, dlg, OPT_OK)
+    dialog_gone(rig, tejo)
+    text = read_text(ini)
+    for line in ("PINO=N\n", "\nMIRLO=", "\nCASA=.\n"):
+        expect(line in text, "%r not in the settings after OK:\n%s" % (line, text))
+    expect("PRIMERO=" not in text, "a deleted name is still in the settings:\n%s" % text)
+    # The answer filled the dialog, not the conversation.
+    expect(not [e for e in tejo.entries(mark) if e.palette == PALETTE_SYSTEM],
+           "the ping's answer was reported in the conversation")
+
 
 def lost_records(path):
     """(kind, sender, recipient, text) of every record of a lost-messages file; [] without one."""

@@ -1,0 +1,95 @@
+#include "options/OptionsLauncher.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include "options/PageNombres.h"
+
+#include "options/OptionsHost.h"
+#include "options/VOpciones.h"
+#include "widgets/ScrollRichEdit.h"
+
+namespace pelmora {
+
+TOptionsLauncher::TOptionsLauncher(OptionsHost& host, std::function<void()> applyOk,
+                                   QObject* parent)
+    : QObject(parent), host_(host), applyOk_(std::move(applyOk)) {}
+
+TOptionsLauncher::~TOptionsLauncher() = default;
+
+int TOptionsLauncher::BOpcionesClick(QWidget* parent) {
+  if (dialog_) return QDialog::Rejected;
+  Variables& vars = host_.Vars();
+  snapshot_ = options::TakeSnapshot(vars);
+  window_.background = host_.Pane(0).Color();
+  window_.palette = host_.Pane(0).GetPalette();
+  window_.hotKey = host_.HotKeyName();
+  arrivedSenders_.clear();
+
+  auto* dlg = new TVOpciones(host_, parent);
+  dialog_ = dlg;
+  vars.OptionsOpen = true;
+  emit Opened(dlg);
+  const int result = dlg->exec();
+  // Pings not yet sent die with the dialog, even before it is deleted.
+  dlg->Nombres().Ui().TimerPing->stop();
+
+  if (result == QDialog::Accepted) {
+    if (applyOk_) applyOk_();
+  } else {
+    // The Cancel button, the close box, or the program ending underneath.
+    RestoreOnCancel();
+  }
+  // Released once its own pending events are processed; each opening makes a fresh one.
+  dialog_ = nullptr;
+  dlg->deleteLater();
+  vars.OptionsOpen = false;
+
+  if (!afterClose_.empty()) {
+    auto next = std::move(afterClose_);
+    afterClose_.clear();
+    for (auto& f : next) QTimer::singleShot(0, this, std::move(f));
+  }
+  return result;
+}
+
+void TOptionsLauncher::RestoreOnCancel() {
+  Variables& vars = host_.Vars();
+  options::RestoreSnapshot(snapshot_, vars);
+  for (const std::string& name : arrivedSenders_) vars.NameList.Add(name);
+  for (int p = 0; p < 3; ++p) {
+    TScrollRichEdit& pane = host_.Pane(p);
+    pane.SetColor(window_.background);
+    for (int i = 0; i < static_cast<int>(window_.palette.size()); ++i) {
+      pane.SetPaletteColor(static_cast<std::uint8_t>(i), window_.palette[static_cast<std::size_t>(i)]);
+    }
+  }
+  if (host_.HotKeyName() != window_.hotKey) host_.SetHotKeyLetter(window_.hotKey);
+}
+
+bool TOptionsLauncher::BringForward() {
+  if (!dialog_) return false;
+  dialog_->show();
+  dialog_->raise();
+  dialog_->activateWindow();
+  return true;
+}
+
+void TOptionsLauncher::CloseThen(std::function<void()> next) {
+  if (!dialog_) {
+    if (next) next();
+    return;
+  }
+  if (next) afterClose_.push_back(std::move(next));
+  dialog_->reject();
+}
+
+void TOptionsLauncher::AddToNameLists(const std::string& name) {
+  if (dialog_) dialog_->AddToNameLists(name);
+}
+
+void TOptionsLauncher::SenderArrived(const std::string& name) {
+  if (dialog_ && !name.empty()) arrivedSenders_.push_back(name);
+}
+
+}  // namespace pelmora

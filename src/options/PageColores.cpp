@@ -1,0 +1,146 @@
+#include "options/PageColores.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "messaging/Variables.h"
+#include "options/OptionsHost.h"
+#include "options/OptionsWidgets.h"
+#include "widgets/ColorCombo.h"
+#include "widgets/Fonts.h"
+#include "widgets/ScrollRichEdit.h"
+
+namespace pelmora {
+
+
+namespace {
+constexpr const char* kClassNames[kPaletteCount] = {
+    "Hora", "Cabeceras", "Mensajes enviados", "Mensajes recibidos", "Mensajes seguros",
+    "Mensajes de sistema"};
+constexpr int kClassRows[kPaletteCount] = {47, 48, 49, 50, 51, 52};
+}  // namespace
+
+TPageColores::TPageColores(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+  setObjectName(QStringLiteral("TabColores"));
+  ui_.GColores = new QGroupBox(QStringLiteral("Colores"), this);
+  ui_.GColores->setObjectName(QStringLiteral("GColores"));
+  ui_.GColores->setGeometry(0, 8, 329, 249);
+
+  ui_.RGColores = new QGroupBox(ui_.GColores);
+  ui_.RGColores->setObjectName(QStringLiteral("RGColores"));
+  ui_.RGColores->setGeometry(8, 16, 177, 193);
+  ui_.ClassGroup = new QButtonGroup(this);
+  for (int i = 0; i < kPaletteCount; ++i) {
+    auto* r = new QRadioButton(QString::fromUtf8(kClassNames[i]), ui_.RGColores);
+    r->setObjectName(QStringLiteral("RGColores%1").arg(i));
+    // The six entries share the box's height, as a radio group lays them out.
+    r->setGeometry(8, 10 + i * 30, 165, 20);
+    ui_.ClassGroup->addButton(r, i);
+    ui_.Classes[i] = r;
+  }
+
+  ui_.GBFondo = new QGroupBox(QStringLiteral("Fondo"), ui_.GColores);
+  ui_.GBFondo->setObjectName(QStringLiteral("GBFondo"));
+  ui_.GBFondo->setGeometry(200, 48, 121, 81);
+  ui_.ColorCombo2 = new TColorCombo(ui_.GBFondo);
+  ui_.ColorCombo2->setObjectName(QStringLiteral("ColorCombo2"));
+  ui_.ColorCombo2->setGeometry(8, 32, 105, 22);
+  ui_.ColorCombo2->FillColorList();
+
+  ui_.GroupBox1 = new QGroupBox(ui_.GColores);
+  ui_.GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+  ui_.GroupBox1->setGeometry(200, 136, 121, 73);
+  ui_.LPrueba = new QLabel(QStringLiteral("AaBbCcDd"), ui_.GroupBox1);
+  ui_.LPrueba->setObjectName(QStringLiteral("LPrueba"));
+  ui_.LPrueba->setTextFormat(Qt::PlainText);
+  ui_.LPrueba->setGeometry(17, 29, 80, 20);
+  ui_.LPrueba->setAutoFillBackground(true);
+  QFont big = PelmoraInterfaceFont();
+  big.setPixelSize(16);
+  ui_.LPrueba->setFont(big);
+  ui_.LPrueba->adjustSize();  // the sample must show whole in this platform's font
+
+  ui_.ColorCombo1 = new TColorCombo(ui_.GColores);
+  ui_.ColorCombo1->setObjectName(QStringLiteral("ColorCombo1"));
+  ui_.ColorCombo1->setGeometry(16, 216, 105, 22);
+  ui_.ColorCombo1->FillColorList();
+  ui_.BDefault = new QPushButton(QStringLiteral("Predeterminados"), ui_.GColores);
+  ui_.BDefault->setObjectName(QStringLiteral("BDefault"));
+  ui_.BDefault->setGeometry(200, 216, 113, 25);
+  ui_.BDefault->setAutoDefault(false);
+
+  connect(ui_.ClassGroup, &QButtonGroup::idClicked, this, [this] { RGColoresClick(); });
+  connect(ui_.ColorCombo1, &QComboBox::activated, this, [this] { ColorCombo1Change(); });
+  connect(ui_.ColorCombo2, &QComboBox::activated, this, [this] { ColorCombo2Change(); });
+  connect(ui_.BDefault, &QPushButton::clicked, this, [this] { BDefaultClick(); });
+}
+
+void TPageColores::Fill() {
+  SelectClass(0);
+  ui_.ColorCombo2->SetSelectedColor(host_.Pane(0).Color());
+  ShowPreview();
+}
+
+void TPageColores::ApplyLanguage(int l) {
+  ui_.GColores->setTitle(ToQ(LocalText(45, l)));
+  ui_.GBFondo->setTitle(ToQ(LocalText(46, l)));
+  for (int i = 0; i < kPaletteCount; ++i) ui_.Classes[i]->setText(ToQ(LocalText(kClassRows[i], l)));
+  ui_.BDefault->setText(ToQ(LocalText(53, l)));
+  ui_.RGColores->setAccessibleName(ToQ(LocalText(45, l)));
+  ui_.ColorCombo1->setAccessibleName(ToQ(LocalText(45, l)));
+  ui_.ColorCombo2->setAccessibleName(ToQ(LocalText(46, l)));
+}
+
+int TPageColores::SelectedClass() const { return std::max(0, ui_.ClassGroup->checkedId()); }
+
+void TPageColores::SelectClass(int index) {
+  if (index < 0 || index >= kPaletteCount) return;
+  ui_.Classes[index]->setChecked(true);
+  RGColoresClick();
+}
+
+void TPageColores::ShowPreview() {
+  // The preview shows the pair as the panes would: a colour not in the lists shows as no
+  // selection and its preview is black, as the selectors read it.
+  QPalette p = ui_.LPrueba->palette();
+  const QColor back = ToQColor(ui_.ColorCombo2->GetSelectedColor(), p);
+  const QColor fore = ToQColor(ui_.ColorCombo1->GetSelectedColor(), p);
+  p.setColor(QPalette::Window, back.isValid() ? back : QColor(Qt::transparent));
+  p.setColor(QPalette::WindowText, fore.isValid() ? fore : QColor(Qt::transparent));
+  ui_.LPrueba->setPalette(p);
+}
+
+void TPageColores::RGColoresClick() {
+  const auto index = static_cast<std::uint8_t>(SelectedClass());
+  ui_.ColorCombo1->SetSelectedColor(host_.Pane(0).GetPaletteColor(index));
+  ShowPreview();
+}
+
+void TPageColores::ColorCombo1Change() {
+  const TColor c = ui_.ColorCombo1->GetSelectedColor();
+  const auto index = static_cast<std::uint8_t>(SelectedClass());
+  for (int pane = 0; pane < 3; ++pane) host_.Pane(pane).SetPaletteColor(index, c);
+  ShowPreview();
+  host_.RedrawConversation();
+}
+
+void TPageColores::ColorCombo2Change() {
+  const TColor c = ui_.ColorCombo2->GetSelectedColor();
+  for (int pane = 0; pane < 3; ++pane) host_.Pane(pane).SetColor(c);
+  ShowPreview();
+}
+
+void TPageColores::BDefaultClick() {
+  host_.Pane(0).ResetColors();
+  host_.Pane(2).ResetColors();
+  host_.Pane(1).ResetColors();
+  ui_.ColorCombo2->SetSelectedColor(host_.Pane(0).Color());
+  ui_.ColorCombo1->SetSelectedColor(
+      host_.Pane(0).GetPaletteColor(static_cast<std::uint8_t>(SelectedClass())));
+  ShowPreview();
+}
+
+}  // namespace pelmora

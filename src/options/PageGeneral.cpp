@@ -1,0 +1,150 @@
+#include "options/PageGeneral.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "options/OptionsHost.h"
+#include "options/OptionsWidgets.h"
+
+namespace pelmora {
+
+
+namespace {
+
+QCheckBox* MakeCheck(QWidget* parent, const char* name, QRect r, const char* text) {
+  auto* c = new QCheckBox(QString::fromUtf8(text), parent);
+  c->setObjectName(QLatin1String(name));
+  c->setGeometry(r);
+  return c;
+}
+
+// A check box that writes one flag when the user clicks it.
+void Bind(QCheckBox* box, bool& flag) {
+  QObject::connect(box, &QCheckBox::clicked, box, [box, &flag] { flag = box->isChecked(); });
+}
+
+}  // namespace
+
+TPageGeneral::TPageGeneral(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+  setObjectName(QStringLiteral("TabOpciones"));
+  ui_.GNuevo = new QGroupBox(QStringLiteral("En respuesta a un nuevo mensaje"), this);
+  ui_.GNuevo->setObjectName(QStringLiteral("GNuevo"));
+  ui_.GNuevo->setGeometry(8, 8, 297, 97);
+  ui_.ChBBeep = MakeCheck(ui_.GNuevo, "ChBBeep", QRect(16, 18, 97, 17), "&Beep");
+  ui_.ChBRestaurar = MakeCheck(ui_.GNuevo, "ChBRestaurar", QRect(16, 44, 121, 17), "Restaurar");
+  ui_.ChBPreview = MakeCheck(ui_.GNuevo, "ChBPreview", QRect(152, 44, 121, 17), "Preview");
+  ui_.ChBCambio = MakeCheck(ui_.GNuevo, "ChBCambio", QRect(16, 72, 273, 17),
+                            "Cambio automático de destinatario");
+
+  ui_.GVarios = new QGroupBox(QStringLiteral("Varios"), this);
+  ui_.GVarios->setObjectName(QStringLiteral("GVarios"));
+  ui_.GVarios->setGeometry(8, 112, 297, 145);
+  ui_.ChBGrupotrabajo = MakeCheck(ui_.GVarios, "ChBGrupotrabajo", QRect(16, 24, 273, 17),
+                                  "Cargar el grupo de trabajo al iniciar");
+  ui_.ChBHardway = MakeCheck(ui_.GVarios, "ChBHardway", QRect(16, 51, 273, 17),
+                             "Tecleo obligatorio de destino");
+  ui_.ChBRecuperar = MakeCheck(ui_.GVarios, "ChBRecuperar", QRect(16, 80, 265, 17),
+                               "Recuperar mensajes perdidos");
+  ui_.LIdioma = new QLabel(QStringLiteral("Idioma: "), ui_.GVarios);
+  ui_.LIdioma->setObjectName(QStringLiteral("LIdioma"));
+  ui_.LIdioma->setGeometry(16, 115, 60, 15);
+  ui_.CBIdiomas = new QComboBox(ui_.GVarios);
+  ui_.CBIdiomas->setObjectName(QStringLiteral("CBIdiomas"));
+  ui_.CBIdiomas->setGeometry(80, 112, 145, 21);
+  ui_.LIdioma->setBuddy(ui_.CBIdiomas);
+
+  ui_.BGrabar = new QPushButton(QStringLiteral("&Grabar fichero log"), this);
+  ui_.BGrabar->setObjectName(QStringLiteral("BGrabar"));
+  ui_.BGrabar->setGeometry(172, 269, 121, 32);
+  ui_.BGrabar->setFlat(true);
+  ui_.BGrabar->setAutoDefault(false);
+
+  ui_.GTecla = new QGroupBox(QStringLiteral("Tecla de acceso rápido"), this);
+  ui_.GTecla->setObjectName(QStringLiteral("GTecla"));
+  ui_.GTecla->setGeometry(8, 288, 137, 49);
+  ui_.LTecla = new QLabel(QStringLiteral("Ctrl + Alt + "), ui_.GTecla);
+  ui_.LTecla->setObjectName(QStringLiteral("LTecla"));
+  ui_.LTecla->setGeometry(8, 23, 60, 15);
+  ui_.CBTecla = new QComboBox(ui_.GTecla);
+  ui_.CBTecla->setObjectName(QStringLiteral("CBTecla"));
+  ui_.CBTecla->setGeometry(68, 19, 53, 21);
+  ui_.LTecla->setBuddy(ui_.CBTecla);
+
+  Variables& v = host_.Vars();
+  Bind(ui_.ChBBeep, v.OptBeep);
+  Bind(ui_.ChBPreview, v.OptPreview);
+  Bind(ui_.ChBCambio, v.OptAutoDestination);
+  Bind(ui_.ChBGrupotrabajo, v.OptLoadWorkgroup);
+  Bind(ui_.ChBHardway, v.OptHardway);
+  Bind(ui_.ChBRecuperar, v.OptRecoverLost);
+  connect(ui_.ChBRestaurar, &QCheckBox::clicked, this, [this] { ChBRestaurarClick(); });
+  // `activated` is the user's choice only: filling the lists writes nothing back.
+  connect(ui_.CBTecla, &QComboBox::activated, this, [this](int i) { CBTeclaChange(i); });
+  connect(ui_.CBIdiomas, &QComboBox::activated, this, [this](int i) { CBIdiomasChange(i); });
+  connect(ui_.BGrabar, &QPushButton::clicked, this, &TPageGeneral::SaveLogRequested);
+}
+
+void TPageGeneral::Fill() {
+  Variables& v = host_.Vars();
+  ui_.CBTecla->clear();
+  for (char c = 'A'; c <= 'Z'; ++c) ui_.CBTecla->addItem(QString(QLatin1Char(c)));
+  const std::string key = host_.HotKeyName();
+  int keyRow = -1;
+  if (key.size() == 1 && key[0] >= 'A' && key[0] <= 'Z') keyRow = key[0] - 'A';
+  ui_.CBTecla->setCurrentIndex(keyRow);
+
+  ui_.ChBRestaurar->setChecked(v.OptRestore);
+  ui_.ChBPreview->setEnabled(v.OptRestore);
+  ui_.ChBPreview->setChecked(v.OptPreview);
+  ui_.ChBBeep->setChecked(v.OptBeep);
+  ui_.ChBCambio->setChecked(v.OptAutoDestination);
+  ui_.ChBGrupotrabajo->setChecked(v.OptLoadWorkgroup);
+  ui_.ChBHardway->setChecked(v.OptHardway);
+  ui_.ChBRecuperar->setChecked(v.OptRecoverLost);
+
+  ui_.CBIdiomas->clear();
+  for (int l = 0; l < kLanguageCount; ++l) options::AddItem(ui_.CBIdiomas, LocalText(1, l));
+  ui_.CBIdiomas->setCurrentIndex(v.LanguageIndex < kLanguageCount ? v.LanguageIndex : -1);
+}
+
+void TPageGeneral::ApplyLanguage(int l) {
+  auto t = [l](int row) { return ToQ(LocalText(row, l)); };
+  ui_.LIdioma->setText(t(24));
+  ui_.GTecla->setTitle(t(25));
+  ui_.GNuevo->setTitle(t(30));
+  ui_.GVarios->setTitle(t(31));
+  ui_.BGrabar->setText(t(34));
+  ui_.ChBRestaurar->setText(t(28));
+  ui_.ChBCambio->setText(t(29));
+  ui_.ChBPreview->setText(t(26));
+  ui_.ChBBeep->setText(t(27));
+  ui_.ChBRecuperar->setText(t(36));
+  ui_.ChBGrupotrabajo->setText(t(32));
+  ui_.ChBHardway->setText(t(33));
+}
+
+void TPageGeneral::ChBRestaurarClick() {
+  Variables& v = host_.Vars();
+  v.OptRestore = ui_.ChBRestaurar->isChecked();
+  ui_.ChBPreview->setEnabled(v.OptRestore);
+  if (!v.OptRestore) {
+    ui_.ChBPreview->setChecked(false);
+    v.OptPreview = false;
+  }
+}
+
+void TPageGeneral::CBTeclaChange(int index) {
+  if (index < 0 || index >= 26) return;
+  host_.SetHotKeyLetter(std::string(1, static_cast<char>('A' + index)));
+}
+
+void TPageGeneral::CBIdiomasChange(int index) {
+  if (index < 0 || index >= kLanguageCount) return;
+  host_.Vars().LanguageIndex = static_cast<std::uint8_t>(index);
+  emit LanguageChosen(index);
+}
+
+}  // namespace pelmora

@@ -1,0 +1,60 @@
+#pragma once
+// A stand-in for the main window around the options dialog: the shared state, three real
+// conversation panes, and records of what the dialog asked of the desktop (hot key, pings,
+// save dialog, links, error boxes).
+
+#include <QString>
+#include <QUrl>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "options/OptionsHost.h"
+#include "widgets/ScrollRichEdit.h"
+
+namespace pelmora::testing {
+
+class FakeOptionsHost : public OptionsHost {
+ public:
+  FakeOptionsHost() {
+    for (auto& p : panes) {
+      p = std::make_unique<TScrollRichEdit>();
+      p->resize(1200, 200);  // wide: the entries of the tests never wrap
+      p->ResetColors();
+    }
+  }
+  Variables& Vars() override { return vars; }
+  TScrollRichEdit& Pane(int which) override { return *panes[static_cast<std::size_t>(which)]; }
+  void RedrawConversation() override { ++redraws; }
+  std::string HotKeyName() override { return hotKey; }
+  void SetHotKeyLetter(const std::string& letter) override { hotKey = letter; }
+  void SendSilentWorkgroupPing() override { ++pings; }
+  QString ChooseSaveFile(QWidget*, const QString& title, const QString& filter,
+                         const QString& proposed) override {
+    saveTitle = title;
+    saveFilter = filter;
+    saveProposed = proposed;
+    return saveAnswer;
+  }
+  void OpenLink(QWidget*, const QUrl& url) override { links.push_back(url); }
+  void ShowError(QWidget*, const QString& text) override { errors.push_back(text); }
+
+  // One conversation entry in the three panes, as the window adds it.
+  void AddEntry(const std::string& time, const std::string& heading, const std::string& text) {
+    Pane(0).AddText(time, 0, true);
+    Pane(1).AddText(heading, 1, true);
+    Pane(2).AddText(text, 2, true);
+  }
+
+  Variables vars;
+  std::array<std::unique_ptr<TScrollRichEdit>, 3> panes;
+  std::string hotKey = "N";
+  int redraws = 0;
+  int pings = 0;
+  QString saveAnswer;
+  QString saveTitle, saveFilter, saveProposed;
+  std::vector<QUrl> links;
+  std::vector<QString> errors;
+};
+
+}  // namespace pelmora::testing
