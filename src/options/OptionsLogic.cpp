@@ -130,6 +130,7 @@ OptionsSnapshot TakeSnapshot(const Variables& vars) {
   s.OptHardway = vars.OptHardway;
   s.OptLoadWorkgroup = vars.OptLoadWorkgroup;
   s.OptRecoverLost = vars.OptRecoverLost;
+  s.OptNotify = vars.OptNotify;
   s.LanguageIndex = vars.LanguageIndex;
   s.NameList = vars.NameList;
   s.Groups.reserve(static_cast<std::size_t>(vars.GroupList.Count()));
@@ -149,6 +150,7 @@ void RestoreSnapshot(const OptionsSnapshot& s, Variables& vars) {
   vars.OptHardway = s.OptHardway;
   vars.OptLoadWorkgroup = s.OptLoadWorkgroup;
   vars.OptRecoverLost = s.OptRecoverLost;
+  vars.OptNotify = s.OptNotify;
   vars.LanguageIndex = s.LanguageIndex;
   vars.NameList = s.NameList;
   // Rebuilt rather than assigned: the model appends groups of new names and would merge two

@@ -85,7 +85,7 @@ int QuickDestinationKindChosen(QuickDestination& d, int kind,
 // exactly, whether or not the settings could be written.
 struct OptionsSnapshot {
   bool OptRestore = false, OptPreview = false, OptBeep = false, OptAutoDestination = false,
-       OptHardway = false, OptLoadWorkgroup = false, OptRecoverLost = false;
+       OptHardway = false, OptLoadWorkgroup = false, OptRecoverLost = false, OptNotify = true;
   std::uint8_t LanguageIndex = 0;
   TNameList NameList;
   std::vector<std::pair<std::string, TNameList>> Groups;

@@ -34,6 +34,9 @@ TPageGeneral::TPageGeneral(OptionsHost& host, QWidget* parent) : QWidget(parent)
   ui_.GNuevo->setObjectName(QStringLiteral("GNuevo"));
   ui_.GNuevo->setGeometry(8, 8, 297, 97);
   ui_.ChBBeep = MakeCheck(ui_.GNuevo, "ChBBeep", QRect(16, 18, 97, 17), "&Beep");
+  // Desktop notifications belong with the other reactions to an arrival, beside the beep.
+  ui_.ChBNotificar = MakeCheck(ui_.GNuevo, "ChBNotificar", QRect(120, 18, 170, 17),
+                               "Avisos en el escritorio");
   ui_.ChBRestaurar = MakeCheck(ui_.GNuevo, "ChBRestaurar", QRect(16, 44, 121, 17), "Restaurar");
   ui_.ChBPreview = MakeCheck(ui_.GNuevo, "ChBPreview", QRect(152, 44, 121, 17), "Preview");
   ui_.ChBCambio = MakeCheck(ui_.GNuevo, "ChBCambio", QRect(16, 72, 273, 17),
@@ -75,6 +78,7 @@ TPageGeneral::TPageGeneral(OptionsHost& host, QWidget* parent) : QWidget(parent)
 
   Variables& v = host_.Vars();
   Bind(ui_.ChBBeep, v.OptBeep);
+  Bind(ui_.ChBNotificar, v.OptNotify);
   Bind(ui_.ChBPreview, v.OptPreview);
   Bind(ui_.ChBCambio, v.OptAutoDestination);
   Bind(ui_.ChBGrupotrabajo, v.OptLoadWorkgroup);
@@ -100,6 +104,7 @@ void TPageGeneral::Fill() {
   ui_.ChBPreview->setEnabled(v.OptRestore);
   ui_.ChBPreview->setChecked(v.OptPreview);
   ui_.ChBBeep->setChecked(v.OptBeep);
+  ui_.ChBNotificar->setChecked(v.OptNotify);
   ui_.ChBCambio->setChecked(v.OptAutoDestination);
   ui_.ChBGrupotrabajo->setChecked(v.OptLoadWorkgroup);
   ui_.ChBHardway->setChecked(v.OptHardway);
@@ -121,6 +126,7 @@ void TPageGeneral::ApplyLanguage(int l) {
   ui_.ChBCambio->setText(t(29));
   ui_.ChBPreview->setText(t(26));
   ui_.ChBBeep->setText(t(27));
+  ui_.ChBNotificar->setText(t(kRowDesktopNotifications));
   ui_.ChBRecuperar->setText(t(36));
   ui_.ChBGrupotrabajo->setText(t(32));
   ui_.ChBHardway->setText(t(33));

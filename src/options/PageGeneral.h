@@ -30,6 +30,7 @@ class TPageGeneral : public QWidget {
   struct Controls {
     QGroupBox* GNuevo = nullptr;
     QCheckBox* ChBBeep = nullptr;
+    QCheckBox* ChBNotificar = nullptr;
     QCheckBox* ChBRestaurar = nullptr;
     QCheckBox* ChBPreview = nullptr;
     QCheckBox* ChBCambio = nullptr;

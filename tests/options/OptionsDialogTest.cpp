@@ -140,6 +140,7 @@ void OptionsDialogTest::GeneralPageWritesFlagsHotKeyAndLanguage() {
   QVERIFY(ui.ChBPreview->isEnabled());
   QVERIFY(ui.ChBHardway->isChecked());
   QVERIFY(!ui.ChBBeep->isChecked());
+  QVERIFY(ui.ChBNotificar->isChecked());  // desktop notifications are on by default
   QCOMPARE(host.hotKey, std::string("F5"));
 
   ui.ChBRestaurar->click();  // off: preview off and greyed
@@ -155,6 +156,8 @@ void OptionsDialogTest::GeneralPageWritesFlagsHotKeyAndLanguage() {
   ui.ChBCambio->click();
   ui.ChBRecuperar->click();
   QVERIFY(host.vars.OptBeep && host.vars.OptAutoDestination && host.vars.OptRecoverLost);
+  ui.ChBNotificar->click();
+  QVERIFY(!host.vars.OptNotify);
 
   Pick(ui.CBTecla, 'Q' - 'A');
   QCOMPARE(host.hotKey, std::string("Q"));
@@ -165,6 +168,7 @@ void OptionsDialogTest::GeneralPageWritesFlagsHotKeyAndLanguage() {
   QCOMPARE(host.vars.LanguageIndex, kLanguageGerman);
   QCOMPARE(dlg.windowTitle(), ToQ(LocalText(23, kLanguageGerman)));
   QCOMPARE(ui.ChBHardway->text(), ToQ(LocalText(33, kLanguageGerman)));
+  QCOMPARE(ui.ChBNotificar->text(), QStringLiteral("Desktop-Benachrichtigungen"));
   QCOMPARE(dlg.Nombres().Ui().BPing_All->text(), ToQ(LocalText(42, kLanguageGerman)));
   QCOMPARE(dlg.Colores().Ui().Classes[5]->text(), ToQ(LocalText(52, kLanguageGerman)));
   QCOMPARE(dlg.Nombres().Ui().CBTipoDestino->itemText(0), QStringLiteral("- - - - -"));

@@ -50,6 +50,7 @@ void Seed(FakeOptionsHost& host) {
 // Changes something on every page, as a user would.
 void ChangeEverything(TVOpciones& dlg) {
   dlg.General().Ui().ChBBeep->click();
+  dlg.General().Ui().ChBNotificar->click();
   dlg.General().Ui().ChBHardway->click();
   Pick(dlg.General().Ui().CBTecla, 'Q' - 'A');
   Pick(dlg.General().Ui().CBIdiomas, kLanguageEnglish);
@@ -88,6 +89,7 @@ void OptionsLifecycleTest::CancelPutsEverythingBack() {
     ChangeEverything(dlg);
     // Live while open.
     QVERIFY(!host.vars.OptBeep);
+    QVERIFY(!host.vars.OptNotify);
     QCOMPARE(host.hotKey, std::string("Q"));
     QCOMPARE(host.Pane(1).GetPaletteColor(kPaletteSent), clBlue);
     dlg.BCancel()->click();
@@ -98,6 +100,7 @@ void OptionsLifecycleTest::CancelPutsEverythingBack() {
   QVERIFY(!launcher.IsOpen());
   QCOMPARE(oks, 0);
   QVERIFY(host.vars.OptBeep);
+  QVERIFY(host.vars.OptNotify);
   QVERIFY(!host.vars.OptHardway);
   QCOMPARE(host.vars.LanguageIndex, kLanguageSpanish);
   QCOMPARE(host.hotKey, std::string("N"));
