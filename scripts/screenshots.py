@@ -50,6 +50,21 @@ def say(desk, program, destination, text):
     time.sleep(0.8)
 
 
+def with_preview(rig, host):
+    """Turns the banner on in the host's settings file, as the options dialog would store it."""
+    folder = os.path.join(rig.home(host), ".config", "pelmora")
+    os.makedirs(folder, exist_ok=True)
+    path = os.path.join(folder, "pelmora.ini")
+    lines = open(path, encoding="utf-8").read().splitlines() if os.path.exists(path) else []
+    lines = [l for l in lines if l.split("=", 1)[0].strip().upper() not in ("RESTORE", "PREVIEW")]
+    if "[OPCIONES]" not in lines:
+        lines = ["[OPCIONES]"] + lines
+    at = lines.index("[OPCIONES]") + 1
+    lines[at:at] = ["RESTORE=YES", "PREVIEW=YES"]
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+
+
 def send_from_sauce(rig, target, text):
     lanrig.run_quiet(rig.lan.command("SAUCE", [rig.cli, "send", target, text]),
                      env=rig.host_env("SAUCE"))
@@ -197,7 +212,12 @@ def main():
         desk.keys("Escape")
         time.sleep(0.3)
 
-        # The banner, when the program has one: a message arriving while the window is away.
+        # The banner, when the program has one: a message arriving while the window is away,
+        # with "Previsualizacion" on. TEJO starts again with that option in its settings.
+        tejo.stop()
+        with_preview(rig, "TEJO")
+        tejo = RealProgram(rig, "TEJO")
+        time.sleep(0.5)
         known = set(desk.windows_of(tejo.pid, visible=True))
         send_from_sauce(rig, "TEJO", "\u00bfAlguien ha visto las llaves del almac\u00e9n?")
         try:
