@@ -79,14 +79,14 @@ bool ParsePortNumber(std::string_view s, long& value) {
 // Whether `port` is in a port list: "138", "137-138" (nft) or "137:138" (iptables), or several
 // of those separated by commas, with or without braces. Nullopt when a part is not a number
 // (a service name, a named set): then nobody can say.
-std::optional<bool> PortIn(std::string_view spec, std::uint16_t port) {
-  if (!spec.empty() && spec.front() == '{') spec.remove_prefix(1);
-  if (!spec.empty() && spec.back() == '}') spec.remove_suffix(1);
-  if (spec.empty()) return std::nullopt;
+std::optional<bool> PortIn(std::string_view ports, std::uint16_t port) {
+  if (!ports.empty() && ports.front() == '{') ports.remove_prefix(1);
+  if (!ports.empty() && ports.back() == '}') ports.remove_suffix(1);
+  if (ports.empty()) return std::nullopt;
   bool found = false;
   while (true) {
-    const auto comma = spec.find(',');
-    const std::string_view part = spec.substr(0, comma);
+    const auto comma = ports.find(',');
+    const std::string_view part = ports.substr(0, comma);
     const auto dash = part.find_first_of("-:");
     long low = 0;
     long high = 0;
@@ -99,7 +99,7 @@ std::optional<bool> PortIn(std::string_view spec, std::uint16_t port) {
     }
     if (port >= low && port <= high) found = true;
     if (comma == std::string_view::npos) break;
-    spec.remove_prefix(comma + 1);
+    ports.remove_prefix(comma + 1);
   }
   return found;
 }
