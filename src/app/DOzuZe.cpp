@@ -1,8 +1,6 @@
 #include "app/DOzuZe.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,7 +9,6 @@
 
 #include "app/AccessibleNames.h"
 #include "app/ArrivalNotification.h"
-#include "app/PreviewBanner.h"
 #include "app/ComposeMemo.h"
 #include "app/ConversationView.h"
 #include "app/DestinationCompose.h"
@@ -19,11 +16,14 @@
 #include "app/LanguageTable.h"
 #include "app/OptionsWiring.h"
 #include "app/OwnNameEditor.h"
+#include "app/PreviewBanner.h"
 #include "app/QtDispatcher.h"
 #include "app/SettingsIO.h"
 #include "app/StatusPanels.h"
 #include "app/TimeText.h"
 #include "app/TrayMenu.h"
+#include "app/ViewActionRunner.h"
+#include "app/WindowShutdown.h"
 #include "messaging/LostMessageRecovery.h"
 #include "messaging/TextTable.h"
 #include "model/MessageFile.h"
@@ -40,11 +40,8 @@
 
 namespace pelmora {
 
-namespace {
-
+// The time column of an entry restored from the lost-messages file.
 constexpr const char* kRecoveredTime = "------";
-
-}  // namespace
 
 TDOzuZe::TDOzuZe(WindowServices services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -61,8 +58,8 @@ TDOzuZe::TDOzuZe(WindowServices services, QWidget* parent)
     notifier_ = services_.notifier;
   } else {
     // Named after the installed menu entry and the icon in the theme.
-    ownNotifier_ = std::make_unique<DBusArrivalNotifier>(QStringLiteral("pelmora"),
-                                                         QStringLiteral("pelmora"));
+    ownNotifier_ =
+        std::make_unique<DBusArrivalNotifier>(QStringLiteral("pelmora"), QStringLiteral("pelmora"));
     notifier_ = ownNotifier_.get();
   }
   // A click on a notification does what a click on the tray icon does.
@@ -98,7 +95,7 @@ TDOzuZe::~TDOzuZe() {
   // The key preview watches the whole application; it goes before the controls it looks at.
   delete keys_;
   keys_ = nullptr;
-  ShutdownEndpoints();
+  if (shutdown_) shutdown_->ShutdownEndpoints();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -153,6 +150,12 @@ void TDOzuZe::CreateParts() {
   ui_.Timer = new QTimer(this);
   ui_.Timer->setObjectName(QStringLiteral("Timer"));
   ui_.Timer->setInterval(200);
+
+  viewActions_ = std::make_unique<ViewActionRunner>(*this, vars_, viewModes_, *tray_, *arrival_,
+                                                    *destination_, *desktop_, *options_);
+  shutdown_ = std::make_unique<WindowShutdown>(*this, vars_, *tray_, *options_, *dispatcher_,
+                                               endpoints_.get(), *ui_.Timer,
+                                               [this] { MinimizeApplication(); });
 }
 
 void TDOzuZe::CreateOwnControls() {
@@ -222,11 +225,12 @@ void TDOzuZe::ConnectParts() {
   connect(keys_, &KeyPreview::pingKey, this, [this] { Ping(); });
   connect(keys_, &KeyPreview::quickDestinationKey, destination_,
           &DestinationCompose::SelectQuickDestination);
-  connect(keys_, &KeyPreview::escapeKey, this, [this] { Run(viewModes_.Escape()); });
+  connect(keys_, &KeyPreview::escapeKey, this, [this] { viewActions_->Run(viewModes_.Escape()); });
 
   arrival_->setTrayTip = [this](const std::string& tip) { tray_->SetHint(tip); };
   connect(arrival_, &ArrivalNotification::bannerDoubleClicked, this, [this] { LForroDblClick(); });
-  connect(arrival_, &ArrivalNotification::bannerEscape, this, [this] { Run(viewModes_.Escape()); });
+  connect(arrival_, &ArrivalNotification::bannerEscape, this,
+          [this] { viewActions_->Run(viewModes_.Escape()); });
   connect(arrival_, &ArrivalNotification::restoreHotKeyPressed, this,
           [this] { HotKeyManagerHotKeysRestaurarHotKeyActivation(); });
 
@@ -325,11 +329,10 @@ void TDOzuZe::SetRestoreHotKeyLetter(char letter) {
 void TDOzuZe::RecoverLostMessagesStep() {
   // A copy that stops because another one runs must leave that copy's file alone.
   if (terminateRequested_ || services_.lostMessagesPath.empty()) return;
-  RecoverLostMessages(services_.lostMessagesPath,
-                      [this](const std::string& first, const std::string& second,
-                             const std::string& text, int paletteIndex) {
-                        AppendRecoveredLine(first, second, text, paletteIndex);
-                      });
+  RecoverLostMessages(
+      services_.lostMessagesPath,
+      [this](const std::string& first, const std::string& second, const std::string& text,
+             int paletteIndex) { AppendRecoveredLine(first, second, text, paletteIndex); });
 }
 
 void TDOzuZe::ReadIdentity() {
@@ -344,63 +347,12 @@ void TDOzuZe::ApplyLanguage(std::uint8_t index) {
   ApplyLanguageTable(this, index);
   SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName);
   destination_->ShowDestination();
-  SetMenuFirstEntry(vars_.ViewMode == vmMinimized || vars_.ViewMode == vmPreview ? kRowRestaurar
-                                                                                 : kRowMinimizar);
+  viewActions_->RefreshMenuFirstEntry();
   tray_->SetCloseEntryText(vars_.Text(kRowCerrar));
   ApplyAccessibleNames(ui_, vars_);
 }
 
-void TDOzuZe::closeEvent(QCloseEvent* event) {
-  if (!vars_.ReallyQuit && tray_->TrayMissing()) {
-    // Without a notification area there is no "&Cerrar" to reach, and a window sent to the
-    // tray could never come back: the close button ends the program instead.
-    event->ignore();
-    QMetaObject::invokeMethod(this, &TDOzuZe::Cerrar1Click, Qt::QueuedConnection);
-    return;
-  }
-  if (!vars_.ReallyQuit) {
-    // The title bar's close button only sends the window to the tray.
-    event->ignore();
-    MinimizeApplication();
-    return;
-  }
-  // The lists live in the shared state and go with the window. Settings are not saved here.
-  ShutdownEndpoints();
-  event->accept();
-}
-
-void TDOzuZe::ShutdownEndpoints() {
-  if (endpointsDown_) return;
-  endpointsDown_ = true;
-  if (ui_.Timer) ui_.Timer->stop();
-  // A wait thread may sit in a hand-off that the GUI thread, busy here, will never run:
-  // release it first, or deactivating would wait for it for ever.
-  dispatcher_->Shutdown();
-  if (endpoints_) endpoints_->DeactivateAll();
-}
-
-void TDOzuZe::Cerrar1Click() {
-  // The dialog edits the lists in place: it goes first, as Cancel, and the end follows once
-  // its modal loop has returned.
-  if (options_->Launcher().IsOpen()) {
-    options_->Launcher().CloseThen([this] { Cerrar1Click(); });
-    return;
-  }
-  vars_.ReallyQuit = true;
-  close();
-  ShutdownEndpoints();
-  QCoreApplication::quit();
-}
-
-void TDOzuZe::HandleShutdownQuery() {
-  if (options_->Launcher().IsOpen()) {
-    options_->Launcher().CloseThen([this] { HandleShutdownQuery(); });
-    return;
-  }
-  // The session may end: the window only goes to the tray, then the program ends.
-  close();
-  QCoreApplication::quit();
-}
+void TDOzuZe::closeEvent(QCloseEvent* event) { shutdown_->CloseEvent(event); }
 
 void TDOzuZe::showEvent(QShowEvent* event) {
   if (!centredOnce_) {
@@ -417,91 +369,17 @@ void TDOzuZe::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) {
     // The minimise button: the tray icon hides the window; the view mode follows.
-    AppMinimize();
+    viewActions_->Run(viewModes_.Minimized());
   }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Tray and view mode
 
-void TDOzuZe::Run(const ViewActions& actions) {
-  for (const ViewAction action : actions) {
-    switch (action) {
-      case ViewAction::ShowWindow:
-        tray_->ShowWindow();
-        break;
-      case ViewAction::LeaveBanner:
-        // The banner goes with its file; the window comes back where it was, in front.
-        arrival_->LeaveBanner();
-        tray_->ShowWindow();
-        desktop_->BringForward(this);
-        break;
-      case ViewAction::HideWindow:
-        tray_->HideWindow();
-        break;
-      case ViewAction::BringForward:
-        desktop_->BringForward(this);
-        break;
-      case ViewAction::BringForwardIfBehind:
-        if (!isActiveWindow()) desktop_->BringForward(this);
-        break;
-      case ViewAction::RestFocus:
-        destination_->GiveRestFocus(this);
-        break;
-      case ViewAction::MenuShowsRestore:
-        SetMenuFirstEntry(kRowRestaurar);
-        break;
-      case ViewAction::MenuShowsMinimize:
-        SetMenuFirstEntry(kRowMinimizar);
-        break;
-      case ViewAction::ResetTrayHint:
-        arrival_->ResetTrayTip();
-        break;
-      case ViewAction::ResetCounter:
-        arrival_->ResetCounter();
-        break;
-      case ViewAction::CountArrival:
-        arrival_->CountArrival();
-        break;
-      case ViewAction::EnterBanner:
-        arrival_->EnterBanner();
-        break;
-      case ViewAction::DropBanner:
-        arrival_->DropBanner();
-        break;
-      case ViewAction::DiscardLostMessages:
-        arrival_->DiscardLostMessages();
-        break;
-    }
-  }
-}
-
-void TDOzuZe::SetMenuFirstEntry(int row) { tray_->SetFirstEntryText(vars_.Text(row)); }
-
 void TDOzuZe::ShowIfNoTray() {
   if (terminateRequested_ || !tray_->TrayMissing()) return;
-  // Minimising must leave the window on the task bar, not hide it in a tray that is not there.
-  tray_->KeepOnTaskBar();
-  Run(viewModes_.StartWithoutTray());
+  viewActions_->StartWithoutTray();
 }
-
-bool TDOzuZe::OptionsDialogForward() { return options_->Launcher().BringForward(); }
-
-void TDOzuZe::TrayIconClick() {
-  // Hiding or minimising the window under the modal dialog would leave the dialog alone on
-  // the screen, or out of reach: the dialog comes forward instead.
-  if (OptionsDialogForward()) return;
-  Run(viewModes_.TrayClick());
-}
-
-void TDOzuZe::Opcion1Click() {
-  if (OptionsDialogForward()) return;
-  Run(viewModes_.MenuFirstEntry());
-}
-
-void TDOzuZe::MinimizeApplication() { Run(viewModes_.MinimizeRequested()); }
-
-void TDOzuZe::AppMinimize() { Run(viewModes_.Minimized()); }
 
 // ---------------------------------------------------------------------------------------------
 // MessagingHost and the conversation view
@@ -574,19 +452,9 @@ void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,
   // While the options dialog is open an arrival is counted but brings nothing up: the dialog is
   // modal, and a banner or window over it would take input it cannot have.
   const bool restore = vars_.OptRestore && !vars_.OptionsOpen;
-  Run(viewModes_.Arrival(restore, vars_.OptPreview));
-  if (viewModes_.KeepsLostMessages()) arrival_->KeepLostMessage(paletteIndex, sender, receiver, text);
-}
-
-void TDOzuZe::LForroDblClick() { Run(viewModes_.BannerDoubleClick()); }
-
-void TDOzuZe::HotKeyManagerHotKeysRestaurarHotKeyActivation() {
-  // With the options dialog open the window cannot take input: the dialog is what comes forward.
-  if (vars_.OptionsOpen) {
-    if (QWidget* dialog = QApplication::activeModalWidget()) desktop_->BringForward(dialog);
-    return;
-  }
-  Run(viewModes_.RestoreHotKey());
+  viewActions_->Run(viewModes_.Arrival(restore, vars_.OptPreview));
+  if (viewModes_.KeepsLostMessages())
+    arrival_->KeepLostMessage(paletteIndex, sender, receiver, text);
 }
 
 void TDOzuZe::NotifyDesktop(const std::string& sender, const std::string& text) {

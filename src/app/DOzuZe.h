@@ -14,8 +14,10 @@
 
 #include "app/DestinationCompose.h"
 #include "app/Endpoints.h"
+#include "app/ViewActionRunner.h"
 #include "app/ViewModeMachine.h"
 #include "app/WindowServices.h"
+#include "app/WindowShutdown.h"
 #include "messaging/MessagingCore.h"
 #include "messaging/MessagingHost.h"
 #include "messaging/Variables.h"
@@ -104,25 +106,25 @@ class TDOzuZe : public QWidget, public MessagingHost {
   bool EReceptorKeyPress(int key);
 
   // --- Tray and view mode ------------------------------------------------------------------
-  void TrayIconClick();
+  void TrayIconClick() { viewActions_->TrayIconClick(); }
   // A double click on the banner: back to the normal window.
-  void LForroDblClick();
+  void LForroDblClick() { viewActions_->Run(viewModes_.BannerDoubleClick()); }
   // The global hot key "Restaurar" (Ctrl+Alt+letter).
-  void HotKeyManagerHotKeysRestaurarHotKeyActivation();
+  void HotKeyManagerHotKeysRestaurarHotKeyActivation() { viewActions_->RestoreHotKey(); }
   // The letter of the restore hot key, kept with the settings; registered again at once. Whoever
   // changes the settings' letter (the options dialog) calls this, or the key stays the old one.
   void SetRestoreHotKeyLetter(char letter);
   ArrivalNotification& Arrival() { return *arrival_; }
-  void Opcion1Click();
-  void Cerrar1Click();
+  void Opcion1Click() { viewActions_->MenuFirstEntry(); }
+  void Cerrar1Click() { shutdown_->Close(); }
   // Called by the program entry once the window is made: on a desktop without a notification
   // area the window cannot start hidden in it, so it starts shown instead.
   void ShowIfNoTray();
   // Minimises the application to the tray (the title-bar close, Esc on the window).
-  void MinimizeApplication();
-  void HandleShutdownQuery();
+  void MinimizeApplication() { viewActions_->Run(viewModes_.MinimizeRequested()); }
+  void HandleShutdownQuery() { shutdown_->SessionEnds(); }
   // Releases the wait threads and deactivates the endpoints; runs once, at the real end.
-  void ShutdownEndpoints();
+  void ShutdownEndpoints() { shutdown_->ShutdownEndpoints(); }
 
   // The controls, for the tests: the window's own and those of its parts.
   struct Controls : DestinationCompose::Controls {
@@ -169,16 +171,11 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void AppendEntry(const std::string& time, const std::string& first, const std::string& second,
                    const std::string& text, int paletteIndex);
   void Ping();
-  void Run(const ViewActions& actions);
-  void AppMinimize();
-  void SetMenuFirstEntry(int row);
   // The desktop notification of one arrival, when the option is on and the window is not the
   // active one.
   void NotifyDesktop(const std::string& sender, const std::string& text);
   // The window's part of the options dialog's OK.
   void ApplyOptionsOk();
-  // While the options dialog is open, what would show the window brings the dialog forward.
-  bool OptionsDialogForward();
 
   Variables vars_;
   WindowServices services_;
@@ -201,10 +198,11 @@ class TDOzuZe : public QWidget, public MessagingHost {
   std::unique_ptr<TWindowOptions> options_;
   std::unique_ptr<TSettingsIO> settingsIO_;
   TOwnNameEditor* ownNameEditor_ = nullptr;
+  std::unique_ptr<ViewActionRunner> viewActions_;
+  std::unique_ptr<WindowShutdown> shutdown_;
   Controls ui_;
   QString timeFormat_;
   bool terminateRequested_ = false;
-  bool endpointsDown_ = false;
   bool centredOnce_ = false;
 };
 
