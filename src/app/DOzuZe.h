@@ -2,7 +2,9 @@
 // TDOzuZe, the main window. It builds its parts (conversation view, destination and compose
 // controls, key preview, tray and menu, view-mode machine), wires them to each other and to the
 // messaging core, and keeps the order of start-up and shutdown. It is the MessagingHost of the
-// core, which holds every protocol rule; the window only forwards to the part concerned.
+// core, which holds every protocol rule; the window only forwards to the part concerned. What the
+// view-mode machine decides is carried out by a ViewActionRunner, and the end of the program
+// (close button, "&Cerrar", the session's end) by a WindowShutdown.
 //
 // The window lives from program start to program end. Closing it only sends it to the tray; the
 // tray menu's "&Cerrar" and the desktop session's end finish the program.
