@@ -60,7 +60,7 @@ display=$((200 + $$ % 500))
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
   display=$((display + 1))
 done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 if ! wait_for 100 test -S "/tmp/.X11-unix/X$display"; then
   echo "SKIP: Xvfb could not start"

@@ -45,8 +45,10 @@ wait_for() {
 }
 
 # Xvfb picks a display number nobody uses and writes it to the descriptor it is given: a number
-# chosen here could be taken meanwhile by another test's server, or hold a stale socket.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+# chosen here could be taken meanwhile by another test's server, or hold a stale socket. Without
+# -noreset the server resets whenever its last client leaves, and a client connecting just then
+# (the tray host, right after a short-lived one) is refused.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 display_known() { [ -s "$work/display" ] && grep -q '^[0-9]' "$work/display"; }
 if ! wait_for 100 display_known; then
