@@ -76,12 +76,24 @@ def keysyms(text):
     return [names.get(c, c) for c in text]
 
 
+def put_away(rig, program):
+    """Minimises the copy's window to the tray. A shown window comes forward at every arrival,
+    as a user expects, and would take the keyboard from the copy the burst is typed into."""
+    if getattr(program, "window", None) is None:  # a listener, or a copy in the tray
+        return
+    rig.desk.xdo("windowminimize", program.window)
+    lanrig.wait_until(lambda: not rig.desk.main_window_shown(program.pid), 5,
+                      what="the window of %s in the tray" % program.host)
+    program.window = None
+
+
 def burst(rig, sender, receiver, destination, count, tag, timeout):
     """Selects the destination once, then types `count` messages in one go: each is its text,
     Enter, and the space bar on "&Escribir mensaje" (which has the focus after a send) to open
     the compose box again."""
     desk = rig.desk
     texts = ["%s %03d" % (tag, i) for i in range(count)]
+    put_away(rig, receiver)
     desk.open_window(sender)
     mark_s, mark_r = sender.mark(), receiver.mark()
     desk.click(sender, desk.BRECEPTOR)
@@ -145,6 +157,10 @@ def main():
     rig = None
     try:
         rig = lanrig.Rig(args.build, HOSTS, workdir=args.workdir, testhost=args.testhost)
+        # Both copies stay where they are when messages arrive: a receiving window coming forward
+        # would take the keyboard from the copy the benchmark types into.
+        for host in ("TEJO", "MIRLO"):
+            rig.options[host] = "RESTORE=NO,PREVIEW=NO"
         holder = rig.listener("MIRLO", "holder")
         tejo = rig.program("TEJO")
         mirlo = rig.program("MIRLO")
