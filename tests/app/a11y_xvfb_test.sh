@@ -16,42 +16,13 @@ py=
 for candidate in python3 /usr/bin/python3; do
   if "$candidate" -c 'import pyatspi' 2>/dev/null; then py=$candidate; break; fi
 done
-for need in Xvfb openbox dbus-daemon; do
-  command -v "$need" >/dev/null || { echo "SKIP: $need is not installed"; exit 77; }
-done
+source "$here/../support/xvfb_desk.sh"
+desk_require Xvfb openbox dbus-daemon
 [ -n "$launcher" ] || { echo "SKIP: at-spi2-core's bus launcher is not installed"; exit 77; }
 [ -n "$py" ] || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[$i]}" 2>/dev/null
-    wait "${pids[$i]}" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-wait_for() {
-  local tenths=$1
-  shift
-  for ((n = 0; n < tenths; n++)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-
-display=$((200 + ($$ + 250) % 500))
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 100 test -S "/tmp/.X11-unix/X$display" || { echo "SKIP: Xvfb could not start"; exit 77; }
-export DISPLAY=":$display"
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
+desk_start_xvfb
+desk_start_openbox
 # A path socket, so that the program in its own network namespace reaches the bus.
 dbus-daemon --session --nofork --address="unix:path=$work/bus" >"$work/dbus.log" 2>&1 &
 pids+=($!)

@@ -13,27 +13,8 @@ set -u
 program=${1:?usage: $0 PELMORA_EXECUTABLE [SCREENSHOT_DIR]}
 shots=${2:-${PELMORA_SCREENSHOTS:-}}
 
-for tool in Xvfb openbox trayer xdotool; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed"
-    exit 77
-  fi
-done
-
-work=$(mktemp -d)
-pids=()
-program_pid=
-cleanup() {
-  if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
-    kill "$program_pid" 2>/dev/null
-  fi
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[$i]}" 2>/dev/null
-    wait "${pids[$i]}" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/xvfb_desk.sh"
+desk_require Xvfb openbox trayer xdotool
 
 fail() {
   echo "FAIL: $*"
@@ -44,39 +25,9 @@ fail() {
   exit 1
 }
 
-# Waits up to $1 tenths of a second for the command after it to succeed.
-wait_for() {
-  local tenths=$1
-  shift
-  for ((n = 0; n < tenths; n++)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-
-# A display number nobody uses: derived from the pid, moved on while taken.
-display=$((200 + $$ % 500))
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-if ! wait_for 100 test -S "/tmp/.X11-unix/X$display"; then
-  echo "SKIP: Xvfb could not start"
-  cat "$work/xvfb.log"
-  exit 77
-fi
-export DISPLAY=":$display"
-
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
-  >"$work/trayer.log" 2>&1 &
-pids+=($!)
-tray_up() { xdotool search --class trayer >/dev/null 2>&1; }
-wait_for 100 tray_up || fail "the tray host did not come up"
-sleep 0.5
+desk_start_xvfb
+desk_start_openbox
+desk_start_tray
 
 cat >"$work/pelmora.conf" <<EOF
 [RED]

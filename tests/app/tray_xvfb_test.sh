@@ -15,27 +15,8 @@ program=${1:?usage: $0 PELMORA_EXECUTABLE [SCREENSHOT_DIR]}
 shots=${2:-${PELMORA_SCREENSHOTS:-}}
 cli=${3:-}
 
-for tool in Xvfb openbox trayer xdotool; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed"
-    exit 77
-  fi
-done
-
-work=$(mktemp -d)
-pids=()
-program_pid=
-cleanup() {
-  if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
-    kill "$program_pid" 2>/dev/null
-  fi
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[$i]}" 2>/dev/null
-    wait "${pids[$i]}" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/xvfb_desk.sh"
+desk_require Xvfb openbox trayer xdotool
 
 fail() {
   echo "FAIL: $*"
@@ -46,38 +27,9 @@ fail() {
   exit 1
 }
 
-# Waits up to $1 tenths of a second for the command after it to succeed.
-wait_for() {
-  local tenths=$1
-  shift
-  for ((n = 0; n < tenths; n++)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-
-# Xvfb picks a display number nobody uses and writes it to the descriptor it is given: a number
-# chosen here could be taken meanwhile by another test's server, or hold a stale socket.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-display_known() { [ -s "$work/display" ] && grep -q '^[0-9]' "$work/display"; }
-if ! wait_for 100 display_known; then
-  echo "SKIP: Xvfb could not start"
-  cat "$work/xvfb.log"
-  exit 77
-fi
-display=$(head -n 1 "$work/display")
-export DISPLAY=":$display"
-
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
-  >"$work/trayer.log" 2>&1 &
-pids+=($!)
-tray_up() { xdotool search --class trayer >/dev/null 2>&1; }
-wait_for 100 tray_up || fail "the tray host did not come up"
-sleep 0.5
+desk_start_xvfb
+desk_start_openbox
+desk_start_tray
 
 # A session bus of the test's own, on a path socket (reachable from the program's network
 # namespace), with a stand-in notification server that clicks every notification it gets.

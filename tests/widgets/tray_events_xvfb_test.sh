@@ -13,20 +13,8 @@
 set -u
 
 probe=${1:?usage: $0 PROBE_EXECUTABLE}
-for tool in Xvfb openbox trayer xdotool; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[$i]}" 2>/dev/null
-    wait "${pids[$i]}" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/xvfb_desk.sh"
+desk_require Xvfb openbox trayer xdotool
 fail() {
   echo "FAIL: $*"
   for log in trayer openbox probe; do
@@ -34,38 +22,11 @@ fail() {
   done
   exit 1
 }
-wait_for() {
-  local tenths=$1
-  shift
-  for ((n = 0; n < tenths; n++)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 
-# Xvfb picks a display number nobody uses and writes it to the descriptor it is given: a number
-# chosen here could be taken meanwhile by another test's server, or hold a stale socket. Without
-# -noreset the server resets whenever its last client leaves, and a client connecting just then
-# (the tray host, right after a short-lived one) is refused.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-display_known() { [ -s "$work/display" ] && grep -q '^[0-9]' "$work/display"; }
-if ! wait_for 100 display_known; then
-  echo "SKIP: Xvfb could not start"
-  cat "$work/xvfb.log"
-  exit 77
-fi
-display=$(head -n 1 "$work/display")
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
-  >"$work/trayer.log" 2>&1 &
-pids+=($!)
-tray_up() { xdotool search --class trayer >/dev/null 2>&1; }
-wait_for 100 tray_up || fail "the tray host did not come up"
-sleep 0.5
+desk_start_xvfb
+export QT_QPA_PLATFORM=xcb
+desk_start_openbox
+desk_start_tray
 
 "$probe" >"$work/probe.log" 2>&1 &
 probe_pid=$!
