@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "messaging/Formats.h"
 #include "messaging/MessagingCore.h"
 #include "messaging/SlotTransport.h"
 #include "transport/MachineIdentity.h"
@@ -25,10 +26,10 @@ class MachineEndpoints : public WindowEndpoints {
     winPopup_.SetSlot(kMessengerSlot);
     mailSlot_.SetName("MailSlot");
     mailSlot_.SetServer(".");
-    mailSlot_.SetSlot("seguro");
+    mailSlot_.SetSlot(std::string(kSecureSlotName));
     msUtils_.SetName("MSUtils");
     msUtils_.SetServer(".");
-    msUtils_.SetSlot("Utils");
+    msUtils_.SetSlot(std::string(kUtilsSlotName));
   }
 
   void Connect(MessagingCore& core) override {

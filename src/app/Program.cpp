@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <memory>
 #include <optional>
 
 #include "app/DOzuZe.h"
@@ -10,7 +11,7 @@
 #include "model/MessageFile.h"
 #include "model/SettingsStore.h"
 #include "widgets/PelmoraIcon.h"
-#include "widgets/x11/X11HotKeyBackend.h"
+#include "widgets/DesktopPlatform.h"
 
 namespace pelmora {
 
@@ -40,7 +41,7 @@ int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   QApplication app(argc, argv);  // also takes the user's locale for collation
   platformGuard.reset();
   // Qt has its own connection now; the display check's may go without the server resetting.
-  startup::ReleaseProbedDisplay();
+  desktop::ReleaseProbedXDisplay();
   // The window goes to the tray rather than closing; only "&Cerrar" and the session end quit.
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(QStringLiteral("Pelmora"));
@@ -54,8 +55,8 @@ int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   services.lostMessagesPath = LostMessagesPath();
   // Global keys on X11; elsewhere the backend takes nothing and says so when asked. It outlives
   // the window, which gives its keys back as it goes.
-  x11::X11HotKeyBackend hotKeys;
-  services.hotKeys = &hotKeys;
+  const std::unique_ptr<HotKeyBackend> hotKeys = desktop::MakeHotKeyBackend();
+  services.hotKeys = hotKeys.get();
   return RunMainWindow(app, std::move(services), hooks);
 }
 

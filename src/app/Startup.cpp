@@ -3,7 +3,6 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <QDir>
 #include <QtGlobal>
@@ -11,16 +10,13 @@
 #include <QLibraryInfo>
 #include <QStringList>
 #include <array>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <future>
 #include <memory>
-#include <thread>
 
 #include "messaging/Variables.h"
+#include "widgets/DesktopPlatform.h"
 
 namespace pelmora::startup {
 namespace {
@@ -319,50 +315,6 @@ DisplayPlan PlanDisplay(const Environment& env, const CommandLine& commandLine,
   return plan;
 }
 
-namespace {
-// The probe's connection while the program starts; see ProbeX.
-std::atomic<xcb_connection_t*> probedDisplay{nullptr};
-}  // namespace
-
-void ReleaseProbedDisplay() {
-  if (xcb_connection_t* connection = probedDisplay.exchange(nullptr)) xcb_disconnect(connection);
-}
-
-ProbeFailure ProbeX(const std::string& display, bool hold) {
-  // xcb_connect may wait on a TCP connect for minutes; the probe runs on a thread of its own and
-  // is abandoned after the deadline (the process ends soon after, taking the thread with it).
-  auto result = std::make_shared<std::promise<ProbeFailure>>();
-  std::future<ProbeFailure> answer = result->get_future();
-  std::thread([result, display, hold] {
-    int screen = 0;
-    xcb_connection_t* connection = xcb_connect(display.c_str(), &screen);
-    const int error = xcb_connection_has_error(connection);
-    if (error == 0 && hold) {
-      ReleaseProbedDisplay();  // a second probe replaces the first
-      probedDisplay.store(connection);
-    } else {
-      xcb_disconnect(connection);
-    }
-    switch (error) {
-      case 0:
-        result->set_value(std::nullopt);
-        return;
-      case XCB_CONN_CLOSED_PARSE_ERR:
-        result->set_value("not a display name");
-        return;
-      case XCB_CONN_CLOSED_INVALID_SCREEN:
-        result->set_value("the X server has no such screen");
-        return;
-      default:
-        result->set_value("no X server answers there, or it refused the connection");
-        return;
-    }
-  }).detach();
-  if (answer.wait_for(std::chrono::seconds(kProbeSeconds)) != std::future_status::ready)
-    return "the X server did not answer within " + std::to_string(kProbeSeconds) + " s";
-  return answer.get();
-}
-
 ProbeFailure ProbeWaylandSocket(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
@@ -379,7 +331,9 @@ ProbeFailure ProbeWaylandSocket(const std::string& path) {
 
 Probes SystemProbes() {
   Probes probes;
-  probes.x = [](const std::string& display) { return ProbeX(display, true); };
+  probes.x = [](const std::string& display) {
+    return desktop::ProbeXDisplay(display, kProbeSeconds, true);
+  };
   probes.wayland = ProbeWaylandSocket;
   probes.waylandPluginInstalled = [] {
     // QT_PLUGIN_PATH adds folders we do not search: then let Qt try.

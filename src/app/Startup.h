@@ -57,15 +57,10 @@ struct Probes {
   std::function<bool()> waylandPluginInstalled;
 };
 
-// The real probes: xcb_connect, a connect on the Wayland socket, Qt's plugin folder.
+// The real probes: a connection to the X server, a connect on the Wayland socket, Qt's plugin
+// folder. The X probe keeps a connection that succeeded until
+// desktop::ReleaseProbedXDisplay() (widgets/DesktopPlatform.h).
 Probes SystemProbes();
-// With `hold`, a connection that succeeded stays open until ReleaseProbedDisplay(): an X server
-// started without -noreset resets when its last client leaves, and Qt connecting during that
-// reset fails (and aborts the process).
-ProbeFailure ProbeX(const std::string& display, bool hold = false);
-// Closes the connection the display check kept; call once Qt has connected. Does nothing when
-// none is kept.
-void ReleaseProbedDisplay();
 ProbeFailure ProbeWaylandSocket(const std::string& path);
 
 struct DisplayPlan {

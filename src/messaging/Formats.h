@@ -12,12 +12,12 @@
 namespace pelmora {
 
 // Slot names as writers address them; the endpoints are named "seguro" and "Utils" and slot
-// names compare without regard to letter case.
+// names compare without regard to letter case. The messenger's slot is the transport's
+// kMessengerSlot (transport/WinPopup.h).
 inline constexpr std::string_view kSecureSlotWrite = "SEGURO";
 inline constexpr std::string_view kUtilsSlotWrite = "UTILS";
 inline constexpr std::string_view kSecureSlotName = "seguro";
 inline constexpr std::string_view kUtilsSlotName = "Utils";
-inline constexpr std::string_view kMessengerSlotName = "messngr";
 
 // Utility commands, compared exactly.
 inline constexpr std::string_view kCmdIdentify = "IDENTIFY";

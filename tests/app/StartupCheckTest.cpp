@@ -12,8 +12,10 @@
 #include <map>
 
 #include "app/Startup.h"
+#include "widgets/DesktopPlatform.h"
 
 using namespace pelmora::startup;
+namespace desktop = pelmora::desktop;
 
 namespace {
 
@@ -275,10 +277,10 @@ TEST(StartupProbes, WaylandSocketIsReallyConnected) {
 }
 
 TEST(StartupProbes, XProbeRefusesBadAndAbsentDisplays) {
-  EXPECT_EQ(ProbeX("garbage"), std::optional<std::string>("not a display name"));
-  EXPECT_TRUE(ProbeX(":").has_value());
+  EXPECT_EQ(desktop::ProbeXDisplay("garbage", kProbeSeconds), std::optional<std::string>("not a display name"));
+  EXPECT_TRUE(desktop::ProbeXDisplay(":", kProbeSeconds).has_value());
   // A display number no server has (its socket file is absent).
   int n = 6000;
   while (access(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), F_OK) == 0) ++n;
-  EXPECT_TRUE(ProbeX(":" + std::to_string(n)).has_value());
+  EXPECT_TRUE(desktop::ProbeXDisplay(":" + std::to_string(n), kProbeSeconds).has_value());
 }

@@ -55,7 +55,7 @@ class SimTransport : public MessagingTransport {
   }
   bool SendMessengerMessage(const std::string& server, const std::string& sender,
                             const std::string& recipient, const std::string& text) override {
-    lan_.Enqueue(machine_, server, std::string(kMessengerSlotName),
+    lan_.Enqueue(machine_, server, std::string(kMessengerSlot),
                  BuildMessengerDatagram(sender, recipient, text));
     return true;
   }
@@ -139,7 +139,7 @@ void SimLan::DeliverOne(const std::string& server, const std::string& slot,
     }
     // The text event sees the datagram up to its first zero byte.
     const std::string asText = bytes.substr(0, bytes.find('\0'));
-    if (text::EqualsIgnoreAsciiCase(slot, kMessengerSlotName)) {
+    if (text::EqualsIgnoreAsciiCase(slot, kMessengerSlot)) {
       if (m.runsProgram && m.messenger == MessengerHolder::Program) {
         Dispatch([&] {
           m.winPopup->DoBinMessageAvail(reinterpret_cast<const std::uint8_t*>(bytes.data()),

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "model/PlatformFile.h"
-#include "transport/linux/UniqueFd.h"
+#include "platform/linux/UniqueFd.h"
 
 namespace pelmora::platform {
 namespace {

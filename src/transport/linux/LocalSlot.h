@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "transport/SlotPlatform.h"
-#include "transport/linux/UniqueFd.h"
+#include "platform/linux/UniqueFd.h"
 
 namespace pelmora::platform {
 
