@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "app/AccessibleNames.h"
+#include "app/AnswerTimer.h"
 #include "app/ArrivalNotification.h"
 #include "app/ComposeMemo.h"
 #include "app/ConversationView.h"
@@ -88,7 +89,6 @@ TDOzuZe::TDOzuZe(WindowServices services, QWidget* parent)
   // window starts in the tray.
   tray_->Loaded();
   FormCreate();
-  if (!terminateRequested_) ui_.Timer->start();
 }
 
 TDOzuZe::~TDOzuZe() {
@@ -147,9 +147,9 @@ void TDOzuZe::CreateParts() {
                                               services_.fileChooser, services_.linkOpener);
   options_->SetApplyOk([this] { ApplyOptionsOk(); });
 
-  ui_.Timer = new QTimer(this);
-  ui_.Timer->setObjectName(QStringLiteral("Timer"));
-  ui_.Timer->setInterval(200);
+  answerTimer_ = new AnswerTimer([this] { core_->TimerTimer(); },
+                                  [this] { return core_->AnswerDeadlinePending(); }, this);
+  ui_.Timer = &answerTimer_->Timer();
 
   viewActions_ = std::make_unique<ViewActionRunner>(*this, vars_, viewModes_, *tray_, *arrival_,
                                                     *destination_, *desktop_, *options_);
@@ -192,6 +192,7 @@ void TDOzuZe::CreateNameFieldAndStatusBar() {
   ui_.StatusBar->SetPanelText(0, QStringLiteral("Origen:"));
   ui_.StatusBar->SetPanelText(1, QStringLiteral("Destino:"));
   ui_.StatusBar->SetPanelText(2, QStringLiteral("Hora"));
+  ui_.StatusBar->SetClock(2, [this] { return ToQ(LongTimeText(clock_->Now())); });
 }
 
 void TDOzuZe::ConnectParts() {
@@ -245,7 +246,6 @@ void TDOzuZe::ConnectParts() {
   connect(tray_, &TrayMenu::iconClicked, this, [this] { TrayIconClick(); });
   connect(tray_, &TrayMenu::firstEntryChosen, this, [this] { Opcion1Click(); });
   connect(tray_, &TrayMenu::closeChosen, this, [this] { Cerrar1Click(); });
-  connect(ui_.Timer, &QTimer::timeout, this, [this] { core_->TimerTimer(); });
 }
 
 void TDOzuZe::Ping() {
@@ -403,6 +403,8 @@ void TDOzuZe::AppendEntry(const std::string& time, const std::string& first,
 void TDOzuZe::BBorrarClick() { view_->Clear(); }
 
 bool TDOzuZe::EReceptorKeyPress(int key) { return destination_->EReceptorKeyPress(key); }
+
+void TDOzuZe::AnswerDeadlineSet() { answerTimer_->Arm(); }
 
 void TDOzuZe::SetStatusText(int panel, const std::string& text) {
   ui_.StatusBar->SetPanelText(panel, ToQ(text));

@@ -38,6 +38,7 @@ class QToolButton;
 
 namespace pelmora {
 
+class AnswerTimer;
 class ArrivalNotification;
 class ArrivalNotifier;
 class ConversationView;
@@ -99,6 +100,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void RestNormalCompose() override;
   void RestHardwayCompose() override;
   void AddToOptionsNameLists(const std::string& name) override;
+  void AnswerDeadlineSet() override;
 
   // An entry restored from the lost-messages file: "------" in the time column.
   void AppendRecoveredLine(const std::string& first, const std::string& second,
@@ -197,6 +199,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   KeyPreview* keys_ = nullptr;
   TrayMenu* tray_ = nullptr;
   ArrivalNotification* arrival_ = nullptr;
+  AnswerTimer* answerTimer_ = nullptr;
   std::unique_ptr<TWindowOptions> options_;
   std::unique_ptr<TSettingsIO> settingsIO_;
   TOwnNameEditor* ownNameEditor_ = nullptr;

@@ -42,9 +42,15 @@ TPreviewBanner::TPreviewBanner(QWidget* parent)
   lForro_->setGeometry(8, 0, kWidth - 8, kHeight);
   lForro_->installEventFilter(this);
   scrollingText_->installEventFilter(this);
+  // Shown, the label would be painted again at every step of the text beneath it, for nothing:
+  // it draws nothing of its own, and the scrolling text takes the double click on the whole
+  // banner anyway. It stays as the named part of the banner.
+  lForro_->hide();
 }
 
-QPoint TPreviewBanner::PlaceOnScreen(int screenWidth) { return {screenWidth - kWidth - kRightMargin, 0}; }
+QPoint TPreviewBanner::PlaceOnScreen(int screenWidth) {
+  return {screenWidth - kWidth - kRightMargin, 0};
+}
 
 QPoint TPreviewBanner::Corner() {
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -91,7 +97,8 @@ bool TPreviewBanner::eventFilter(QObject* watched, QEvent* event) {
     hintsPending_ = false;
     x11::SkipTaskbarAndPager(this);
   }
-  if ((watched == lForro_ || watched == scrollingText_) && event->type() == QEvent::MouseButtonDblClick) {
+  if ((watched == lForro_ || watched == scrollingText_) &&
+      event->type() == QEvent::MouseButtonDblClick) {
     if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
       emit doubleClicked();
       return true;

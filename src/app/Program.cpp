@@ -38,6 +38,10 @@ int RunMainWindow(QApplication& app, WindowServices services, const ProgramHooks
 
 int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   std::optional<startup::PlatformFailureGuard> platformGuard(std::in_place);
+  // Through shared memory every repaint of a window is answered by the X server with an event
+  // of its own: three wake-ups for each step of the banner instead of one. The program's windows
+  // are small enough to go through the connection itself. A user's own setting is kept.
+  if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   QApplication app(argc, argv);  // also takes the user's locale for collation
   platformGuard.reset();
   // Qt has its own connection now; the display check's may go without the server resetting.

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QTime>
+#include <QTimer>
 #include <algorithm>
 
 namespace pelmora {
@@ -29,6 +31,8 @@ TStatusPanels::TStatusPanels(std::initializer_list<int> widths, QWidget* parent)
 
 void TStatusPanels::SetPanelText(int panel, const QString& text) {
   if (panel < 0 || panel >= count_) return;
+  // The same text again would only lay the label out and announce it anew.
+  if (labels_[panel]->text() == text) return;
   labels_[panel]->setText(text);
 }
 
@@ -40,6 +44,39 @@ QString TStatusPanels::PanelText(int panel) const {
 QRect TStatusPanels::PanelRect(int panel) const {
   if (panel < 0 || panel >= count_) return {};
   return labels_[panel]->geometry();
+}
+
+void TStatusPanels::SetClock(int panel, std::function<QString()> text) {
+  clockPanel_ = panel;
+  clockText_ = std::move(text);
+  if (clockTimer_ == nullptr) {
+    clockTimer_ = new QTimer(this);
+    clockTimer_->setSingleShot(true);
+    // Precise, so that the tick lands just after the change of second it waits for.
+    clockTimer_->setTimerType(Qt::PreciseTimer);
+    connect(clockTimer_, &QTimer::timeout, this, &TStatusPanels::TickClock);
+  }
+  if (isVisible()) TickClock();
+}
+
+bool TStatusPanels::ClockRunning() const { return clockTimer_ && clockTimer_->isActive(); }
+
+void TStatusPanels::TickClock() {
+  if (!clockText_ || !isVisible()) return;
+  SetPanelText(clockPanel_, clockText_());
+  // The shown text changes once a second; waking more often would only redraw the same text.
+  // A few milliseconds past the change, so a timer that fires a little early still sees it.
+  clockTimer_->start(1000 - QTime::currentTime().msec() + 5);
+}
+
+void TStatusPanels::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  TickClock();  // a window coming back shows the time at once, not a stale one
+}
+
+void TStatusPanels::hideEvent(QHideEvent* e) {
+  QWidget::hideEvent(e);
+  if (clockTimer_) clockTimer_->stop();
 }
 
 void TStatusPanels::resizeEvent(QResizeEvent* e) {

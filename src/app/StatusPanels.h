@@ -3,12 +3,18 @@
 // no size grip. The last panel also takes what is left of the bar to its right: the widths were
 // chosen for a narrower interface font than this platform's, and the clock would be cut.
 // Texts are always shown as plain text.
+//
+// One panel can be a clock: its text is asked for at once when the bar shows and then at every
+// change of second while the bar can be seen. A hidden bar (the window in the tray) has no clock
+// timer at all, so a program waiting in the tray is not woken for a clock nobody reads.
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <initializer_list>
 
 class QLabel;
+class QTimer;
 
 namespace pelmora {
 
@@ -23,6 +29,10 @@ class TStatusPanels : public QWidget {
   // The panel's rectangle within the bar.
   QRect PanelRect(int panel) const;
 
+  // Panel `panel` shows `text()` and keeps it current while the bar is visible.
+  void SetClock(int panel, std::function<QString()> text);
+  bool ClockRunning() const;
+
  signals:
   // A mouse button went down on the bar, at `pos` in the bar's coordinates.
   void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
@@ -30,12 +40,19 @@ class TStatusPanels : public QWidget {
  protected:
   void mousePressEvent(QMouseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  void hideEvent(QHideEvent* e) override;
 
  private:
   static constexpr int kMaxPanels = 3;
   std::array<QLabel*, kMaxPanels> labels_{};
   std::array<int, kMaxPanels> widths_{};
   int count_ = 0;
+
+  void TickClock();
+  int clockPanel_ = -1;
+  std::function<QString()> clockText_;
+  QTimer* clockTimer_ = nullptr;
 };
 
 }  // namespace pelmora

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace pelmora {
@@ -21,6 +23,23 @@ class TIntegerList {
 
  private:
   std::vector<std::int32_t> values_;
+};
+
+// The utility id filter: the last 25 accepted (sender, id) pairs, oldest first. Every copy draws
+// its ids on its own from 0..99999, so two copies often draw the same id close together when
+// hundreds of them answer one workgroup ping; the id alone would take the second answer for a
+// repeat of the first. The same datagram twice (the same sender and id) is still a repeat.
+class TSeenUtilityIds {
+ public:
+  static constexpr std::size_t kCapacity = TIntegerList::kCapacity;
+
+  void Add(const std::string& sender, std::int32_t id);
+  bool Contains(const std::string& sender, std::int32_t id) const;
+  std::size_t Size() const { return entries_.size(); }
+
+ private:
+  std::vector<std::pair<std::int32_t, std::string>> entries_;
+  std::size_t next_ = 0;  // once full, the oldest entry, overwritten by the next Add
 };
 
 }  // namespace pelmora

@@ -74,8 +74,8 @@ void MessagingCore::MSUtilsMessageAvail(const std::string& datagram) {
   const UtilityDatagram d = SplitUtilityDatagram(datagram);
   const std::optional<std::int32_t> id = ParseUtilityId(d.id);
   if (!id) return;  // not an id: dropped, and nothing recorded
-  if (seenIds_.Contains(*id)) return;
-  seenIds_.Add(*id);
+  if (seenIds_.Contains(d.sender, *id)) return;
+  seenIds_.Add(d.sender, *id);
   if (d.command == kCmdIdentify) {
     IdentifyReceived(*id, d.sender, d.argument);
   } else if (d.command == kCmdIdentifying) {
@@ -112,6 +112,7 @@ void MessagingCore::QueueForDelivery(const std::string& target, const std::strin
     // A later message to the same target waits only for this first deadline.
     vars_.AckDeadlines[deadlineSlot].Target = target;
     vars_.AckDeadlines[deadlineSlot].Deadline = clock_.MonotonicMs() + kAnswerTimeoutMs;
+    host_.AnswerDeadlineSet();
   }
   OutboxEntry& entry = vars_.Outbox[slot];
   entry.SenderName = sender;
@@ -156,9 +157,13 @@ void MessagingCore::Deliver(const std::string& target, const std::string& sender
   }
 }
 
-void MessagingCore::TimerTimer() {
-  host_.SetStatusText(2, host_.LongTimeText(clock_.Now()));
-  CheckDeadlines();
+void MessagingCore::TimerTimer() { CheckDeadlines(); }
+
+bool MessagingCore::AnswerDeadlinePending() const {
+  for (const AckDeadlineEntry& entry : vars_.AckDeadlines) {
+    if (!IsUnqueueableTarget(entry.Target)) return true;
+  }
+  return false;
 }
 
 void MessagingCore::CheckDeadlines() {

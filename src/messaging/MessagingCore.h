@@ -59,8 +59,11 @@ class MessagingCore {
   void ResolvePending(const std::string& target, bool useMessenger);
   void Deliver(const std::string& target, const std::string& sender, const std::string& label,
                const std::string& text, bool secure);
-  // The 200 ms timer of the main window: the clock in status panel 2, then the deadlines.
+  // The 200 ms timer of the main window: the answer deadlines. The window runs it only while
+  // AnswerDeadlinePending(); the host hears of every new deadline (AnswerDeadlineSet). The status
+  // bar clock is the status bar's own.
   void TimerTimer();
+  bool AnswerDeadlinePending() const;
   void CheckDeadlines();
 
   // --- Sending -----------------------------------------------------------------------------
@@ -82,7 +85,7 @@ class MessagingCore {
   void IdentifyingReceived(const std::string& sender, const std::string& argument);
 
   // --- State, for the window and the tests -------------------------------------------------
-  const TIntegerList& SeenIds() const { return seenIds_; }
+  const TSeenUtilityIds& SeenIds() const { return seenIds_; }
   const std::string& LastArrivalKey() const { return lastArrivalKey_; }
   DateTime LastArrivalTime() const { return lastArrivalTime_; }  // local time, as shown
   UtilityIdGenerator& Ids() { return ids_; }
@@ -104,7 +107,7 @@ class MessagingCore {
   std::string lastArrivalKey_;
   DateTime lastArrivalTime_ = 0.0;
   std::int64_t lastArrivalMs_ = 0;  // monotonic; the duplicate window is measured on it
-  TIntegerList seenIds_;
+  TSeenUtilityIds seenIds_;
 };
 
 }  // namespace pelmora

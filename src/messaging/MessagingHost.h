@@ -28,6 +28,8 @@ class MessagingHost {
   // upper-cases the sender it is given; `sender` is in/out so the caller sees that.
   virtual void NotifyArrival(std::string& sender, const std::string& receiver,
                              const std::string& text, int paletteIndex) = 0;
+  // A message now waits for a channel answer: the timer that checks the deadlines must run.
+  virtual void AnswerDeadlineSet() {}
   // Status bar panel 0 (own name), 1 (destination) or 2 (clock).
   virtual void SetStatusText(int panel, const std::string& text) = 0;
   // The clock in the system's long time format, without AM/PM designators.

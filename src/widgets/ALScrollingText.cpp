@@ -1,13 +1,14 @@
 #include "widgets/ALScrollingText.h"
 
-#include <QGuiApplication>
-
 #include <QFontMetrics>
-#include <algorithm>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "widgets/AnsiText.h"
 
@@ -48,7 +49,8 @@ TColor FadeColorRgb(TColor start, TColor end, int index, int count) {
   return out;
 }
 
-int NextTextOffset(int offset, int jump, TTextDirection direction, int controlWidth, int stripWidth) {
+int NextTextOffset(int offset, int jump, TTextDirection direction, int controlWidth,
+                   int stripWidth) {
   const int limit = controlWidth - stripWidth;
   // Wide arithmetic: a PixelJump near the integer limits must wrap the strip, not the number.
   if (direction == TTextDirection::tdRightToLeft) {
@@ -57,6 +59,26 @@ int NextTextOffset(int offset, int jump, TTextDirection direction, int controlWi
   }
   const long long next = static_cast<long long>(offset) + jump;
   return next >= 0 ? limit : static_cast<int>(next);
+}
+
+QRect MovedArea(int before, int after, int controlWidth, int textLeft, int textWidth, int textTop,
+                int textHeight) {
+  if (textWidth <= 0 || textHeight <= 0 || controlWidth <= 0) return {};
+  // The text's columns in the control at one offset, as a half-open span (empty when outside).
+  auto span = [&](int offset) {
+    const long long left = static_cast<long long>(offset) + textLeft;
+    return std::pair<long long, long long>{std::max<long long>(left, 0),
+                                           std::min<long long>(left + textWidth, controlWidth)};
+  };
+  long long left = controlWidth;
+  long long right = 0;
+  for (const auto& [l, r] : {span(before), span(after)}) {
+    if (l >= r) continue;
+    left = std::min(left, l);
+    right = std::max(right, r);
+  }
+  if (left >= right) return {};
+  return QRect(static_cast<int>(left), textTop, static_cast<int>(right - left), textHeight);
 }
 
 int StartOffset(TTextDirection direction, int controlWidth, int stripWidth) {
@@ -78,7 +100,9 @@ int TextRow(TTextLayout layout, int controlHeight, int textHeight) {
 }  // namespace scrolling
 
 TColor FadeColor(TColor start, TColor end, int index, int count) {
-  auto rgb = [](TColor c) { return (c & kSystemColorFlag) ? FromQColor(ToQColor(c, QGuiApplication::palette())) : c; };
+  auto rgb = [](TColor c) {
+    return (c & kSystemColorFlag) ? FromQColor(ToQColor(c, QGuiApplication::palette())) : c;
+  };
   return scrolling::FadeColorRgb(rgb(start), rgb(end), index, count);
 }
 
@@ -187,8 +211,16 @@ void TALScrollingText::UpdateTimer() {
 
 void TALScrollingText::ScrollStep() {
   if (!enabled_) return;
-  textOffset_ = scrolling::NextTextOffset(textOffset_, pixelJump_, textDirection_, width(), textStrip_.width());
-  update();
+  const int before = textOffset_;
+  textOffset_ = scrolling::NextTextOffset(textOffset_, pixelJump_, textDirection_, width(),
+                                          textStrip_.width());
+  // Only the columns the text covered or covers now change; the rest of the frame is the mask,
+  // which stays put. While the text is outside the banner nothing changes at all.
+  const QRect moved = scrolling::MovedArea(before, textOffset_, width(), textLeft_, textWidth_,
+                                           textTop_, textHeight_);
+  if (moved.isEmpty() || !isVisible()) return;
+  // At once, as the step's own work: a deferred update would be one more event per step.
+  repaint(moved);
 }
 
 void TALScrollingText::BuildBitmaps() {
@@ -212,6 +244,16 @@ void TALScrollingText::BuildBitmaps() {
     const int y = scrolling::TextRow(layout_, h, metrics.height());
     p.drawText(QPoint(w, y + metrics.ascent()), shown);
   }
+  // Where the text's pixels lie in the strip: what a step has to redraw. The bounding box of
+  // the glyphs can reach beyond the advance (italic overhangs), so both are taken.
+  const QRect ink = metrics.boundingRect(shown);
+  const int y = scrolling::TextRow(layout_, h, metrics.height());
+  textLeft_ = w + std::min(0, ink.left());
+  textWidth_ = shown.isEmpty() ? 0 : std::max(textWidth, ink.right() + 1) - std::min(0, ink.left());
+  textTop_ = std::max(0, y + metrics.ascent() + ink.top());
+  textHeight_ = shown.isEmpty()
+                    ? 0
+                    : std::max(0, std::min(h, y + metrics.ascent() + ink.bottom() + 1) - textTop_);
 
   fadeMask_ = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
   fadeMask_.fill(foreground);
@@ -241,10 +283,16 @@ QImage TALScrollingText::ComposeFrame() {
   return workBitmap_;
 }
 
-void TALScrollingText::paintEvent(QPaintEvent*) {
-  const QImage& frame = ComposeFrame();
+void TALScrollingText::paintEvent(QPaintEvent* event) {
+  if (fadeMask_.size() != size()) BuildBitmaps();
+  // Straight into the window's buffer, only where it was asked for: the mask, then the strip
+  // over it. The same composition as ComposeFrame, without a frame of its own.
+  const QRect area = event->rect();
   QPainter p(this);
-  p.drawImage(0, 0, frame);
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  p.drawImage(area.topLeft(), fadeMask_, area);
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  p.drawImage(area.topLeft(), textStrip_, area.translated(-textOffset_, 0));
 }
 
 void TALScrollingText::resizeEvent(QResizeEvent* event) {
@@ -274,7 +322,8 @@ void TALScrollingText::mousePressEvent(QMouseEvent* event) {
 
 void TALScrollingText::mouseReleaseEvent(QMouseEvent* event) {
   emit OnMouseUp(event->button(), event->modifiers(), event->position().toPoint());
-  if (pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+  if (pressed_ && event->button() == Qt::LeftButton &&
+      rect().contains(event->position().toPoint())) {
     pressed_ = false;
     emit OnClick();
   }

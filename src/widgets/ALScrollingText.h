@@ -5,11 +5,14 @@
 //
 // The text is rendered once per change into a strip as high as the control and as wide as the
 // text plus twice the control's width (a blank of one control width on each side, so every wrap
-// happens while the banner is empty and the loop is seamless). Each frame copies the fade mask
-// (font colour, the outer EdgeFadeWidth columns running to the background colour), lays the strip
-// over it at TextOffset and hands the result to the screen in one piece. The strip is background
-// colour with the text's shapes cut out of its alpha, so the mask's colour shows through exactly
-// where the text is; no key colour is involved, so any pair of text and background colours works.
+// happens while the banner is empty and the loop is seamless). The fade mask (font colour, the
+// outer EdgeFadeWidth columns running to the background colour) is made with it. A frame is the
+// mask with the strip laid over it at TextOffset; the strip is background colour with the text's
+// shapes cut out of its alpha, so the mask's colour shows through exactly where the text is. No
+// key colour is involved, so any pair of text and background colours works.
+//
+// A step redraws only the band the text's pixels covered or cover now, at once and straight into
+// the window's buffer: no frame of its own, no event per step, nothing allocated by the control.
 //
 // The timer runs only while the text can move: enabled, visible and Speed above 0. Intervals below
 // 16 ms are raised to 16 ms (the coarsest tick the desktop had when the banner's interval of 1 was
@@ -53,7 +56,15 @@ TColor FadeColorRgb(TColor start, TColor end, int index, int count);
 // The offset after one step. Right to left: minus `jump`, back to 0 once at or past
 // controlWidth - stripWidth. Left to right: plus `jump`, back to controlWidth - stripWidth once at
 // or past 0.
-int NextTextOffset(int offset, int jump, TTextDirection direction, int controlWidth, int stripWidth);
+int NextTextOffset(int offset, int jump, TTextDirection direction, int controlWidth,
+                   int stripWidth);
+
+// The part of the control that changes when the strip moves from offset `before` to `after`:
+// the columns the text's pixels (strip columns textLeft .. textLeft + textWidth, rows textTop ..
+// textTop + textHeight) covered before or cover after, within the control. Empty when the text is
+// outside the control both times, or the move is a wrap from one blank end to the other.
+QRect MovedArea(int before, int after, int controlWidth, int textLeft, int textWidth, int textTop,
+                int textHeight);
 
 // The starting offset for a direction (where a direction change and Loaded put the strip).
 int StartOffset(TTextDirection direction, int controlWidth, int stripWidth);
@@ -147,6 +158,11 @@ class TALScrollingText : public QWidget {
   QImage fadeMask_;
   QImage workBitmap_;
   int textOffset_ = 0;
+  // The text's pixels within the strip, from BuildBitmaps.
+  int textLeft_ = 0;
+  int textWidth_ = 0;
+  int textTop_ = 0;
+  int textHeight_ = 0;
   QTimer* timer_ = nullptr;
 };
 

@@ -9,11 +9,13 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <new>
 
 #include "AppTestSupport.h"
 #include "app/ComposeMemo.h"
+#include "app/StatusPanels.h"
 #include "widgets/Screenshot.h"
 #include "widgets/ScrollRichEdit.h"
 
@@ -495,6 +497,47 @@ class ComposeTest : public QObject {
     QVERIFY(w->isVisible());
     w->Opcion1Click();  // now "&Minimizar"
     QVERIFY(!w->isVisible());
+  }
+
+  // Waiting in the tray with nothing queued, the window has no timer running: the deadline timer
+  // runs while a message waits for its answer, the status bar clock while the window shows.
+  void timersRunOnlyWhileSomethingNeedsThem() {
+    TestWindow w(AddressBook);
+    const auto& ui = w.ui();
+    QVERIFY(!w->isVisible());
+    QVERIFY(!ui.Timer->isActive());
+    QVERIFY(!ui.StatusBar->ClockRunning());
+
+    // A message queued while the window is away (a quick send before Esc took effect, an arrival
+    // handled later) arms the deadline timer; the answer ends the wait, and the next tick stops it.
+    w->Core().QueueForDelivery("MIRLO", "TEJO", "MIRLO", "hola");
+    QVERIFY(ui.Timer->isActive());
+    QCOMPARE(ui.Timer->interval(), 200);
+    w->Core().MSUtilsMessageAvail("17&MIRLO&ANS_WINPOPUP&YES");
+    QCOMPARE(w.transport.messenger.size(), std::size_t{1});
+    QTRY_VERIFY_WITH_TIMEOUT(!ui.Timer->isActive(), 1000);
+
+    // Shown, the clock is right at once and keeps running; hidden again, it stops.
+    w.clock.now += 5.0 / 86400.0;  // 10:20:35
+    ShowAndActivate(w);
+    QCOMPARE(w->StatusText(2), QStringLiteral("10:20:35"));
+    QVERIFY(ui.StatusBar->ClockRunning());
+    w.clock.now += 1.0 / 86400.0;
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusText(2), QStringLiteral("10:20:36"), 2000);
+    QVERIFY(!ui.Timer->isActive());
+
+    // A silent target: the timer runs until the deadline sends the message anyway.
+    ui.BTexto->click();
+    QTest::keyClicks(ui.MTexto, QStringLiteral("hola"));
+    Key(w.window.get(), Qt::Key_Return);
+    QVERIFY(ui.Timer->isActive());
+    Key(w.window.get(), Qt::Key_Escape);  // to the tray
+    QVERIFY(!w->isVisible());
+    QVERIFY(!ui.StatusBar->ClockRunning());
+    QVERIFY(ui.Timer->isActive());
+    w.clock.now += 1.5 / 86400.0;
+    QTRY_VERIFY_WITH_TIMEOUT(!ui.Timer->isActive(), 1000);
+    QCOMPARE(w.transport.messenger.size(), std::size_t{2});
   }
 };
 

@@ -1,6 +1,8 @@
 // The preview banner window on the offscreen platform: its size and place, the scrolling it
 // starts and stops, and the two things the user does to it (double click, Esc).
+#include <QScreen>
 #include <QSignalSpy>
+#include <map>
 #include <QtTest/QtTest>
 
 #include "app/PreviewBanner.h"
@@ -8,6 +10,24 @@
 #include "widgets/x11/X11HotKeyBackend.h"
 
 using namespace pelmora;
+
+namespace {
+
+// Counts the paint events of the widgets it watches, and the area each asked for.
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      ++paints[watched];
+      areas[watched] = areas[watched].united(static_cast<QPaintEvent*>(event)->rect());
+    }
+    return false;
+  }
+  std::map<QObject*, int> paints;
+  std::map<QObject*, QRect> areas;
+};
+
+}  // namespace
 
 class PreviewBannerTest : public QObject {
   Q_OBJECT
@@ -51,6 +71,50 @@ class PreviewBannerTest : public QObject {
     QVERIFY(banner.ScrollingText()->TimerRunning());
     banner.hide();
     QVERIFY(!banner.ScrollingText()->TimerRunning());
+  }
+
+  // A step redraws the text's band of the scrolling text and nothing else: not the label over it,
+  // not the window. What reaches the window is the whole frame all the same.
+  void AStepRedrawsOnlyWhatMoved() {
+    TPreviewBanner banner;
+    banner.SetText("2 mensajes nuevos");
+    banner.ShowBanner();
+    QVERIFY(QTest::qWaitForWindowExposed(&banner));
+    TALScrollingText* s = banner.ScrollingText();
+    s->SetEnabled(false);  // the test steps it
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    for (QObject* o : {static_cast<QObject*>(&banner), static_cast<QObject*>(banner.LForro()),
+                       static_cast<QObject*>(s)}) {
+      o->installEventFilter(&counter);
+    }
+    s->SetEnabled(true);
+    s->SetSpeed(0);  // no timer: only the test's steps count
+    // From the start of a loop the text enters from the right: the first steps touch only the
+    // columns at the right edge.
+    while (s->TextOffset() != 0) s->ScrollStep();
+    QCoreApplication::processEvents();
+    counter.paints.clear();
+    counter.areas.clear();
+    s->ScrollStep();
+    s->ScrollStep();
+    QCOMPARE(counter.paints[s], 2);
+    QVERIFY(counter.areas[s].left() >= 73 - 8);
+    QVERIFY(counter.areas[s].height() < 17);
+    int steps = 0;
+    while (s->TextOffset() > -40) {
+      s->ScrollStep();
+      ++steps;
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(counter.paints[s], 2 + steps);
+    QCOMPARE(counter.paints[banner.LForro()], 0);
+    QCOMPARE(counter.paints[&banner], 0);
+    // The window holds what a whole frame composed at once holds.
+    const QImage shown = banner.screen()->grabWindow(banner.winId()).toImage().convertToFormat(
+        QImage::Format_RGB32);
+    const QImage full = s->ComposeFrame().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown.copy(0, 0, 73, 17), full);
   }
 
   void DesktopHelpersAnswerNotDoneOffX11() {

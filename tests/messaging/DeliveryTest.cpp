@@ -328,11 +328,31 @@ TEST(Delivery, TheFreeMarkerAsANameNeitherHangsNorLosesMessages) {
   EXPECT_EQ(tejo.vars.FindOutboxEntry("LEJOS"), 0);
 }
 
-TEST(Delivery, TimerShowsTheClockInPanelTwo) {
+// The window runs its deadline timer only while a deadline is pending: the core tells it of each
+// new deadline and says when none is left, whichever way the wait ended.
+TEST(Delivery, TheDeadlineTimerIsNeededOnlyWhileAnAnswerIsAwaited) {
   SimLan lan;
   SimMachine& tejo = lan.Add({.name = "TEJO"});
-  lan.AdvanceMs(1200);
-  EXPECT_EQ(tejo.host.status[2], "10:00:01");
+  lan.Add({.name = "MIRLO"});
+  lan.Add({.name = "SAUCE", .runsProgram = false});
+  EXPECT_FALSE(tejo.core->AnswerDeadlinePending());
+  Send(tejo, "MIRLO", "uno");
+  Send(tejo, "MIRLO", "dos");  // the same target waits for the first deadline: none set
+  EXPECT_EQ(tejo.host.deadlinesSet, 1);
+  EXPECT_TRUE(tejo.core->AnswerDeadlinePending());
+  lan.Run();  // MIRLO answers
+  EXPECT_FALSE(tejo.core->AnswerDeadlinePending());
+
+  Send(tejo, "SAUCE", "tres");
+  lan.Run();  // silence
+  EXPECT_EQ(tejo.host.deadlinesSet, 2);
+  lan.AdvanceMs(999);
+  EXPECT_TRUE(tejo.core->AnswerDeadlinePending());
+  lan.AdvanceMs(201);
+  EXPECT_FALSE(tejo.core->AnswerDeadlinePending());
+  EXPECT_EQ(tejo.written.back().slot, "messngr");
+  // The timer no longer writes the clock: the status bar keeps its own.
+  EXPECT_EQ(tejo.host.status[2], "");
 }
 
 }  // namespace

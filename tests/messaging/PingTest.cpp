@@ -126,5 +126,34 @@ TEST(Ping, GroupPingSendsOneRequestPerMemberWithTheGroupAsArgument) {
   EXPECT_EQ(ids.size(), 3u);
 }
 
+// A workgroup ping answered by many copies: every answer is reported once, also when two copies
+// draw the same id for their answers (here: the same seed, so the same ids in the same order).
+// With the id alone as the filter's key the second of those answers was taken for a repeat.
+TEST(Ping, EveryCopyOfABigWorkgroupIsReportedOnceEvenWithTheSameIds) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO"});
+  std::set<std::string> expected = {"TEJO"};
+  for (int i = 0; i < 250; ++i) {
+    const std::string name = "COPIA" + std::to_string(i);
+    // COPIA0 and COPIA1 are twins: every id one draws, the other draws too.
+    lan.Add({.name = name, .idSeed = i < 2 ? 4711u : 0u});
+    expected.insert(name);
+  }
+  tejo.vars.Destination = "OFICINA";
+  for (int ping = 0; ping < 3; ++ping) {
+    tejo.host.lines.clear();
+    tejo.core->BPingClick();
+    lan.Run();
+    std::multiset<std::string> reported;
+    for (const ViewLine& line : tejo.host.lines) {
+      reported.insert(line.text.substr(0, line.text.find(" --> ")));
+    }
+    EXPECT_EQ(std::set<std::string>(reported.begin(), reported.end()), expected) << "ping " << ping;
+    EXPECT_EQ(reported.size(), expected.size()) << "ping " << ping;
+  }
+  // The twins really did answer with one id.
+  EXPECT_EQ(IdOf(lan["COPIA0"].written.back()), IdOf(lan["COPIA1"].written.back()));
+}
+
 }  // namespace
 }  // namespace pelmora::testing

@@ -107,11 +107,11 @@ TEST_F(Receive, UtilityIdsFilterRepeatsUntilPushedOutAndBadIdsAreNotRecorded) {
     core().MSUtilsMessageAvail(bad);
   }
   EXPECT_EQ(m.host.lines.size(), 1u);
-  EXPECT_EQ(core().SeenIds().Values().size(), 1u);
+  EXPECT_EQ(core().SeenIds().Size(), 1u);
 
   // Unknown commands are not acted on but take a place.
   core().MSUtilsMessageAvail("501&MIRLO&HELLO&x");
-  EXPECT_TRUE(core().SeenIds().Contains(501));
+  EXPECT_TRUE(core().SeenIds().Contains("MIRLO", 501));
   EXPECT_EQ(m.host.lines.size(), 1u);
 
   // 24 ids after 500 (501 included) keep it; the 25th pushes it out.
@@ -122,6 +122,31 @@ TEST_F(Receive, UtilityIdsFilterRepeatsUntilPushedOutAndBadIdsAreNotRecorded) {
   core().MSUtilsMessageAvail("525&X&NOP&");
   core().MSUtilsMessageAvail("500&MIRLO&IDENTIFYING&0.31b");
   EXPECT_EQ(m.host.lines.size(), 2u);
+}
+
+// The filter knows a datagram by its sender and id together: the same datagram twice is a repeat,
+// the same id drawn by two copies is not.
+TEST_F(Receive, UtilityIdFilterIsKeyedBySenderAndId) {
+  core().MSUtilsMessageAvail("4242&MIRLO&IDENTIFYING&0.31b");
+  core().MSUtilsMessageAvail("4242&MIRLO&IDENTIFYING&0.31b");
+  core().MSUtilsMessageAvail("4242&SAUCE&IDENTIFYING&0.31b");
+  core().MSUtilsMessageAvail("4242&SAUCE&IDENTIFYING&0.31b");
+  ASSERT_EQ(m.host.lines.size(), 2u);
+  EXPECT_EQ(m.host.lines[0].text, "MIRLO --> Pelmora 0.31b");
+  EXPECT_EQ(m.host.lines[1].text, "SAUCE --> Pelmora 0.31b");
+  // Names are compared as they came: another spelling is another sender.
+  core().MSUtilsMessageAvail("4242&mirlo&IDENTIFYING&0.31b");
+  EXPECT_EQ(m.host.lines.size(), 3u);
+
+  // Still the last 25 pairs: 24 more keep MIRLO's, the 25th pushes it out.
+  for (int i = 0; i < 22; ++i) core().MSUtilsMessageAvail("4242&C" + std::to_string(i) + "&NOP&");
+  EXPECT_EQ(core().SeenIds().Size(), 25u);
+  core().MSUtilsMessageAvail("4242&MIRLO&IDENTIFYING&0.31b");
+  EXPECT_EQ(m.host.lines.size(), 3u);
+  core().MSUtilsMessageAvail("4242&LAST&NOP&");
+  core().MSUtilsMessageAvail("4242&MIRLO&IDENTIFYING&0.31b");
+  EXPECT_EQ(m.host.lines.size(), 4u);
+  EXPECT_EQ(core().SeenIds().Size(), 25u);
 }
 
 TEST_F(Receive, CommandsAreComparedExactly) {
@@ -146,7 +171,7 @@ TEST_F(Receive, AnErrorInTheWindowEndsOnlyThatDatagram) {
   m.vars.OptionsOpen = false;
   m.host.throwOnNextAppend = true;
   EXPECT_THROW(core().MSUtilsMessageAvail("77&MIRLO&IDENTIFYING&0.31b"), std::runtime_error);
-  EXPECT_TRUE(core().SeenIds().Contains(77));
+  EXPECT_TRUE(core().SeenIds().Contains("MIRLO", 77));
   core().MSUtilsMessageAvail("78&MIRLO&IDENTIFYING&0.31b");
   EXPECT_EQ(m.host.lines.size(), 2u);
 }

@@ -60,6 +60,7 @@ class RecordingHost : public MessagingHost {
   void RestNormalCompose() override { ++restNormal; }
   void RestHardwayCompose() override { ++restHardway; }
   void AddToOptionsNameLists(const std::string& name) override;
+  void AnswerDeadlineSet() override { ++deadlinesSet; }
 
   std::vector<ViewLine> lines;
   std::vector<ViewLine> arrivals;  // sender as the window upper-cased it
@@ -68,6 +69,7 @@ class RecordingHost : public MessagingHost {
   int selectedGroup = -1;
   int restNormal = 0;
   int restHardway = 0;
+  int deadlinesSet = 0;
   std::vector<std::string> optionsNames;  // the options dialog's lists, without repeats
   // Makes the next AppendLine throw, as a failing window would.
   bool throwOnNextAppend = false;
@@ -120,6 +122,9 @@ struct MachineSetup {
   bool runsProgram = true;
   MessengerHolder messenger = MessengerHolder::Program;
   int timerPhaseMs = 0;
+  // The seed of the machine's utility ids; two machines with the same seed draw the same ids in
+  // the same order, as copies started together once did. 0: a seed of the LAN's own.
+  std::uint32_t idSeed = 0;
 };
 
 class SimLan {

@@ -49,6 +49,18 @@ class ScrollingTextTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // What a step redraws: the text's columns before and after, within the control, and nothing
+  // while the text is outside it (the wrap from one blank end of the strip to the other).
+  void movedAreaIsTheTextBeforeAndAfter() {
+    using scrolling::MovedArea;
+    // A text 100 pixels wide at strip column 73 of a 73-pixel control, in rows 3..13.
+    QCOMPARE(MovedArea(0, -2, 73, 73, 100, 3, 11), QRect(71, 3, 2, 11));
+    QCOMPARE(MovedArea(-80, -82, 73, 73, 100, 3, 11), QRect(0, 3, 73, 11));
+    QCOMPARE(MovedArea(-146, -148, 73, 73, 100, 3, 11), QRect(0, 3, 27, 11));
+    QCOMPARE(MovedArea(-10, -8, 73, 73, 100, 3, 11), QRect(63, 3, 10, 11));  // left to right
+    QVERIFY(MovedArea(-174, 0, 73, 73, 100, 3, 11).isEmpty());
+    QVERIFY(MovedArea(0, -2, 73, 73, 0, 3, 11).isEmpty());  // no text
+  }
   void DefaultsAfterConstruction() {
     TALScrollingText s;
     QCOMPARE(s.Text(), std::string("Text"));

@@ -109,7 +109,7 @@ int RunUtility(const Options& o) {
   EventLoopMailSlotDispatcher loop;
   TmdMailSlot utils(&loop);
   utils.SetSlot(std::string(kUtilsSlotName));
-  TIntegerList seen;
+  TSeenUtilityIds seen;
   UtilityIdGenerator ids;
   const std::string own = ThisMachine().computerName;
   const std::string target = text::Utf8ToAnsi(o.target);
@@ -120,8 +120,8 @@ int RunUtility(const Options& o) {
   utils.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& datagram) {
     const UtilityDatagram d = SplitUtilityDatagram(datagram);
     const auto id = ParseUtilityId(d.id);
-    if (!id || seen.Contains(*id)) return;
-    seen.Add(*id);
+    if (!id || seen.Contains(d.sender, *id)) return;
+    seen.Add(d.sender, *id);
     if (ping && d.command == kCmdIdentifying) {
       PrintLine(text::AnsiToUtf8(d.sender) + " " + text::AnsiToUtf8(d.argument));
       ++replies;
@@ -157,7 +157,7 @@ int RunListen(const Options& o) {
   TmdMailSlot utils(&loop);
   secure.SetSlot(std::string(kSecureSlotName));
   utils.SetSlot(std::string(kUtilsSlotName));
-  TIntegerList seen;
+  TSeenUtilityIds seen;
   UtilityIdGenerator ids;
   const std::string own = ThisMachine().computerName;
   long printed = 0;
@@ -177,8 +177,8 @@ int RunListen(const Options& o) {
   utils.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& datagram) {
     const UtilityDatagram d = SplitUtilityDatagram(datagram);
     const auto id = ParseUtilityId(d.id);
-    if (!id || seen.Contains(*id)) return;
-    seen.Add(*id);
+    if (!id || seen.Contains(d.sender, *id)) return;
+    seen.Add(d.sender, *id);
     if (d.command == kCmdChannelQuery) {
       WriteSlotString(d.sender, std::string(kUtilsSlotWrite),
                       BuildUtilityDatagram(ids.Next(), own, kCmdChannelAnswer,
