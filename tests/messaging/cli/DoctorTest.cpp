@@ -254,16 +254,12 @@ TEST(DoctorVerdict, EachReasonOnItsOwnAndTogether) {
   EXPECT_NE(FormatReport(r, v).find("none with an IPv4 address"), std::string::npos);
 }
 
-namespace {
-
-// Subnet 10.231.0.0/24 on eth0, 10.40.0.0/16 on wg0, a narrower 10.40.7.0/24 through a router,
-// and the default route; the values as the kernel prints them on this machine's byte order.
-std::string RouteTable() {
-  const auto hex = [](std::uint32_t hostOrder) {
-    std::uint32_t v = hostOrder;
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+TEST(DoctorListed, RouteByLongestPrefixThenMetricOnlyRoutesThatAreUp) {
+  // As the kernel prints /proc/net/route: each address as the value of its bytes in memory.
+  const auto hex = [](std::uint32_t a) {
+    if constexpr (std::endian::native == std::endian::little) a = __builtin_bswap32(a);
     char b[9];
-    std::snprintf(b, sizeof b, "%08X", v);
+    std::snprintf(b, sizeof b, "%08X", a);
     return std::string(b);
   };
   const auto line = [&](const char* dev, std::uint32_t dest, std::uint32_t gw, const char* flags,
@@ -271,105 +267,40 @@ std::string RouteTable() {
     return std::string(dev) + "\t" + hex(dest) + "\t" + hex(gw) + "\t" + flags + "\t0\t0\t" +
            std::to_string(metric) + "\t" + hex(mask) + "\t0\t0\t0\n";
   };
-  return "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n" +
-         line("eth0", 0, 0x0AE70001, "0003", 0, 0) +
-         line("eth0", 0x0AE70000, 0, "0001", 0, 0xFFFFFF00) +
-         line("wg0", 0x0A280000, 0, "0001", 0, 0xFFFF0000) +
-         line("eth0", 0x0A280700, 0x0AE700FE, "0003", 0, 0xFFFFFF00) +
-         line("eth1", 0x0A280700, 0x0AE700FD, "0003", 5, 0xFFFFFF00) +
-         line("dead", 0x0A290000, 0, "0000", 0, 0xFFFF0000);
+  const std::string head = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\n";
+  const std::string routes = line("eth0", 0x0AE70000, 0, "0001", 0, 0xFFFFFF00) +
+                             line("eth0", 0x0A280700, 0x0AE700FE, "0003", 0, 0xFFFFFF00) +
+                             line("eth1", 0x0A280700, 0x0AE700FD, "0003", 5, 0xFFFFFF00) +
+                             line("wg0", 0x0A280000, 0, "0001", 0, 0xFFFF0000) +
+                             line("dead", 0x0A290000, 0, "0000", 0, 0xFFFF0000);
+  const std::string table = head + line("eth0", 0, 0x0AE70001, "0003", 0, 0) + routes;
+  const auto via = [&](std::uint32_t a) {
+    const auto r = RouteTo(table, a);
+    return r ? r->interface + " " + std::to_string(r->gateway) : std::string("none");
+  };
+  EXPECT_EQ(via(0x0AE7000C), "eth0 0");                           // on the link
+  EXPECT_EQ(via(0x0A2801FF), "wg0 0");                            // the /16
+  EXPECT_EQ(via(0x0A2807FF), "eth0 " + std::to_string(0x0AE700FE));  // the /24, lower metric
+  EXPECT_EQ(via(0x0A290101), "eth0 " + std::to_string(0x0AE70001));  // not up: the default
+  EXPECT_FALSE(RouteTo(head + routes, 0x08080808));
 }
 
-}  // namespace
-
-TEST(DoctorListed, RouteByLongestPrefixThenMetric) {
-  const std::string t = RouteTable();
-  auto r = RouteTo(t, 0x0AE7000C);  // on the link of eth0
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->interface, "eth0");
-  EXPECT_EQ(r->gateway, 0u);
-  r = RouteTo(t, 0x0A2801FF);  // wg0's /16
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->interface, "wg0");
-  r = RouteTo(t, 0x0A2807FF);  // the narrower route wins, the lower metric of the two
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->interface, "eth0");
-  EXPECT_EQ(r->gateway, 0x0AE700FEu);
-  r = RouteTo(t, 0x0A290101);  // a route that is not up does not count: the default route
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->gateway, 0x0AE70001u);
-  // Without a default route, nothing else matches.
-  std::string noDefault = t;
-  const auto first = t.find('\n') + 1;
-  noDefault.erase(first, t.find('\n', first) + 1 - first);
-  EXPECT_FALSE(RouteTo(noDefault, 0x08080808));
-  EXPECT_FALSE(RouteTo("", 0x08080808));
-  EXPECT_FALSE(RouteTo("garbage\nmore garbage here 1 2 3 4 5 6 7\n", 0x08080808));
-}
-
-TEST(DoctorListed, AddressesInTheReportAndANameInTheVerdict) {
+TEST(DoctorListed, EachAddressWithItsRouteAndAPingThatCouldNotBeMade) {
   Report r = HealthyReport();
-  r.listed = {{"10.231.1.255", "eth0", "10.231.0.1", false},
-              {"10.231.0.255", "eth0", "", true},
-              {"10.231.0.30", "eth0", "", false},
-              {"10.99.0.1", "", "", false}};
+  r.listed = {{"10.231.0.255", "eth0", "", true}, {"10.99.0.1", "", "", false}};
   r.listedRejected = {"\"10.1\" is not an IPv4 address"};
+  r.probe = NameProbe{"pardal", "\"Utils\" is taken", {}};
   Verdict v = Judge(r);
-  std::string text = FormatReport(r, v);
-  EXPECT_NE(
-      text.find("listed addresses (DIFUSION):\n"
-                "  10.231.1.255  through eth0, router 10.231.0.1\n"
+  EXPECT_NE(FormatReport(r, v).find(
+                "listed addresses (DIFUSION):\n"
                 "  10.231.0.255  the broadcast address of eth0: broadcast reaches it already\n"
-                "  10.231.0.30  on the link of eth0\n"
                 "  10.99.0.1  no route: frames to it cannot leave\n"
                 "  skipped: \"10.1\" is not an IPv4 address\n"),
-      std::string::npos)
-      << text;
-  EXPECT_TRUE(v.canSend && v.canReceive && v.canReachName);
-  EXPECT_EQ(v.line.rfind("ok:", 0), 0u) << v.line;
-  // Nothing listed: said so.
-  EXPECT_NE(FormatReport(HealthyReport(), v).find("listed addresses (DIFUSION): none\n"),
             std::string::npos);
-
-  // The name answered from beyond the local subnet.
-  r.probe = NameProbe{"pardal", "", {{"PARDAL", "10.231.1.11"}}};
-  v = Judge(r);
-  EXPECT_TRUE(v.canReachName);
-  EXPECT_NE(v.line.find("pardal did not answer on the local subnet but PARDAL from 10.231.1.11 "
-                        "answered from beyond it"),
-            std::string::npos)
-      << v.line;
-  // ... or on it.
-  r.probe = NameProbe{"pardal", "", {{"PARDAL", ""}}};
-  v = Judge(r);
-  EXPECT_NE(v.line.find("; PARDAL answered on the local subnet"), std::string::npos) << v.line;
-  // Silent, with addresses listed: it could be behind them.
-  r.probe = NameProbe{"pardal", "", {}};
-  v = Judge(r);
-  EXPECT_FALSE(v.canReachName);
-  EXPECT_EQ(v.line.rfind("cannot reach pardal: it did not answer a ping on the local subnet nor "
-                         "through the listed addresses (10.231.1.255, 10.231.0.255, 10.231.0.30, "
-                         "10.99.0.1); it could be behind one of them",
-                         0),
-            0u)
-      << v.line;
-  EXPECT_NE(v.line.find("UDP port 13138"), std::string::npos) << v.line;
-  // Silent, nothing listed: what to list.
-  Report plain = HealthyReport();
-  plain.probe = NameProbe{"pardal", "", {}};
-  v = Judge(plain);
-  EXPECT_NE(v.line.find("list that subnet's broadcast address"), std::string::npos) << v.line;
-  // The slot was taken: no claim either way.
-  plain.probe = NameProbe{"pardal", "\"Utils\" is taken", {}};
-  v = Judge(plain);
   EXPECT_FALSE(v.canReachName);
   EXPECT_EQ(v.line, "cannot tell whether pardal answers: \"Utils\" is taken");
-  // A machine that cannot send says that first, whatever the name did.
-  plain.interfaces.pop_back();
-  v = Judge(plain);
-  EXPECT_NE(v.line.find("cannot send"), std::string::npos) << v.line;
-  // Listed addresses with a route still carry frames without a broadcast interface.
+  // Without a broadcast interface a routed listed address still carries frames.
   r.interfaces.pop_back();
-  r.probe.reset();
+  r.listed[1].interface = "wg0";
   EXPECT_TRUE(Judge(r).canSend);
 }
