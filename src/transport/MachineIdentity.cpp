@@ -1,6 +1,8 @@
 #include "transport/MachineIdentity.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace pelmora {
@@ -46,7 +48,65 @@ std::string NameFromConfig(std::string_view configured) {
   return IsUtf8(configured) ? text::Utf8ToAnsi(configured) : std::string(configured);
 }
 
+// Four decimal parts of 0 to 255, nothing else (no octal, hex or shortened forms: a typing error
+// must not silently become another address).
+std::optional<std::uint32_t> ParseDottedQuad(std::string_view s) {
+  std::uint32_t address = 0;
+  std::size_t pos = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0) {
+      if (pos >= s.size() || s[pos] != '.') return std::nullopt;
+      ++pos;
+    }
+    const std::size_t start = pos;
+    unsigned value = 0;
+    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9' && pos - start < 3)
+      value = value * 10 + static_cast<unsigned>(s[pos++] - '0');
+    if (pos == start || value > 255) return std::nullopt;
+    address = (address << 8) | value;
+  }
+  if (pos != s.size()) return std::nullopt;
+  return address;
+}
+
 }  // namespace
+
+std::string Ipv4Text(std::uint32_t a) {
+  return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
+         std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF);
+}
+
+std::vector<std::uint32_t> ParseExtraAddresses(std::string_view text,
+                                               std::vector<std::string>& rejected) {
+  std::vector<std::uint32_t> out;
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    auto comma = text.find(',', pos);
+    if (comma == std::string_view::npos) comma = text.size();
+    const std::string_view entry = Trim(text.substr(pos, comma - pos));
+    pos = comma + 1;
+    if (entry.empty()) continue;
+    const auto address = ParseDottedQuad(entry);
+    std::string quoted = "\"" + std::string(entry) + "\"";
+    for (char& c : quoted)  // the line goes to a terminal
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    if (!address) {
+      rejected.push_back(quoted + " is not an IPv4 address");
+      continue;
+    }
+    const std::uint32_t first = *address >> 24;
+    if (first == 0 || first == 127 || first >= 224) {
+      rejected.push_back(quoted + " cannot be sent to (" +
+                         (first == 127   ? "loopback"
+                          : first >= 224 ? "multicast or reserved"
+                                         : "no machine's address") +
+                         ")");
+      continue;
+    }
+    if (std::find(out.begin(), out.end(), *address) == out.end()) out.push_back(*address);
+  }
+  return out;
+}
 
 std::string ComputerNameFromHostName(std::string_view hostName) {
   const auto dot = hostName.find('.');
@@ -95,6 +155,8 @@ MachineIdentity MakeMachineIdentity(std::string_view hostName,
       text::OemCodePage cp;
       if (text::OemCodePageFromNumber(static_cast<int>(v), cp)) id.oem = cp;
     }
+    if (auto list = IniValue(*machineConf, "RED", "DIFUSION"))
+      id.extraAddresses = ParseExtraAddresses(*list, id.rejectedAddresses);
   }
   if ((!workgroup || workgroup->empty()) && sambaConf)
     workgroup = IniValue(*sambaConf, "global", "workgroup");
@@ -104,7 +166,14 @@ MachineIdentity MakeMachineIdentity(std::string_view hostName,
 }
 
 const MachineIdentity& ThisMachine() {
-  static const MachineIdentity identity = LoadMachineIdentity();
+  static const MachineIdentity identity = [] {
+    MachineIdentity id = LoadMachineIdentity();
+    // Said once per process, when the carrier first needs the list; the rest of it still works.
+    for (const std::string& why : id.rejectedAddresses)
+      std::fprintf(stderr, "pelmora: DIFUSION in the machine configuration: %s; skipped\n",
+                   why.c_str());
+    return id;
+  }();
   return identity;
 }
 

@@ -9,14 +9,18 @@
 //   GRUPO_TRABAJO = OFICINA
 //   PUERTO = 13138
 //   OEM = 850
+//   DIFUSION = 10.20.0.255, 10.30.0.17
 //
 // Without a workgroup there, `workgroup =` of [global] in /etc/samba/smb.conf is taken, else
-// WORKGROUP. Port 13138 needs no privileges; 138 is the one Windows machines use.
+// WORKGROUP. Port 13138 needs no privileges; 138 is the one Windows machines use. DIFUSION lists
+// the directed broadcast addresses of other subnets, or single machines there: every frame that
+// is broadcast on the local subnets also goes to each of them.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "text/CodePage.h"
 
@@ -36,7 +40,19 @@ struct MachineIdentity {
   std::string workgroup;     // upper case (ASCII letters)
   std::uint16_t port = kDefaultCarrierPort;
   text::OemCodePage oem = text::OemCodePage::Cp850;
+  std::vector<std::uint32_t> extraAddresses;   // DIFUSION, IPv4 in host byte order, no repeats
+  std::vector<std::string> rejectedAddresses;  // DIFUSION entries that were skipped, and why
 };
+
+// DIFUSION's text: addresses separated by commas (blanks around them ignored, empty entries
+// skipped). An entry that is no dotted-quad IPv4 address, or one no frame can be sent to
+// (0.0.0.0/8, loopback, multicast and above, 255.255.255.255), goes to `rejected` as one line
+// naming it; a repeated address is kept once.
+std::vector<std::uint32_t> ParseExtraAddresses(std::string_view text,
+                                               std::vector<std::string>& rejected);
+
+// "a.b.c.d" of a host-order address.
+std::string Ipv4Text(std::uint32_t address);
 
 // First label of the host name, upper-cased (ASCII), cut to 15 characters.
 std::string ComputerNameFromHostName(std::string_view hostName);

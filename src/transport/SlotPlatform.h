@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace pelmora::platform {
@@ -55,8 +56,15 @@ class LocalWriter {
 std::unique_ptr<LocalWriter> ConnectLocalSlot(const std::string& slot);
 
 // One frame to `target` (a machine or, with `group`, the workgroup) on every interface that can
-// broadcast. True when it left through at least one.
+// broadcast, and the same frame to each address the machine configuration lists (DIFUSION) and,
+// for a machine last heard from outside the local subnets, to its address. True when it left
+// at least once.
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,
                             const void* data, std::size_t count);
+
+// The address (IPv4, host order) that the machine `name` (Windows-1252, any letter case) last
+// sent from, when that was outside the local subnets within the last quarter of an hour; learnt
+// by this process's receiver.
+std::optional<std::uint32_t> FarSourceOf(const std::string& name);
 
 }  // namespace pelmora::platform

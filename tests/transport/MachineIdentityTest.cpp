@@ -79,6 +79,32 @@ TEST(MachineIdentity, BadNumbersFallBackToTheDefaults) {
   }
 }
 
+TEST(MachineIdentity, DifusionListsAddressesAndNamesEachBadEntry) {
+  const auto id = MakeMachineIdentity(
+      "tejo",
+      std::string("[RED]\nDIFUSION = 10.20.0.255,10.30.0.17 , ,10.20.0.255, 10.30.0.300, 10.30.0, "
+                  "10.1.2.3.4, 0x0a.0.0.1, 10.0.0.1x, 127.0.0.1, 0.0.0.0, 224.0.0.9, "
+                  "255.255.255.255, 1.2.3.\x1b[4\n"),
+      std::nullopt);
+  // Order kept, the repeat dropped, the empty entry ignored; the rest of the file still counts.
+  EXPECT_EQ(id.extraAddresses, (std::vector<std::uint32_t>{0x0A1400FF, 0x0A1E0011}));
+  EXPECT_EQ(id.workgroup, "WORKGROUP");
+  const std::vector<std::string> rejected = {
+      "\"10.30.0.300\" is not an IPv4 address", "\"10.30.0\" is not an IPv4 address",
+      "\"10.1.2.3.4\" is not an IPv4 address", "\"0x0a.0.0.1\" is not an IPv4 address",
+      "\"10.0.0.1x\" is not an IPv4 address", "\"127.0.0.1\" cannot be sent to (loopback)",
+      "\"0.0.0.0\" cannot be sent to (no machine's address)",
+      "\"224.0.0.9\" cannot be sent to (multicast or reserved)",
+      "\"255.255.255.255\" cannot be sent to (multicast or reserved)",
+      "\"1.2.3.?[4\" is not an IPv4 address"};  // no control character reaches the terminal
+  EXPECT_EQ(id.rejectedAddresses, rejected);
+  // Only in [RED]; an empty key lists nothing.
+  const auto other = MakeMachineIdentity(
+      "tejo", std::string("[OTRA]\nDIFUSION = 10.1.1.1\n[RED]\nDIFUSION =\n"), std::nullopt);
+  EXPECT_TRUE(other.extraAddresses.empty() && other.rejectedAddresses.empty());
+  EXPECT_EQ(Ipv4Text(0xC0A807FF), "192.168.7.255");
+}
+
 TEST(MachineIdentity, LoadReadsTheFileNamedByTheEnvironment) {
   const std::string path = "/tmp/pelmora-identity-" + std::to_string(getpid()) + ".conf";
   FILE* f = std::fopen(path.c_str(), "w");

@@ -28,7 +28,7 @@ bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string
 std::string UsageLine() {
   return "usage: pelmora-cli send [--from NAME] [--secure] TARGET TEXT... | ping [--wait SECONDS] "
          "TARGET | query [--wait SECONDS] TARGET | listen [--secure] [--utils] [--count N] "
-         "[--timeout SECONDS] | doctor";
+         "[--timeout SECONDS] | doctor [NAME]";
 }
 
 std::string HelpText() {
@@ -42,7 +42,7 @@ std::string HelpText() {
       {"query [--wait SECONDS] TARGET", "print the channel TARGET takes: YES or NO"},
       {"listen [--secure] [--utils] [--count N] [--timeout S]",
        "print the messages that arrive, one a line"},
-      {"doctor", "check that this machine can send and receive"},
+      {"doctor [NAME]", "check that this machine can send and receive (and ping NAME)"},
   };
   static_assert(std::size(kLines) == std::size(kCommandNames));
   std::size_t width = 0;
@@ -192,8 +192,14 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
       }
       o.target = operands[0];
       break;
-    case Command::Listen:
     case Command::Doctor:
+      if (operands.size() > 1) {
+        result.error = "doctor takes at most one NAME";
+        return result;
+      }
+      if (!operands.empty()) o.target = operands[0];
+      break;
+    case Command::Listen:
       if (!operands.empty()) {
         result.error = command + " takes no operands";
         return result;

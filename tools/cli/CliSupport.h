@@ -19,7 +19,7 @@ struct Options {
   std::string from;          // send: sender name (UTF-8); empty = the computer name
   bool secure = false;       // send, listen
   bool utils = false;        // listen: also hold "Utils" and answer channel queries
-  std::string target;        // send, ping, query (UTF-8)
+  std::string target;        // send, ping, query; doctor: the name to ping, or empty (UTF-8)
   std::string text;          // send: the words joined by single blanks (UTF-8)
   double waitSeconds = 2.0;  // ping, query
   std::optional<long> count;             // listen

@@ -1,6 +1,7 @@
 #include "Doctor.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <functional>
 #include <map>
@@ -23,6 +24,61 @@ std::string Holders(const std::vector<Holder>& holders) {
 }
 
 bool IsPelmora(const Holder& h) { return h.command == "pelmora" || h.command == "pelmora-cli"; }
+
+// /proc/net/route prints each address as the 32-bit value of its bytes in memory, in hex.
+std::optional<std::uint32_t> RouteField(const std::string& hex) {
+  if (hex.size() != 8) return std::nullopt;
+  std::uint32_t v = 0;
+  try {
+    v = static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16));
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+  return v;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string out;
+  for (const std::string& i : items) out += (out.empty() ? "" : ", ") + i;
+  return out;
+}
+
+// The part of the verdict about the name that was pinged; `reached` says whether it answered.
+std::string ProbeVerdict(const Report& r, bool& reached) {
+  const NameProbe& p = *r.probe;
+  reached = !p.replies.empty();
+  if (!p.notPinged.empty()) return "cannot tell whether " + p.name + " answers: " + p.notPinged;
+  std::vector<std::string> listed;
+  for (const ListedAddress& l : r.listed) listed.push_back(l.address);
+  if (p.replies.empty()) {
+    std::string why = "cannot reach " + p.name + ": it did not answer a ping on the local subnet";
+    if (listed.empty())
+      return why +
+             "; if it is on another subnet, list that subnet's broadcast address or the "
+             "machine's own address in DIFUSION";
+    return why + " nor through the listed addresses (" + Joined(listed) +
+           "); it could be behind one of them: check that it runs Pelmora and that the routers "
+           "and firewalls on the way let UDP port " +
+           r.port.value + " through";
+  }
+  std::vector<std::string> near;
+  std::vector<std::string> far;
+  for (const NameProbe::Reply& reply : p.replies) {
+    if (reply.farAddress.empty())
+      near.push_back(reply.name);
+    else
+      far.push_back(reply.name + " from " + reply.farAddress);
+  }
+  std::string out;
+  if (!near.empty()) out = Joined(near) + " answered on the local subnet";
+  if (!far.empty()) {
+    if (!out.empty()) out += "; ";
+    out += (near.empty() ? p.name + " did not answer on the local subnet but " : std::string()) +
+           Joined(far) + " answered from beyond it, through the listed addresses";
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -62,11 +118,46 @@ std::vector<unsigned long> UnixSocketInodes(std::string_view procNetUnix, std::s
   return out;
 }
 
+std::optional<Route> RouteTo(std::string_view procNetRoute, std::uint32_t address) {
+  // "Iface Destination Gateway Flags RefCnt Use Metric Mask MTU Window IRTT"
+  constexpr unsigned long kUp = 0x1;
+  constexpr unsigned long kGateway = 0x2;
+  std::optional<Route> best;
+  int bestBits = -1;
+  unsigned long bestMetric = 0;
+  for (std::string_view line : Lines(procNetRoute)) {
+    const std::vector<std::string> w = Words(line);
+    if (w.size() < 8 || w[0] == "Iface") continue;
+    const auto destination = RouteField(w[1]);
+    const auto gateway = RouteField(w[2]);
+    const auto mask = RouteField(w[7]);
+    unsigned long flags = 0;
+    unsigned long metric = 0;
+    try {
+      flags = std::stoul(w[3], nullptr, 16);
+      metric = std::stoul(w[6]);
+    } catch (const std::exception&) {
+      continue;
+    }
+    if (!destination || !gateway || !mask || !(flags & kUp)) continue;
+    if ((address & *mask) != (*destination & *mask)) continue;
+    const int bits = std::popcount(*mask);
+    if (bits < bestBits || (bits == bestBits && metric >= bestMetric)) continue;
+    best = Route{w[0], (flags & kGateway) ? *gateway : 0};
+    bestBits = bits;
+    bestMetric = metric;
+  }
+  return best;
+}
+
 Verdict Judge(const Report& report) {
   Verdict v;
   const bool anyInterface = std::any_of(report.interfaces.begin(), report.interfaces.end(),
                                         [](const Interface& i) { return i.carries; });
-  v.canSend = anyInterface;
+  // Without a broadcast interface, frames still leave to the listed addresses it can route to.
+  const bool anyListed = std::any_of(report.listed.begin(), report.listed.end(),
+                                     [](const ListedAddress& l) { return !l.interface.empty(); });
+  v.canSend = anyInterface || anyListed;
   const std::string port = report.port.value;
   std::string receiveReason;
   // A copy of the program that holds the port receives for this machine, whatever this
@@ -109,6 +200,12 @@ Verdict Judge(const Report& report) {
   } else {
     v.line = "cannot receive: " + receiveReason;
   }
+  if (report.probe && v.canSend && v.canReceive) {
+    bool reached = false;
+    const std::string probe = ProbeVerdict(report, reached);
+    v.line = reached ? v.line + "; " + probe : probe;
+    v.canReachName = reached;
+  }
   return v;
 }
 
@@ -121,6 +218,22 @@ std::string FormatReport(const Report& r, const Verdict& v) {
   setting("workgroup:     ", r.workgroup);
   setting("port:          UDP ", r.port);
   setting("OEM code page: ", r.oem);
+  out << "listed addresses (DIFUSION):";
+  if (r.listed.empty() && r.listedRejected.empty()) out << " none";
+  out << "\n";
+  for (const ListedAddress& l : r.listed) {
+    out << "  " << l.address << "  ";
+    if (l.localBroadcast)
+      out << "the broadcast address of " << l.interface << ": broadcast reaches it already";
+    else if (l.interface.empty())
+      out << "no route: frames to it cannot leave";
+    else if (l.gateway.empty())
+      out << "on the link of " << l.interface;
+    else
+      out << "through " << l.interface << ", router " << l.gateway;
+    out << "\n";
+  }
+  for (const std::string& why : r.listedRejected) out << "  skipped: " << why << "\n";
   out << "interfaces:\n";
   if (r.interfaces.empty()) out << "  none with an IPv4 address\n";
   for (const Interface& i : r.interfaces) {

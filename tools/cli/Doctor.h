@@ -75,11 +75,39 @@ struct Firewall {
   std::vector<std::string> notes;  // what could not be read, and why
 };
 
+// An address listed in DIFUSION and how this machine reaches it.
+struct ListedAddress {
+  std::string address;
+  std::string interface;        // the route's interface; empty when there is no route
+  std::string gateway;          // the route's router; empty when it is on the link
+  bool localBroadcast = false;  // a local interface's broadcast address: broadcast reaches it
+};
+
+// The route the main routing table gives for an address (from /proc/net/route).
+struct Route {
+  std::string interface;
+  std::uint32_t gateway = 0;  // host order; 0 on the link
+};
+
+// What `doctor NAME` found when it pinged NAME.
+struct NameProbe {
+  std::string name;       // as given (UTF-8)
+  std::string notPinged;  // why it could not ping, when it could not
+  struct Reply {
+    std::string name;        // the machine that answered (UTF-8)
+    std::string farAddress;  // its address when it answered from outside the local subnets
+  };
+  std::vector<Reply> replies;
+};
+
 struct Report {
   Setting computerName;
   Setting workgroup;
   Setting port;
   Setting oem;
+  std::vector<ListedAddress> listed;
+  std::vector<std::string> listedRejected;  // DIFUSION entries skipped, and why
+  std::optional<NameProbe> probe;
   std::vector<Interface> interfaces;
   Port portState;
   std::vector<Slot> slots;
@@ -89,7 +117,8 @@ struct Report {
 struct Verdict {
   bool canSend = false;
   bool canReceive = false;
-  std::string line;  // one line: "ok: ..." or "cannot ...: reason"
+  bool canReachName = true;  // with a name to ping: it answered
+  std::string line;          // one line: "ok: ..." or "cannot ...: reason"
 };
 
 // ---- pure parts -------------------------------------------------------------------------------
@@ -106,6 +135,9 @@ FirewallResult Stricter(const FirewallResult& a, const FirewallResult& b);
 std::vector<unsigned long> UdpSocketInodes(std::string_view procNetUdp, std::uint16_t port);
 // Inodes of the Unix sockets bound to `path` ("@name" for an abstract one), from /proc/net/unix.
 std::vector<unsigned long> UnixSocketInodes(std::string_view procNetUnix, std::string_view path);
+
+// Longest-prefix match of `address` (host order) in the text of /proc/net/route.
+std::optional<Route> RouteTo(std::string_view procNetRoute, std::uint32_t address);
 
 Verdict Judge(const Report& report);
 // The whole report, several lines, ending with the verdict line.

@@ -40,7 +40,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-void FillSettings(Report& r) {
+MachineIdentity FillSettings(Report& r) {
   char host[256] = {};
   if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
   const char* env = std::getenv(kMachineConfVariable);
@@ -92,6 +92,30 @@ void FillSettings(Report& r) {
     r.oem = {std::to_string(oem), oemText ? "default; [RED] OEM = " + Quoted(*oemText) + " in " +
                                                 confName + " is not 850 or 437"
                                           : "default"};
+  }
+  return id;
+}
+
+// Each listed address with the route the frames to it take; routing only, nothing is sent.
+void FillListed(Report& r, const MachineIdentity& id) {
+  r.listedRejected = id.rejectedAddresses;
+  const auto routes = ReadWholeFile("/proc/net/route");
+  for (const std::uint32_t address : id.extraAddresses) {
+    ListedAddress l;
+    l.address = Ipv4Text(address);
+    for (const Interface& i : r.interfaces) {
+      if (i.carries && i.broadcast == l.address) {
+        l.localBroadcast = true;
+        l.interface = i.name;
+      }
+    }
+    if (!l.localBroadcast && routes) {
+      if (const auto route = RouteTo(*routes, address)) {
+        l.interface = route->interface;
+        if (route->gateway != 0) l.gateway = Ipv4Text(route->gateway);
+      }
+    }
+    r.listed.push_back(l);
   }
 }
 
@@ -315,8 +339,9 @@ void FillFirewall(Report& r, std::uint16_t port) {
 
 Report Examine() {
   Report r;
-  FillSettings(r);
+  const MachineIdentity id = FillSettings(r);
   FillInterfaces(r);
+  FillListed(r, id);
   bool complete = false;
   const auto owners = SocketOwners(complete);
   const std::uint16_t port = static_cast<std::uint16_t>(std::stoul(r.port.value));

@@ -18,6 +18,7 @@
 #include "text/CodePage.h"
 #include "transport/MachineIdentity.h"
 #include "transport/MailSlot.h"
+#include "transport/SlotPlatform.h"
 #include "transport/WinPopup.h"
 
 namespace pelmora::cli {
@@ -104,8 +105,9 @@ int RunSend(const Options& o) {
   return kExitOk;
 }
 
-// Ping and query: hold "Utils" so the replies, addressed to this machine, reach us.
-int RunUtility(const Options& o) {
+// Ping and query: hold "Utils" so the replies, addressed to this machine, reach us. With
+// `repliers`, a ping only collects who answered (for doctor) and prints nothing.
+int RunUtility(const Options& o, std::vector<std::string>* repliers = nullptr) {
   EventLoopMailSlotDispatcher loop;
   TmdMailSlot utils(&loop);
   utils.SetSlot(std::string(kUtilsSlotName));
@@ -123,7 +125,10 @@ int RunUtility(const Options& o) {
     if (!id || seen.Contains(d.sender, *id)) return;
     seen.Add(d.sender, *id);
     if (ping && d.command == kCmdIdentifying) {
-      PrintLine(text::AnsiToUtf8(d.sender) + " " + text::AnsiToUtf8(d.argument));
+      if (repliers)
+        repliers->push_back(d.sender);
+      else
+        PrintLine(text::AnsiToUtf8(d.sender) + " " + text::AnsiToUtf8(d.argument));
       ++replies;
     } else if (!ping && d.command == kCmdChannelAnswer && !answered) {
       PrintLine(text::AnsiToUtf8(d.argument));
@@ -146,7 +151,7 @@ int RunUtility(const Options& o) {
   utils.SetActive(false);
   loop.Shutdown();
   if (ping ? replies > 0 : answered) return kExitOk;
-  PrintError("no answer");
+  if (!repliers) PrintError("no answer");
   return kExitNothing;
 }
 
@@ -218,14 +223,34 @@ int RunListen(const Options& o) {
   return kExitNothing;
 }
 
-// Prints what it found about this machine; exit 0 when it can send and receive.
-int RunDoctor() {
-  const doctor::Report report = doctor::Examine();
+// Prints what it found about this machine; exit 0 when it can send and receive (and, with a
+// NAME, when NAME answered a ping).
+int RunDoctor(const Options& o) {
+  doctor::Report report = doctor::Examine();
+  if (!o.target.empty()) {
+    doctor::NameProbe probe;
+    probe.name = o.target;
+    Options ping = o;
+    ping.command = Command::Ping;
+    ping.waitSeconds = 1.5;
+    std::vector<std::string> repliers;
+    if (!platform::ConnectLocalSlot(std::string(kUtilsSlotName))) {
+      RunUtility(ping, &repliers);
+    } else {
+      probe.notPinged = "\"Utils\" is taken on this machine (a running Pelmora); end it to ping";
+    }
+    // The receiver of this process learnt where each answer came from.
+    for (const std::string& name : repliers) {
+      const auto far = platform::FarSourceOf(name);
+      probe.replies.push_back({text::AnsiToUtf8(name), far ? Ipv4Text(*far) : std::string()});
+    }
+    report.probe = probe;
+  }
   const doctor::Verdict verdict = doctor::Judge(report);
   const std::string text = doctor::FormatReport(report, verdict);
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
-  return verdict.canSend && verdict.canReceive ? kExitOk : kExitNothing;
+  return verdict.canSend && verdict.canReceive && verdict.canReachName ? kExitOk : kExitNothing;
 }
 
 }  // namespace
@@ -255,7 +280,7 @@ int main(int argc, char** argv) {
       case Command::Listen:
         return RunListen(*parsed.options);
       case Command::Doctor:
-        return RunDoctor();
+        return RunDoctor(*parsed.options);
     }
   } catch (const std::exception& e) {
     PrintError(e.what());

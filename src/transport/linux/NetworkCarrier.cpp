@@ -1,6 +1,9 @@
 // Carriage between machines: every write to another machine or to the workgroup is one NetBIOS
-// datagram broadcast on each IPv4 interface; every process that holds a slot runs one receiver
-// that takes the frames meant for this machine and puts each into the queue of the slot it names
+// datagram broadcast on each IPv4 interface, and the same frame sent to each address of DIFUSION
+// (other subnets' directed broadcast addresses, or machines there) and, for a write to a name
+// that was last heard from outside the local subnets, to that machine's address. Every process
+// that holds a slot runs one receiver that takes the frames meant for this machine, drops the
+// further copies of a frame it already took, and puts each into the queue of the slot it names
 // (held by this very process), never waiting for that slot's reader. Like the redirector on
 // Windows, this is the platform's side: endpoints only see their slots.
 
@@ -12,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -25,6 +29,7 @@
 #include <vector>
 
 #include "text/CodePage.h"
+#include "transport/CarrierMemory.h"
 #include "transport/MachineIdentity.h"
 #include "transport/NetbiosFrame.h"
 #include "transport/SlotPlatform.h"
@@ -38,6 +43,8 @@ struct Interface {
   in_addr address;
   in_addr broadcast;
 };
+
+using Subnets = std::set<std::pair<std::uint32_t, std::uint32_t>>;  // address, mask (host order)
 
 std::vector<Interface> BroadcastInterfaces() {
   std::vector<Interface> out;
@@ -76,16 +83,49 @@ std::vector<Interface> RecentBroadcastInterfaces() {
   return cached;
 }
 
-std::set<std::uint32_t> OwnAddresses() {
-  std::set<std::uint32_t> out;
+// This machine's addresses (network order) and the subnets they lie in.
+void OwnAddresses(std::set<std::uint32_t>& own, Subnets& subnets) {
+  own.clear();
+  subnets.clear();
   ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return out;
+  if (getifaddrs(&list) != 0) return;
   for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
-    if (a->ifa_addr != nullptr && a->ifa_addr->sa_family == AF_INET)
-      out.insert(reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr);
+    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
+    const std::uint32_t address = reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr;
+    own.insert(address);
+    const std::uint32_t mask =
+        a->ifa_netmask ? reinterpret_cast<sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr : ~0u;
+    subnets.emplace(ntohl(address), ntohl(mask));
   }
   freeifaddrs(list);
-  return out;
+}
+
+// Machines heard from outside the local subnets: the receiver learns them, writers read them.
+std::mutex& FarMutex() {
+  static std::mutex m;
+  return m;
+}
+FarSources& Far() {
+  static FarSources f;
+  return f;
+}
+
+// The address a datagram to `to` leaves from, by the routing table; nothing is sent.
+std::optional<in_addr> RouteSourceTo(in_addr to) {
+  const UniqueFd probe(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (!probe) return std::nullopt;
+  const int on = 1;
+  setsockopt(probe.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(ThisMachine().port);
+  peer.sin_addr = to;
+  sockaddr_in local{};
+  socklen_t localLen = sizeof local;
+  if (connect(probe.get(), reinterpret_cast<sockaddr*>(&peer), sizeof peer) != 0 ||
+      getsockname(probe.get(), reinterpret_cast<sockaddr*>(&local), &localLen) != 0)
+    return std::nullopt;
+  return local.sin_addr;
 }
 
 std::uint16_t NextDatagramId() {
@@ -170,6 +210,19 @@ class Receiver {
                          text::EqualsIgnoreAsciiCase(frame->destinationName, workgroup_);
     if (!toMe && !toGroup) return;
     if (FromThisMachine(sourceAddress)) return;
+    const auto now = std::chrono::steady_clock::now();
+    const FrameIdentity identity{
+        frame->sourceName, frame->sourcePort, frame->datagramId,
+        ContentDigest(frame->destinationName, frame->mailslotPath, frame->payload)};
+    if (!recent_.FirstCopy(identity, now)) return;
+    {
+      const bool far = !InLocalSubnet(sourceAddress);
+      std::lock_guard<std::mutex> lock(FarMutex());
+      if (far)
+        Far().Heard(frame->sourceName, ntohl(sourceAddress), now);
+      else
+        Far().HeardNearby(frame->sourceName);
+    }
     DeliverToHeldSlot(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
   }
 
@@ -177,13 +230,23 @@ class Receiver {
   // socket already. The address list is re-read when an unknown sender shows up and the list is
   // older than a second, so a new address of this machine is learnt quickly.
   bool FromThisMachine(std::uint32_t sourceAddress) {
-    const auto now = std::chrono::steady_clock::now();
     if (own_.count(sourceAddress) != 0) return true;
-    if (now - ownRead_ > std::chrono::seconds(1)) {
-      own_ = OwnAddresses();
-      ownRead_ = now;
-    }
+    RereadOwnAddresses();
     return own_.count(sourceAddress) != 0;
+  }
+
+  // The same for the subnets: a sender outside them is answered at its address too.
+  bool InLocalSubnet(std::uint32_t sourceAddress) {
+    if (InSubnets(ntohl(sourceAddress), subnets_)) return true;
+    RereadOwnAddresses();
+    return InSubnets(ntohl(sourceAddress), subnets_);
+  }
+
+  void RereadOwnAddresses() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - ownRead_ <= std::chrono::seconds(1)) return;
+    OwnAddresses(own_, subnets_);
+    ownRead_ = now;
   }
 
   std::string computerName_;
@@ -191,7 +254,9 @@ class Receiver {
   UniqueFd udp_;
   EventFlag stop_;
   std::set<std::uint32_t> own_;
+  Subnets subnets_;
   std::chrono::steady_clock::time_point ownRead_{};
+  RecentFrames recent_;
   std::thread thread_;
 };
 
@@ -247,7 +312,23 @@ bool BroadcastMailslotWrite(const std::string& target, bool group, const std::st
   if (frame.destinationName.empty() || slot.empty()) return false;
 
   const std::vector<Interface> interfaces = RecentBroadcastInterfaces();
-  if (interfaces.empty()) return false;
+  // Beyond the local subnets: the listed addresses, and the machine addressed by name where it
+  // was last heard from outside them. A local broadcast address in the list would only be a
+  // second copy of the broadcast.
+  std::vector<std::uint32_t> further;
+  const auto add = [&](std::uint32_t address) {
+    for (const Interface& i : interfaces)
+      if (ntohl(i.broadcast.s_addr) == address) return;
+    if (std::find(further.begin(), further.end(), address) == further.end())
+      further.push_back(address);
+  };
+  for (const std::uint32_t address : me.extraAddresses) add(address);
+  if (!group) {
+    std::lock_guard<std::mutex> lock(FarMutex());
+    if (const auto far = Far().AddressOf(frame.destinationName, std::chrono::steady_clock::now()))
+      add(*far);
+  }
+  if (interfaces.empty() && further.empty()) return false;
   const UniqueFd socketFd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
   if (!socketFd) return false;
   const int fd = socketFd.get();
@@ -296,7 +377,33 @@ bool BroadcastMailslotWrite(const std::string& target, bool group, const std::st
     } while (sent < 0 && errno == EINTR);
     if (sent == static_cast<ssize_t>(bytes.size())) left = true;
   }
+  // The same frame (same id, same port: the receivers tell the copies apart by them), with the
+  // address of the interface the route takes as its source.
+  for (const std::uint32_t address : further) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(me.port);
+    to.sin_addr.s_addr = htonl(address);
+    const auto source = RouteSourceTo(to.sin_addr);
+    if (!source) continue;  // no route there now
+    frame.sourceIp = ntohl(source->s_addr);
+    const std::vector<std::uint8_t> bytes = BuildMailslotFrame(frame);
+    if (bytes.empty()) break;
+    ssize_t sent;
+    do {
+      sent = sendto(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to),
+                    sizeof to);
+    } while (sent < 0 && errno == EINTR);
+    if (sent == static_cast<ssize_t>(bytes.size())) left = true;
+  }
   return left;
+}
+
+std::optional<std::uint32_t> FarSourceOf(const std::string& name) {
+  const std::string wire = NetbiosWireName(name, ThisMachine().oem);
+  if (wire.empty()) return std::nullopt;
+  std::lock_guard<std::mutex> lock(FarMutex());
+  return Far().AddressOf(wire, std::chrono::steady_clock::now());
 }
 
 }  // namespace pelmora::platform

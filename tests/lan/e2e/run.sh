@@ -15,7 +15,14 @@ if ! command -v "$python" >/dev/null; then
   echo "no Python 3 ($python) for the driver; skipped"
   exit 77
 fi
-testlan_create tejo mirlo sauce || { echo "cannot build the test LAN"; exit 1; }
+# PELMORA_TESTLAN_LAYOUT=routed: tejo alone on one subnet, mirlo and sauce behind a router that
+# forwards directed broadcasts.
+if [ "${PELMORA_TESTLAN_LAYOUT:-}" = routed ]; then
+  testlan_create_routed tejo -- mirlo sauce && testlan_router_directed on \
+    || { echo "cannot build the test LAN"; exit 1; }
+else
+  testlan_create tejo mirlo sauce || { echo "cannot build the test LAN"; exit 1; }
+fi
 export TESTLAN_ID TESTLAN_DIR
 "$python" "$@"
 exit $?

@@ -221,6 +221,46 @@ def group(rig):
            "a member got it more than once")
 
 
+@scenario
+def subnets(rig):
+    """TEJO alone on one subnet; behind a router that forwards directed broadcasts, MIRLO (its
+    "messngr" taken) and SAUCE (no program). Only TEJO lists the other subnet. A group message
+    arrives once on each; MIRLO's "NO" comes back, so its copy takes the secure slot; MIRLO's
+    reply, with no list of its own, goes back to where TEJO spoke from."""
+    with open(rig.lan.conf("TEJO"), "a") as f:
+        f.write("DIFUSION = 10.231.1.255\n")
+    rig.groups["TEJO"] = "PAREJA=MIRLO,SAUCE"
+    copies, holders = start_copies(rig, messenger_taken_on=["MIRLO"])
+    tejo, mirlo, holder = copies["TEJO"], copies["MIRLO"], holders["MIRLO"]
+    sauce = rig.listener("SAUCE")
+    text = "al otro lado"
+    rig.desk.open_window(tejo)
+    mark = tejo.mark()
+    rig.desk.click(tejo, rig.desk.CHBGRUPOS)
+    rig.desk.click(tejo, rig.desk.BTEXTO)
+    rig.desk.type(text)
+    rig.desk.keys("Return")
+    expect(tejo.wait_entry(lambda e: e.palette == PALETTE_SENT and e.text == text, 10, mark),
+           "no echo of the group message on TEJO")
+    on_mirlo = arrival(mirlo, text, 4, 0, "MIRLO")
+    expect(on_mirlo.palette == PALETTE_SECURE, "MIRLO shows palette %s, expected %d: the "
+           "answer NO did not come back across the router" % (on_mirlo.palette, PALETTE_SECURE))
+    arrival(sauce, text, 4, 0, "SAUCE")
+
+    reply = "de vuelta"
+    mark = tejo.mark()
+    rig.desk.send(mirlo, "tejo", reply)
+    got = arrival(tejo, reply, 4, mark, "TEJO")
+    expect(got.palette == PALETTE_RECEIVED and (got.first, got.second) == ("MIRLO", "TEJO"),
+           "TEJO shows %r a %r in palette %s" % (got.first, got.second, got.palette))
+    settle(1.5)  # past a time-out: a copy by another road would be here by now
+    for observer, name, t in ((mirlo, "MIRLO", text), (sauce, "SAUCE", text),
+                              (tejo, "TEJO", reply)):
+        n = count_text(observer, t)
+        expect(n == 1, "%s got %r %d times" % (name, t, n))
+    expect(not holder.entries(), "MIRLO's holder of \"messngr\" got %r" % holder.entries())
+
+
 def ping_from_tejo(rig, by_key):
     copies, _ = start_copies(rig)
     tejo, mirlo = copies["TEJO"], copies["MIRLO"]

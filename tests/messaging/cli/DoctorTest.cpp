@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdio>
+
 #include "CliSupport.h"
 #include "Doctor.h"
 
@@ -21,7 +24,8 @@ TEST(CliHelp, ListsEveryCommandOnOneLineAndEveryCommandParses) {
     EXPECT_NE(line.find("  ", 2 + std::string(name).size()), std::string::npos) << line;
   }
   EXPECT_TRUE(ParseArguments({"doctor"}).options);
-  EXPECT_FALSE(ParseArguments({"doctor", "extra"}).options);
+  EXPECT_EQ(ParseArguments({"doctor", "pardal"}).options->target, "pardal");
+  EXPECT_FALSE(ParseArguments({"doctor", "pardal", "extra"}).options);
   EXPECT_FALSE(ParseArguments({"doctor", "--secure"}).options);
 }
 
@@ -248,4 +252,55 @@ TEST(DoctorVerdict, EachReasonOnItsOwnAndTogether) {
   EXPECT_FALSE(v.canSend || v.canReceive);
   EXPECT_EQ(v.line.find('\n'), std::string::npos);
   EXPECT_NE(FormatReport(r, v).find("none with an IPv4 address"), std::string::npos);
+}
+
+TEST(DoctorListed, RouteByLongestPrefixThenMetricOnlyRoutesThatAreUp) {
+  // As the kernel prints /proc/net/route: each address as the value of its bytes in memory.
+  const auto hex = [](std::uint32_t a) {
+    if constexpr (std::endian::native == std::endian::little) a = __builtin_bswap32(a);
+    char b[9];
+    std::snprintf(b, sizeof b, "%08X", a);
+    return std::string(b);
+  };
+  const auto line = [&](const char* dev, std::uint32_t dest, std::uint32_t gw, const char* flags,
+                        int metric, std::uint32_t mask) {
+    return std::string(dev) + "\t" + hex(dest) + "\t" + hex(gw) + "\t" + flags + "\t0\t0\t" +
+           std::to_string(metric) + "\t" + hex(mask) + "\t0\t0\t0\n";
+  };
+  const std::string head = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\n";
+  const std::string routes = line("eth0", 0x0AE70000, 0, "0001", 0, 0xFFFFFF00) +
+                             line("eth0", 0x0A280700, 0x0AE700FE, "0003", 0, 0xFFFFFF00) +
+                             line("eth1", 0x0A280700, 0x0AE700FD, "0003", 5, 0xFFFFFF00) +
+                             line("wg0", 0x0A280000, 0, "0001", 0, 0xFFFF0000) +
+                             line("dead", 0x0A290000, 0, "0000", 0, 0xFFFF0000);
+  const std::string table = head + line("eth0", 0, 0x0AE70001, "0003", 0, 0) + routes;
+  const auto via = [&](std::uint32_t a) {
+    const auto r = RouteTo(table, a);
+    return r ? r->interface + " " + std::to_string(r->gateway) : std::string("none");
+  };
+  EXPECT_EQ(via(0x0AE7000C), "eth0 0");                           // on the link
+  EXPECT_EQ(via(0x0A2801FF), "wg0 0");                            // the /16
+  EXPECT_EQ(via(0x0A2807FF), "eth0 " + std::to_string(0x0AE700FE));  // the /24, lower metric
+  EXPECT_EQ(via(0x0A290101), "eth0 " + std::to_string(0x0AE70001));  // not up: the default
+  EXPECT_FALSE(RouteTo(head + routes, 0x08080808));
+}
+
+TEST(DoctorListed, EachAddressWithItsRouteAndAPingThatCouldNotBeMade) {
+  Report r = HealthyReport();
+  r.listed = {{"10.231.0.255", "eth0", "", true}, {"10.99.0.1", "", "", false}};
+  r.listedRejected = {"\"10.1\" is not an IPv4 address"};
+  r.probe = NameProbe{"pardal", "\"Utils\" is taken", {}};
+  Verdict v = Judge(r);
+  EXPECT_NE(FormatReport(r, v).find(
+                "listed addresses (DIFUSION):\n"
+                "  10.231.0.255  the broadcast address of eth0: broadcast reaches it already\n"
+                "  10.99.0.1  no route: frames to it cannot leave\n"
+                "  skipped: \"10.1\" is not an IPv4 address\n"),
+            std::string::npos);
+  EXPECT_FALSE(v.canReachName);
+  EXPECT_EQ(v.line, "cannot tell whether pardal answers: \"Utils\" is taken");
+  // Without a broadcast interface a routed listed address still carries frames.
+  r.interfaces.pop_back();
+  r.listed[1].interface = "wg0";
+  EXPECT_TRUE(Judge(r).canSend);
 }
