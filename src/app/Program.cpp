@@ -9,6 +9,7 @@
 #include "messaging/Variables.h"
 #include "model/MessageFile.h"
 #include "model/SettingsStore.h"
+#include "widgets/Accessibility.h"
 #include "widgets/PelmoraIcon.h"
 #include "widgets/x11/X11HotKeyBackend.h"
 
@@ -37,6 +38,7 @@ int RunMainWindow(QApplication& app, WindowServices services, const ProgramHooks
 
 int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   std::optional<startup::PlatformFailureGuard> platformGuard(std::in_place);
+  ListPopupMenusOnTheAccessibilityBus();
   QApplication app(argc, argv);  // also takes the user's locale for collation
   platformGuard.reset();
   // Qt has its own connection now; the display check's may go without the server resetting.
