@@ -114,7 +114,8 @@ void TVOpciones::FitPageTabs() {
   QTabBar* bar = pageControl_->tabBar();
   for (int pad = 5; pad >= 0; --pad) {
     bar->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px %1px; }").arg(pad));
-    if (bar->sizeHint().width() <= width()) return;
+    // The tab bar starts a little in from the dialog's edge.
+    if (bar->sizeHint().width() + 4 <= width()) return;
   }
 }
 

@@ -45,10 +45,10 @@ bool QtDesktopServices::BringForward(QWidget* window) {
 
 bool QtDesktopServices::IsActiveWindow(QWidget* window) {
   // The window manager's _NET_ACTIVE_WINDOW names the client window it gave the focus to; Qt
-  // hears of the change only when the focus events arrive.
+  // hears of the change only when the focus events arrive. A hidden window is never the one.
+  if (!window->isVisible()) return false;
   if (x11::Available() && window->windowHandle() != nullptr) {
-    const std::uint32_t active = x11::ActiveWindowId();
-    if (active != 0) return active == static_cast<std::uint32_t>(window->winId());
+    return x11::ActiveWindowId() == static_cast<std::uint32_t>(window->winId());
   }
   return window->isActiveWindow();
 }

@@ -259,9 +259,11 @@ menu_open() { [ "$(visible_windows | wc -l)" -gt "$shown_before" ]; }
 wait_for 50 menu_open || fail "the right button did not open the tray menu"
 sleep 0.3
 [ -n "$shots" ] && import -window root "$shots/xvfb_tray_menu.png" 2>/dev/null
+closing=$(date +%s%N)
 xdotool key c
 ended() { ! kill -0 "$program_pid" 2>/dev/null; }
 wait_for 100 ended || fail "\"&Cerrar\" did not end the program"
+echo "\"&Cerrar\" to the end of the process: $((($(date +%s%N) - closing) / 1000000)) ms"
 wait "$program_pid"
 status=$?
 program_pid=
