@@ -59,7 +59,7 @@ fi
 pids+=("$program_pid")
 # The window starts in the tray: a click on the icon brings it; the check opens the icon's menu.
 program_windows() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null; }
-wait_for 150 program_windows || { echo "FAIL: no tray icon of the program"; cat "$work/program.log"; exit 1; }
+wait_for 150 program_windows >/dev/null || { echo "FAIL: no tray icon of the program"; cat "$work/program.log"; exit 1; }
 icon=$(program_windows | head -n 1)
 xdotool mousemove --window "$icon" 5 5 click 1
 export A11Y_TRAY_MENU="xdotool mousemove --window $icon 5 5 click 3"
