@@ -1,6 +1,7 @@
 #include "app/ArrivalNotification.h"
 
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/PreviewBanner.h"
@@ -115,9 +116,23 @@ void ArrivalNotification::DiscardLostMessages() {
 bool ArrivalNotification::KeepLostMessage(int paletteIndex, const std::string& sender,
                                           const std::string& receiver, const std::string& text) {
   if (!vars_.OptRecoverLost) return false;
-  if (vars_.ViewMode != vmMinimized && vars_.ViewMode != vmPreview) return false;
+  if (vars_.ViewMode == vmNormal) return false;
   if (!OpenLostMessages()) return false;
   return file_.Append(static_cast<std::uint8_t>(paletteIndex), sender, receiver, text);
+}
+
+void ArrivalNotification::AdoptRecovered(int count) { recovered_ = count; }
+
+void ArrivalNotification::KeepRecovered() {
+  if (recovered_ <= 0) return;
+  // The file stays as it is, open for what arrives next, until the window has been shown.
+  OpenLostMessages();
+  const std::int64_t total = std::int64_t{vars_.NewMessageCount} + recovered_;
+  vars_.NewMessageCount = static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
+  recovered_ = 0;
+  const std::string counter = CounterText(vars_, vars_.NewMessageCount);
+  banner_->SetText(counter);
+  if (setTrayTip) setTrayTip(TrayTip(counter));
 }
 
 void ArrivalNotification::RegisterRestoreHotKey(char letter) {

@@ -6,8 +6,9 @@
 //
 // The view-mode machine decides what happens; this part carries out its banner, counter and file
 // actions. Its rules for the file:
-// - it is opened (created, or added to when it exists) when the banner starts, or at the first
-//   record written while the window is minimised; an open file is never emptied;
+// - it is opened (created, or added to when it exists) when the banner starts, at the first
+//   record written while the window is away, or at start when it holds messages a previous run
+//   left (they stay in it until the window is shown); an open file is never emptied;
 // - every return to the normal window closes and deletes it (the messages are then on screen);
 // - a file that cannot be opened is said once on stderr and costs nothing else: the banner still
 //   shows and the messages are still counted.
@@ -67,8 +68,12 @@ class ArrivalNotification : public QObject {
   void DropBanner();
   // Closes and deletes the file, if there is one.
   void DiscardLostMessages();
+  // Start-up showed `count` messages of the file a previous run left; KeepRecovered then keeps
+  // the file (open, for later arrivals) and counts them in the tip until the window shows them.
+  void AdoptRecovered(int count);
+  void KeepRecovered();
 
-  // NotifyArrival's last step: with RECUPERAR_MENSAJES, while minimised or in the banner, the
+  // NotifyArrival's last step: with RECUPERAR_MENSAJES, while the window is away, the
   // message becomes one record of the file (opened now if it is not yet). True when written.
   bool KeepLostMessage(int paletteIndex, const std::string& sender, const std::string& receiver,
                        const std::string& text);
@@ -95,6 +100,7 @@ class ArrivalNotification : public QObject {
   std::string path_;
   TWriteMessageFile file_;
   bool openFailureSaid_ = false;
+  int recovered_ = 0;
   TPreviewBanner* banner_ = nullptr;  // a top-level window of its own, owned here
   std::unique_ptr<THotKeyManager> hotKeyManager_;
   THotKeyItem* restoreItem_ = nullptr;

@@ -85,10 +85,11 @@ TDOzuZe::TDOzuZe(WindowServices services, QWidget* parent)
       services_.settingsStore, vars_,
       std::array<TScrollRichEdit*, 3>{ui_.SRTime, ui_.SRCab, ui_.SRChat});
   ConnectParts();
-  // The tray icon finishes loading before the window's own creation handler runs, so the
-  // window starts in the tray.
-  tray_->Loaded();
   FormCreate();
+  if (terminateRequested_) return;
+  // Only the copy that won the private slots shows its icon (and with it the window starts in
+  // the tray); a second copy shows nothing but its "already running" box.
+  tray_->Loaded();
 }
 
 TDOzuZe::~TDOzuZe() {
@@ -167,8 +168,9 @@ void TDOzuZe::CreateOwnControls() {
     b->setAutoDefault(false);
     return b;
   };
-  ui_.BOpciones = makeButton(QStringLiteral("BOpciones"), QRect(8, 200, 75, 25));
-  ui_.BBorrar = makeButton(QStringLiteral("BBorrar"), QRect(8, 240, 75, 25));
+  // 10 pixels wider than designed, for the German "Alles löschen".
+  ui_.BOpciones = makeButton(QStringLiteral("BOpciones"), QRect(8, 200, 85, 25));
+  ui_.BBorrar = makeButton(QStringLiteral("BBorrar"), QRect(8, 240, 85, 25));
   ui_.BOpciones->setText(QStringLiteral("&Opciones"));
   ui_.BBorrar->setText(QStringLiteral("&Borrar todo"));
 }
@@ -269,7 +271,6 @@ void TDOzuZe::FormCreate() {
 
   LoadSettingsStep();
   ApplyLanguage(vars_.LanguageIndex);
-  RegisterHotKeyStep();
 
   if (endpoints_) {
     // Without the messenger endpoint the program still runs on its two private slots.
@@ -286,9 +287,13 @@ void TDOzuZe::FormCreate() {
     }
   }
 
-  // Only the copy that stays takes the old ini file over: a second copy would write the store
-  // under the running one and take the file away from it.
-  if (!terminateRequested_) settingsIO_->CompleteMigration();
+  // Only the copy that stays takes the old ini file over (a second copy would write the store
+  // under the running one and take the file away from it) and the global key (which the running
+  // copy holds: the second would only be told it is taken).
+  if (!terminateRequested_) {
+    settingsIO_->CompleteMigration();
+    RegisterHotKeyStep();
+  }
   ReadIdentity();
 
   if (vars_.OptLoadWorkgroup) {
@@ -329,10 +334,20 @@ void TDOzuZe::SetRestoreHotKeyLetter(char letter) {
 void TDOzuZe::RecoverLostMessagesStep() {
   // A copy that stops because another one runs must leave that copy's file alone.
   if (terminateRequested_ || services_.lostMessagesPath.empty()) return;
-  RecoverLostMessages(
+  int shown = 0;
+  const RecoveryResult result = RecoverLostMessages(
       services_.lostMessagesPath,
       [this](const std::string& first, const std::string& second, const std::string& text,
-             int paletteIndex) { AppendRecoveredLine(first, second, text, paletteIndex); });
+             int paletteIndex) { AppendRecoveredLine(first, second, text, paletteIndex); },
+      &shown, /*keepFile=*/true);
+  // The file goes only once the window has shown its messages; until then they are counted.
+  if (result != RecoveryResult::Recovered) return;
+  if (shown == 0) {
+    DeleteMessageFile(services_.lostMessagesPath);  // nothing in it to lose
+    return;
+  }
+  arrival_->AdoptRecovered(shown);
+  viewActions_->Run(viewModes_.Recovered());
 }
 
 void TDOzuZe::ReadIdentity() {
@@ -462,7 +477,7 @@ void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,
 void TDOzuZe::NotifyDesktop(const std::string& sender, const std::string& text) {
   // The window in front already shows the line; anywhere else (tray, banner, behind another
   // window, a desktop that refused to raise it) the arrival might go unseen.
-  if (!vars_.OptNotify || isActiveWindow()) return;
+  if (!vars_.OptNotify || desktop_->IsActiveWindow(this)) return;
   notifier_->SetOpenLabel(ToQ(vars_.Text(kRowNotificationOpen)));
   notifier_->Notify(ToQ(sender), ToQ(text));
 }

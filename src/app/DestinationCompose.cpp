@@ -87,7 +87,8 @@ void DestinationCompose::CreateControls(QWidget* g, const QFont& composeFont) {
   QWidget* nh = ui_.PNoHardway;
   ui_.ChBGrupos = new QCheckBox(nh);
   ui_.ChBGrupos->setObjectName(QStringLiteral("ChBGrupos"));
-  ui_.ChBGrupos->setGeometry(24, 1, 65, 17);
+  // Wide enough for the longest caption ("&Gruppen" in German).
+  ui_.ChBGrupos->setGeometry(24, 1, 80, 17);
 
   ui_.PNombres = MakePanel(nh, QStringLiteral("PNombres"), QRect(4, 8, 145, 65));
   ui_.BReceptor = MakeButton(ui_.PNombres, QStringLiteral("BReceptor"), QRect(0, 13, 121, 25));

@@ -26,16 +26,32 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
   // window previews it only at the first of them. The address alone does not tell a new press
   // from the old one travelling on (Qt builds successive key events at the same address while
   // Alt is held), but the journey only ever goes up from the widget seen last.
-  if (event == previewedPress_ && previewedAt_ && target->isAncestorOf(previewedAt_)) {
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (event == previewedPress_ && key->timestamp() == previewedTime_ && previewedAt_ &&
+      target->isAncestorOf(previewedAt_)) {
     previewedAt_ = target;
     return false;
   }
+  if (WindowKey(key) || EnterOnButton(key, target) || EscapeKey(key, target)) {
+    // A press the window takes goes no further, so there is no journey to remember. Remembered,
+    // it would make the next press the same: the release of an Esc that sent the window away
+    // goes to another window, and Qt builds the next press at the same address.
+    previewedPress_ = nullptr;
+    previewedAt_ = nullptr;
+    return true;
+  }
+  // Passed on: the journey up the parents happens within this delivery. Once the event loop
+  // turns, any press seen is a new one, whether or not a release came between.
   previewedPress_ = event;
+  previewedTime_ = key->timestamp();
   previewedAt_ = target;
-  auto* key = static_cast<QKeyEvent*>(event);
-  if (WindowKey(key)) return true;
-  if (EnterOnButton(key, target)) return true;
-  return EscapeKey(key, target);
+  QMetaObject::invokeMethod(
+      this,
+      [this, event] {
+        if (previewedPress_ == event) previewedPress_ = nullptr;
+      },
+      Qt::QueuedConnection);
+  return false;
 }
 
 bool KeyPreview::WindowKey(const QKeyEvent* e) {

@@ -46,6 +46,7 @@ class KeyPreview : public QObject {
   // The key press being previewed: a key a control ignores travels on to its parents, and the
   // window must act on it only once.
   const QEvent* previewedPress_ = nullptr;
+  quint64 previewedTime_ = 0;      // its time stamp: a new press from the keyboard has its own
   QPointer<QWidget> previewedAt_;  // the widget the previewed press was last seen at
 };
 

@@ -1,13 +1,14 @@
 #include "app/OwnNameEditor.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
 
-#include "widgets/AnsiText.h"
 #include "messaging/Variables.h"
+#include "widgets/AnsiText.h"
 #include "widgets/TypedNameValidator.h"
 
 namespace pelmora {
@@ -17,6 +18,29 @@ TOwnNameEditor::TOwnNameEditor(QLineEdit* field, Variables& vars,
     : QObject(parent), field_(field), vars_(vars), returnFocus_(std::move(returnFocus)) {
   field_->setValidator(new TypedNameValidator(field_));
   field_->installEventFilter(this);
+  // Clicks and shortcuts meant for the window's other controls pass here first.
+  QCoreApplication::instance()->installEventFilter(this);
+}
+
+TOwnNameEditor::~TOwnNameEditor() { QCoreApplication::instance()->removeEventFilter(this); }
+
+bool TOwnNameEditor::SwallowedElsewhere(QObject* watched, const QEvent* event) const {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+      break;
+    default:
+      return false;
+  }
+  if (!watched->isWidgetType() || !field_->isVisible()) return false;
+  auto* w = static_cast<QWidget*>(watched);
+  // Only Enter and Esc leave the field: while it is open a click on "Borrar todo", "Opciones" or
+  // any other control of the window (or its mnemonic) does nothing. Other windows are not ours
+  // to stop.
+  return w->window() == field_->window() && w != field_ && !field_->isAncestorOf(w);
 }
 
 bool TOwnNameEditor::Editing() const { return field_->isVisible(); }
@@ -63,7 +87,7 @@ void TOwnNameEditor::ECambioNombreExit() {
 }
 
 bool TOwnNameEditor::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != field_) return false;
+  if (watched != field_) return SwallowedElsewhere(watched, event);
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

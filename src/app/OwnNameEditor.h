@@ -2,7 +2,8 @@
 // The hidden gesture that changes the name this machine sends under, for the rest of the run:
 // a right click with Ctrl and Alt held on the status bar opens a small field over the lower left
 // of the window, prefilled with the current name. Enter takes the typed name, Esc leaves; the
-// field cannot be left any other way (a click elsewhere, Tab). The name is not stored: the next
+// field cannot be left any other way (Tab), and clicks on the window's other controls are
+// swallowed while it is open. The name is not stored: the next
 // start takes the computer name again.
 
 #include <QObject>
@@ -21,6 +22,7 @@ class TOwnNameEditor : public QObject {
   // into the compose area of the current layout.
   TOwnNameEditor(QLineEdit* field, Variables& vars, std::function<void()> returnFocus,
                  QObject* parent = nullptr);
+  ~TOwnNameEditor() override;
 
   // A mouse button went down on the status bar.
   void StatusBarMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
@@ -38,6 +40,9 @@ class TOwnNameEditor : public QObject {
   void ECambioNombreKeyPress(int key);
   // The field lost the focus.
   void ECambioNombreExit();
+  // Whether `event` on `watched` is a click or shortcut on another control of the window while
+  // the field is open.
+  bool SwallowedElsewhere(QObject* watched, const QEvent* event) const;
 
   QLineEdit* field_;
   Variables& vars_;

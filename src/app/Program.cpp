@@ -10,6 +10,7 @@
 #include "messaging/Variables.h"
 #include "model/MessageFile.h"
 #include "model/SettingsStore.h"
+#include "widgets/Accessibility.h"
 #include "widgets/PelmoraIcon.h"
 #include "widgets/DesktopPlatform.h"
 
@@ -42,6 +43,7 @@ int RunPelmora(int argc, char** argv, const ProgramHooks& hooks) {
   // of its own: three wake-ups for each step of the banner instead of one. The program's windows
   // are small enough to go through the connection itself. A user's own setting is kept.
   if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+  ListPopupMenusOnTheAccessibilityBus();
   QApplication app(argc, argv);  // also takes the user's locale for collation
   platformGuard.reset();
   // Qt has its own connection now; the display check's may go without the server resetting.

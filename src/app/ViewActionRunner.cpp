@@ -44,16 +44,12 @@ void ViewActionRunner::Run(const ViewActions& actions) {
         desktop_.BringForward(&window_);
         break;
       case ViewAction::BringForwardIfBehind:
-        if (!window_.isActiveWindow()) desktop_.BringForward(&window_);
+        // Asked of the window manager: Qt's own idea of the active window lags a focus change
+        // by a moment, and an arrival just after the user switched away would stay behind.
+        if (!desktop_.IsActiveWindow(&window_)) desktop_.BringForward(&window_);
         break;
       case ViewAction::RestFocus:
         destination_.GiveRestFocus(&window_);
-        break;
-      case ViewAction::MenuShowsRestore:
-        SetMenuFirstEntry(kRowRestaurar);
-        break;
-      case ViewAction::MenuShowsMinimize:
-        SetMenuFirstEntry(kRowMinimizar);
         break;
       case ViewAction::ResetTrayHint:
         arrival_.ResetTrayTip();
@@ -73,15 +69,18 @@ void ViewActionRunner::Run(const ViewActions& actions) {
       case ViewAction::DiscardLostMessages:
         arrival_.DiscardLostMessages();
         break;
+      case ViewAction::KeepRecovered:
+        arrival_.KeepRecovered();
+        break;
     }
   }
+  // Whatever the event, the entry names what choosing it does in the mode it left.
+  RefreshMenuFirstEntry();
 }
 
-void ViewActionRunner::SetMenuFirstEntry(int row) { tray_.SetFirstEntryText(vars_.Text(row)); }
-
 void ViewActionRunner::RefreshMenuFirstEntry() {
-  SetMenuFirstEntry(vars_.ViewMode == vmMinimized || vars_.ViewMode == vmPreview ? kRowRestaurar
-                                                                                 : kRowMinimizar);
+  const int row = machine_.FirstEntry() == TrayEntry::Restore ? kRowRestaurar : kRowMinimizar;
+  tray_.SetFirstEntryText(vars_.Text(row));
 }
 
 bool ViewActionRunner::OptionsDialogForward() { return options_.Launcher().BringForward(); }

@@ -26,10 +26,10 @@ class ViewActionRunner {
                    ArrivalNotification& arrival, DestinationCompose& destination,
                    DesktopServices& desktop, TWindowOptions& options);
 
+  // Carries the actions out, then sets the tray menu's first entry from the mode.
   void Run(const ViewActions& actions);
-  // The tray menu's first entry: "Restaurar" while the window is away, "Minimizar" while shown.
-  void SetMenuFirstEntry(int row);
-  // The first entry in the current language for the current view mode.
+  // The first entry in the current language for the current view mode ("&Restaurar" while the
+  // window is away, "&Minimizar" while it is shown).
   void RefreshMenuFirstEntry();
 
   void TrayIconClick();

@@ -6,7 +6,8 @@ using A = ViewAction;
 
 ViewActions ViewModeMachine::StartWithoutTray() {
   mode_ = vmNormal;
-  return {A::MenuShowsMinimize, A::ShowWindow, A::RestFocus};
+  // Whatever a previous run left in the lost-messages file is on screen now.
+  return {A::DiscardLostMessages, A::ShowWindow, A::RestFocus};
 }
 
 ViewActions ViewModeMachine::LeaveBannerForNormal() {
@@ -19,10 +20,10 @@ ViewActions ViewModeMachine::TrayClick() {
   switch (mode_) {
     case vmMinimized:
       // The file is open here only when a banner was left by Esc and then minimised.
-      out = {A::DiscardLostMessages, A::MenuShowsMinimize, A::ShowWindow, A::BringForward};
+      out = {A::DiscardLostMessages, A::ShowWindow, A::BringForward};
       break;
     case vmPreview:
-      out = {A::MenuShowsMinimize, A::LeaveBanner};
+      out = {A::LeaveBanner};
       break;
     case vmHidden:
       // Esc left the banner's file open; the messages it keeps are about to be on screen, and
@@ -40,8 +41,18 @@ ViewActions ViewModeMachine::TrayClick() {
 }
 
 ViewActions ViewModeMachine::MenuFirstEntry() {
-  if (mode_ == vmMinimized || mode_ == vmPreview) return TrayClick();
+  switch (FirstEntry()) {
+    case TrayEntry::Restore:
+      return TrayClick();
+    case TrayEntry::Minimize:
+      break;
+  }
   return MinimizeRequested();
+}
+
+ViewActions ViewModeMachine::Recovered() {
+  if (mode_ == vmNormal) return {A::DiscardLostMessages};
+  return {A::KeepRecovered};
 }
 
 ViewActions ViewModeMachine::MinimizeRequested() {
@@ -56,7 +67,6 @@ ViewActions ViewModeMachine::Minimized() {
   // A banner still up goes with the application; its file stays open, as after Esc.
   if (mode_ == vmPreview) out.push_back(A::DropBanner);
   out.push_back(A::ResetCounter);
-  out.push_back(A::MenuShowsRestore);
   // From the banner the tip keeps counting what arrived: the banner is what the user saw last.
   if (mode_ != vmPreview) out.push_back(A::ResetTrayHint);
   mode_ = vmMinimized;

@@ -17,8 +17,6 @@ enum class ViewAction : std::uint8_t {
   BringForward,          // bring the window to the front with the keyboard focus
   BringForwardIfBehind,  // the same, only when another window is in front
   RestFocus,             // focus to "Escribir mensaje", the compose box or "Destino"
-  MenuShowsRestore,      // the first tray menu entry reads "&Restaurar"
-  MenuShowsMinimize,     // the first tray menu entry reads "&Minimizar"
   ResetTrayHint,         // the tray tip is the program's name alone
   ResetCounter,          // the count of new messages goes back to 0 and the banner text empties
   CountArrival,          // one more new message: counter, banner text and tray tip
@@ -28,6 +26,16 @@ enum class ViewAction : std::uint8_t {
   LeaveBanner,          // back from the banner to the normal window, in front, as it was
   DropBanner,           // Esc in the banner: the normal layout back, the window hidden
   DiscardLostMessages,  // close and delete the lost-messages file a banner may have left open
+  // Messages recovered at start stay in their file, counted in the tray tip as arrivals are,
+  // until the window shows them.
+  KeepRecovered,
+};
+
+// What the tray menu's first entry says and does. It follows the mode alone: the entry always
+// names what choosing it does.
+enum class TrayEntry : std::uint8_t {
+  Restore,   // "&Restaurar": the window is away (tray, banner, hidden); brings it back
+  Minimize,  // "&Minimizar": the window is shown; sends it to the tray
 };
 
 using ViewActions = std::vector<ViewAction>;
@@ -45,7 +53,10 @@ class ViewModeMachine {
   ViewActions StartWithoutTray();
   // A left click on the tray icon.
   ViewActions TrayClick();
-  // The first entry of the tray menu ("&Restaurar" or "&Minimizar").
+  // The first entry of the tray menu: what it reads now, and choosing it.
+  TrayEntry FirstEntry() const {
+    return mode_ == vmNormal ? TrayEntry::Minimize : TrayEntry::Restore;
+  }
   ViewActions MenuFirstEntry();
   // The user sends the window away (title-bar close, Esc outside the banner, the menu).
   ViewActions MinimizeRequested();
@@ -60,8 +71,12 @@ class ViewModeMachine {
   // A message was shown: `restore` and `preview` are the options that bring the window back
   // and choose the banner for it.
   ViewActions Arrival(bool restore, bool preview);
-  // Whether an arrival in the current mode is also kept in the lost-messages file.
-  bool KeepsLostMessages() const { return mode_ == vmMinimized || mode_ == vmPreview; }
+  // Messages from the file a previous run left were shown at start.
+  ViewActions Recovered();
+  // Whether an arrival in the current mode is also kept in the lost-messages file: whenever the
+  // window is away, hidden after Esc in the banner too, so that nothing unseen is lost if the
+  // program ends before the user opens the window.
+  bool KeepsLostMessages() const { return mode_ != vmNormal; }
 
  private:
   ViewActions LeaveBannerForNormal();

@@ -9,7 +9,7 @@
 namespace pelmora {
 
 RecoveryResult RecoverLostMessages(const std::string& path, const RecoveredLineSink& append,
-                                   int* shown) {
+                                   int* shown, bool keepFile) {
   if (shown != nullptr) *shown = 0;
   if (!MessageFileExists(path)) return RecoveryResult::NoFile;
   {
@@ -27,6 +27,7 @@ RecoveryResult RecoverLostMessages(const std::string& path, const RecoveredLineS
       if (shown != nullptr) ++*shown;
     }
   }
+  if (keepFile) return RecoveryResult::Recovered;
   if (!DeleteMessageFile(path)) {
     std::cerr << "pelmora: the lost-messages file " << path
               << " was shown but cannot be deleted; its messages will show again\n";

@@ -190,7 +190,9 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 
 bool WriteLogFile(const std::string& path, int lineCount,
                   const std::function<std::string(int)>& ansiLine) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A conversation is as private as the settings: a new log is the user's alone. A file chosen
+  // to be replaced keeps the permissions its owner gave it.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   // Lines go out in chunks so a long conversation is not one system call per line; each chunk's
   // write is checked, so a full disk is noticed where it happens.

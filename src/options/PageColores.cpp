@@ -31,13 +31,13 @@ TPageColores::TPageColores(OptionsHost& host, QWidget* parent) : QWidget(parent)
 
   ui_.RGColores = new QGroupBox(ui_.GColores);
   ui_.RGColores->setObjectName(QStringLiteral("RGColores"));
-  ui_.RGColores->setGeometry(8, 16, 177, 193);
+  ui_.RGColores->setGeometry(8, 16, 190, 193);  // 13 pixels wider, for the German classes
   ui_.ClassGroup = new QButtonGroup(this);
   for (int i = 0; i < kPaletteCount; ++i) {
     auto* r = new QRadioButton(QString::fromUtf8(kClassNames[i]), ui_.RGColores);
     r->setObjectName(QStringLiteral("RGColores%1").arg(i));
     // The six entries share the box's height, as a radio group lays them out.
-    r->setGeometry(8, 10 + i * 30, 165, 20);
+    r->setGeometry(8, 10 + i * 30, 180, 20);
     ui_.ClassGroup->addButton(r, i);
     ui_.Classes[i] = r;
   }

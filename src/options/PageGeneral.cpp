@@ -33,10 +33,11 @@ TPageGeneral::TPageGeneral(OptionsHost& host, QWidget* parent) : QWidget(parent)
   ui_.GNuevo = new QGroupBox(QStringLiteral("En respuesta a un nuevo mensaje"), this);
   ui_.GNuevo->setObjectName(QStringLiteral("GNuevo"));
   ui_.GNuevo->setGeometry(8, 8, 297, 97);
-  ui_.ChBBeep = MakeCheck(ui_.GNuevo, "ChBBeep", QRect(16, 18, 97, 17), "&Beep");
-  // Desktop notifications belong with the other reactions to an arrival, beside the beep.
-  ui_.ChBNotificar = MakeCheck(ui_.GNuevo, "ChBNotificar", QRect(120, 18, 170, 17),
-                               "Avisos en el escritorio");
+  ui_.ChBBeep = MakeCheck(ui_.GNuevo, "ChBBeep", QRect(16, 18, 81, 17), "&Beep");
+  // Desktop notifications belong with the other reactions to an arrival, beside the beep; wide
+  // enough for the German caption.
+  ui_.ChBNotificar =
+      MakeCheck(ui_.GNuevo, "ChBNotificar", QRect(100, 18, 192, 17), "Avisos en el escritorio");
   ui_.ChBRestaurar = MakeCheck(ui_.GNuevo, "ChBRestaurar", QRect(16, 44, 121, 17), "Restaurar");
   ui_.ChBPreview = MakeCheck(ui_.GNuevo, "ChBPreview", QRect(152, 44, 121, 17), "Preview");
   ui_.ChBCambio = MakeCheck(ui_.GNuevo, "ChBCambio", QRect(16, 72, 273, 17),

@@ -4,6 +4,9 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "messaging/Variables.h"
 #include "options/OptionsHost.h"
@@ -12,6 +15,25 @@
 
 namespace pelmora {
 
+namespace {
+
+// Rows of a check list as high as the check box needs with a little air: rows sized to the
+// text alone (14 pixels with the dialog's font) put the boxes against each other and the first
+// against the list's frame.
+class CheckRowDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    const QWidget* list = option.widget;
+    const QStyle* style = list != nullptr ? list->style() : QApplication::style();
+    const int indicator = style->pixelMetric(QStyle::PM_IndicatorHeight, &option, list);
+    size.setHeight(std::max(size.height(), indicator + 4));
+    return size;
+  }
+};
+
+}  // namespace
 
 TPageGrupos::TPageGrupos(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabGrupos"));
@@ -24,6 +46,7 @@ TPageGrupos::TPageGrupos(OptionsHost& host, QWidget* parent) : QWidget(parent), 
   ui_.CLNombres->setObjectName(QStringLiteral("CLNombres"));
   ui_.CLNombres->setGeometry(168, 8, 153, 249);
   ui_.CLNombres->setUniformItemSizes(true);
+  ui_.CLNombres->setItemDelegate(new CheckRowDelegate(ui_.CLNombres));
   ui_.BNuevo_grupo = new QPushButton(QStringLiteral("&Nuevo grupo"), this);
   ui_.BNuevo_grupo->setObjectName(QStringLiteral("BNuevo_grupo"));
   ui_.BNuevo_grupo->setGeometry(32, 272, 105, 25);

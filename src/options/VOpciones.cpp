@@ -45,7 +45,6 @@ TVOpciones::TVOpciones(OptionsHost& host, QWidget* parent)
   // no scroll arrows hiding the last page.
   pageControl_->setUsesScrollButtons(false);
   pageControl_->tabBar()->setExpanding(false);
-  pageControl_->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
   general_ = new TPageGeneral(host_);
   nombres_ = new TPageNombres(host_);
   grupos_ = new TPageGrupos(host_);
@@ -106,6 +105,18 @@ void TVOpciones::ApplyDialogLanguage(int l) {
   pageControl_->setTabText(1, ToQ(LocalText(37, l)));
   pageControl_->setTabText(2, ToQ(LocalText(38, l)));
   pageControl_->setTabText(3, ToQ(LocalText(31, l)));
+  FitPageTabs();
+}
+
+void TVOpciones::FitPageTabs() {
+  // The five captions must fit side by side in the dialog's width, as they did in the design:
+  // the tabs lose some of their side padding where a language's captions are long (German).
+  QTabBar* bar = pageControl_->tabBar();
+  for (int pad = 5; pad >= 0; --pad) {
+    bar->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px %1px; }").arg(pad));
+    // The tab bar starts a little in from the dialog's edge.
+    if (bar->sizeHint().width() + 4 <= width()) return;
+  }
 }
 
 void TVOpciones::AddToNameLists(const std::string& name) { nombres_->AddAnsweredName(name); }

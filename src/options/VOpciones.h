@@ -57,6 +57,7 @@ class TVOpciones : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void FitPageTabs();
   void FormCreate();
 
   OptionsHost& host_;

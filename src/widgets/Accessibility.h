@@ -17,6 +17,13 @@ QString TipAsPlainText(const QString& tip);
 // Watches every widget of the application: when a tool tip changes, the widget's accessible
 // description becomes the tip as plain text, unless the description was set on purpose.
 // Without it Qt hands the tip's markup ("<p>...</p>") to the accessibility bus.
+// Makes the program's open popup menus (the tray icon's menu above all) children of the
+// application on the accessibility bus. Qt leaves popup windows out of the application's
+// children, and the tray menu belongs to no menu bar: without this a screen reader finds no way
+// to it. Call before the QApplication is made (the application's entry is made once, at the
+// first question from the bus).
+void ListPopupMenusOnTheAccessibilityBus();
+
 class PlainTipDescriptions : public QObject {
   Q_OBJECT
 

@@ -30,6 +30,9 @@ class DesktopServices {
   // Restores `window` if it is minimised and brings it to the front with the keyboard focus.
   // Returns whether it is the active window afterwards; the desktop may refuse.
   virtual bool BringForward(QWidget* window) = 0;
+  // Whether the window manager holds `window` as the active window now. Asked of the window
+  // manager itself where it can be: Qt learns of a focus change a moment later.
+  virtual bool IsActiveWindow(QWidget* window) = 0;
 };
 
 // A save-file dialog.

@@ -43,6 +43,16 @@ bool QtDesktopServices::BringForward(QWidget* window) {
   return window->isActiveWindow();
 }
 
+bool QtDesktopServices::IsActiveWindow(QWidget* window) {
+  // The window manager's _NET_ACTIVE_WINDOW names the client window it gave the focus to; Qt
+  // hears of the change only when the focus events arrive. A hidden window is never the one.
+  if (!window->isVisible()) return false;
+  if (x11::Available() && window->windowHandle() != nullptr) {
+    return x11::ActiveWindowId() == static_cast<std::uint32_t>(window->winId());
+  }
+  return window->isActiveWindow();
+}
+
 std::optional<QString> QtFileChooser::ChooseSaveFile(QWidget* parent, const QString& title,
                                                      const QString& filter,
                                                      const QString& proposedName) {

@@ -13,6 +13,7 @@ class QtDesktopServices : public DesktopServices {
                    const QString& text) override;
   bool AskYesNo(QWidget* parent, const QString& title, const QString& text) override;
   bool BringForward(QWidget* window) override;
+  bool IsActiveWindow(QWidget* window) override;
 };
 
 class QtFileChooser : public FileChooser {

@@ -91,6 +91,11 @@ class FakeDesktop : public DesktopServices {
     window->activateWindow();
     return true;
   }
+  // The window manager's answer; unset: whatever Qt believes.
+  bool IsActiveWindow(QWidget* window) override {
+    return activeAnswer ? *activeAnswer : window->isActiveWindow();
+  }
+  std::optional<bool> activeAnswer;
   bool trayAvailable = true;
   bool answer = true;
   int beeps = 0;

@@ -539,6 +539,46 @@ class ComposeTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!ui.Timer->isActive(), 1000);
     QCOMPARE(w.transport.messenger.size(), std::size_t{2});
   }
+
+  // The release of an Esc that sends the window away goes to another window, and Qt builds the
+  // next press at the same address: each press must still act, every time.
+  void everyEscActsWhenTheReleasesNeverArrive() {
+    TestWindow w(AddressBook);
+    ShowAndActivate(w);
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    for (int round = 0; round < 3; ++round) {
+      QApplication::sendEvent(w.ui().BTexto, &esc);
+      QVERIFY2(!w->isVisible(), qPrintable(QStringLiteral("round %1").arg(round)));
+      w->TrayIconClick();
+      QVERIFY(w->isVisible());
+      QCOMPARE(w->focusWidget(), static_cast<QWidget*>(w.ui().BTexto));
+    }
+    // A press passed on to a control that takes Esc itself, its release lost too: the next press
+    // on the window, at the same address, is a new one once the event loop has turned.
+    QApplication::sendEvent(w.ui().ECambioNombre, &esc);
+    QVERIFY(w->isVisible());
+    QCoreApplication::processEvents();
+    QApplication::sendEvent(w.ui().PGeneral, &esc);
+    QVERIFY(!w->isVisible());
+  }
+
+  // Whether the window is in front is the window manager's answer, not Qt's cached one, which
+  // lags a switch to another window.
+  void anArrivalBringsTheWindowForwardWhenTheDesktopSaysItIsBehind() {
+    TestWindow w(AddressBook);
+    w->TrayIconClick();
+    ShowAndActivate(w);
+    const int before = w.desktop.broughtForward;
+    w.desktop.activeAnswer = false;  // Qt still believes the window is active
+    std::string sender = "MIRLO";
+    w->NotifyArrival(sender, "TEJO", "hola", kPaletteReceived);
+    QCOMPARE(w.desktop.broughtForward, before + 1);
+    QCOMPARE(w.notifier.shown.size(), std::size_t{1});
+    w.desktop.activeAnswer = true;
+    w->NotifyArrival(sender, "TEJO", "otra", kPaletteReceived);
+    QCOMPARE(w.desktop.broughtForward, before + 1);
+    QCOMPARE(w.notifier.shown.size(), std::size_t{1});
+  }
 };
 
 QTEST_MAIN(ComposeTest)

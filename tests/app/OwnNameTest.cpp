@@ -129,6 +129,29 @@ class OwnNameTest : public QObject {
     QTest::qWait(20);
     QVERIFY(r.other->hasFocus());
   }
+
+  // While the field is open, clicks and mnemonics on the window's other controls do nothing;
+  // once it is left they act again. Other windows are not held up.
+  void clicksElsewhereDoNothingWhileTheFieldIsOpen() {
+    Rig r;
+    r.other->setText(QStringLiteral("&Otro"));
+    QSignalSpy clicked(r.other, &QPushButton::clicked);
+    QWidget elsewhere;
+    auto* foreign = new QPushButton(QStringLiteral("Fuera"), &elsewhere);
+    QSignalSpy foreignClicked(foreign, &QPushButton::clicked);
+    elsewhere.show();
+    r.open();
+    QTest::mouseClick(r.other, Qt::LeftButton);
+    QTest::mouseDClick(r.other, Qt::LeftButton);
+    QTest::keyClick(r.field, Qt::Key_O, Qt::AltModifier);
+    QCOMPARE(clicked.count(), 0);
+    QVERIFY(r.field->isVisible());
+    QTest::mouseClick(foreign, Qt::LeftButton);
+    QCOMPARE(foreignClicked.count(), 1);
+    QTest::keyClick(r.field, Qt::Key_Escape);
+    QTest::mouseClick(r.other, Qt::LeftButton);
+    QCOMPARE(clicked.count(), 1);
+  }
 };
 
 }  // namespace pelmora

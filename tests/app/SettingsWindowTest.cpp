@@ -2,11 +2,13 @@
 // the colours of the panes, the lost messages shown again, the new-sender write at arrival, and
 // the own-name gesture on the status bar.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <filesystem>
@@ -22,12 +24,27 @@
 #include "messaging/TextTable.h"
 #include "model/MessageFile.h"
 #include "model/SettingsStore.h"
+#include "widgets/CoolTrayIcon.h"
+#include "widgets/Screenshot.h"
 #include "widgets/ScrollRichEdit.h"
 
 using namespace pelmora;
 using namespace pelmora::testing;
 
 namespace {
+
+// Whether a button's caption shows whole: a check box's own size hint (box, gap, text) fits
+// its width; a push button's text fits inside its frame (a flat one has none).
+bool CaptionFits(const QAbstractButton* b) {
+  if (qobject_cast<const QCheckBox*>(b) != nullptr ||
+      qobject_cast<const QRadioButton*>(b) != nullptr)
+    return b->sizeHint().width() <= b->width();
+  QString text = b->text();
+  text.remove(QLatin1Char('&'));
+  const auto* push = qobject_cast<const QPushButton*>(b);
+  const int frame = push != nullptr && push->isFlat() ? 0 : 4;
+  return b->fontMetrics().horizontalAdvance(text) + 2 * frame <= b->width();
+}
 
 namespace fs = std::filesystem;
 
@@ -93,6 +110,12 @@ class SettingsWindowTest : public QObject {
       QCOMPARE(ui.Cerrar1->text(), Row(8, lang));
       // Every control the table names is there (a renamed one would silently keep its text).
       QCOMPARE(ApplyLanguageTable(w.window.get(), lang), 0);
+      // And no caption is cut by its control.
+      w->TrayIconClick();
+      for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
+        if (b->isVisible() && !b->text().isEmpty()) QVERIFY2(CaptionFits(b), qPrintable(b->text()));
+      }
+      SaveScreenshot(w.window.get(), QStringLiteral("window-lang%1").arg(lang));
     }
     // The figures of the English edge case, spelled out.
     MemorySettingsStore english;
@@ -184,18 +207,36 @@ class SettingsWindowTest : public QObject {
     bytes += EncodeMessageRecord(9, "PINO", "TEJO", "tres");
     std::ofstream(lost, std::ios::binary) << bytes;
 
-    // A second copy that stops with "already running" leaves the running copy's file alone.
+    const auto withFile = [&](WindowServices& env) {
+      env.lostMessagesPath = lost;
+      env.trayIcon = true;
+    };
+    // A second copy that stops with "already running" leaves the running copy's file alone, and
+    // takes neither its hot key nor a place in the tray.
     {
-      TestWindow second(nullptr, {"tejo", "oficina"},
-                        [&](WindowServices& env) { env.lostMessagesPath = lost; }, false);
+      TestWindow second(nullptr, {"tejo", "oficina"}, withFile, false);
       QVERIFY(second->TerminateRequested());
       QCOMPARE(second.boxes.size(), size_t{1});
       QCOMPARE(second.ui().SRChat->LineCount(), 0);
       QCOMPARE(ReadRaw(lost), bytes);
+      QVERIFY(second.hotKeys.held.empty());
+      QVERIFY(!second.ui().TrayIcon->SystemTrayIcon()->isVisible());
     }
 
-    TestWindow w(nullptr, {"tejo", "oficina"},
-                 [&](WindowServices& env) { env.lostMessagesPath = lost; });
+    // A run that ends before its window was shown keeps them for the next: the file stays, and
+    // the tip counts them as it counts arrivals.
+    for (int run = 0; run < 2; ++run) {
+      TestWindow tray(nullptr, {"tejo", "oficina"}, withFile);
+      QVERIFY(!tray.hotKeys.held.empty());
+      QVERIFY(tray.ui().TrayIcon->SystemTrayIcon()->isVisible());
+      QCOMPARE(tray.ui().SRChat->LineCount(), 3);
+      QCOMPARE(tray->Vars().NewMessageCount, 3);
+      QCOMPARE(tray.ui().TrayIcon->Hint(), std::string("Pelmora (3 mensajes nuevos   )"));
+      QCOMPARE(tray.ui().Restaurar1->text(), QStringLiteral("&Restaurar"));
+      QCOMPARE(ReadRaw(lost), bytes);
+    }
+
+    TestWindow w(nullptr, {"tejo", "oficina"}, withFile);
     const auto& ui = w.ui();
     QCOMPARE(ui.SRTime->LineCount(), 3);
     QCOMPARE(ui.SRTime->GetLine(0), std::string("------"));
@@ -206,7 +247,14 @@ class SettingsWindowTest : public QObject {
     QCOMPARE(int(ui.SRChat->GetLineColorIndex(1)), kPaletteSecure);
     // A kind that is no colour of the view is drawn in the received one.
     QCOMPARE(int(ui.SRChat->GetLineColorIndex(2)), kPaletteReceived);
+    // A message arriving meanwhile joins them; the window shown, they are on screen and go.
+    w->Vars().OptRecoverLost = true;
+    std::string sender = "ZORRO";
+    w->NotifyArrival(sender, "TEJO", "cuatro", kPaletteReceived);
+    QVERIFY(ReadRaw(lost).size() > bytes.size());
+    w->TrayIconClick();
     QVERIFY(!fs::exists(lost));
+    QCOMPARE(w.ui().Restaurar1->text(), QStringLiteral("&Minimizar"));
   }
 
   void newSenderIsStoredAtArrival() {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "app/ViewModeMachine.h"
 
@@ -24,8 +26,8 @@ TEST(ViewModeMachine, StartsInTheTrayAndTheTrayClickBringsTheWindowBack) {
   m.Start();
   EXPECT_EQ(mode, vmMinimized);  // the mode lives in the shared state
 
-  EXPECT_EQ(m.TrayClick(), (ViewActions{A::DiscardLostMessages, A::MenuShowsMinimize, A::ShowWindow,
-                                        A::BringForward, A::RestFocus}));
+  EXPECT_EQ(m.TrayClick(),
+            (ViewActions{A::DiscardLostMessages, A::ShowWindow, A::BringForward, A::RestFocus}));
   EXPECT_EQ(mode, vmNormal);
   // A click on the icon of a shown window only brings it forward again.
   EXPECT_EQ(m.TrayClick(), (ViewActions{A::ShowWindow, A::BringForward, A::RestFocus}));
@@ -35,34 +37,61 @@ TEST(ViewModeMachine, StartsInTheTrayAndTheTrayClickBringsTheWindowBack) {
 TEST(ViewModeMachine, EveryWayOfSendingTheWindowAwayEndsMinimised) {
   for (TViewMode from : {vmNormal, vmMinimized, vmHidden}) {
     Machine esc(from);
-    EXPECT_EQ(esc.m.Escape(),
-              (ViewActions{A::HideWindow, A::ResetCounter, A::MenuShowsRestore, A::ResetTrayHint}));
+    EXPECT_EQ(esc.m.Escape(), (ViewActions{A::HideWindow, A::ResetCounter, A::ResetTrayHint}));
     EXPECT_EQ(esc.mode, vmMinimized);
     Machine minimised(from);
-    EXPECT_EQ(minimised.m.Minimized(),
-              (ViewActions{A::ResetCounter, A::MenuShowsRestore, A::ResetTrayHint}));
+    EXPECT_EQ(minimised.m.Minimized(), (ViewActions{A::ResetCounter, A::ResetTrayHint}));
     EXPECT_EQ(minimised.mode, vmMinimized);
   }
   // Minimised from the banner, the tip keeps the count of what arrived.
   Machine banner(vmPreview);
-  EXPECT_EQ(banner.m.Minimized(), (ViewActions{A::DropBanner, A::ResetCounter, A::MenuShowsRestore}));
+  EXPECT_EQ(banner.m.Minimized(), (ViewActions{A::DropBanner, A::ResetCounter}));
   EXPECT_EQ(banner.mode, vmMinimized);
 }
 
-TEST(ViewModeMachine, TheFirstMenuEntryRestoresOrMinimises) {
-  Machine away(vmMinimized);
-  EXPECT_EQ(away.m.MenuFirstEntry().back(), A::RestFocus);
-  EXPECT_EQ(away.mode, vmNormal);
-  EXPECT_EQ(away.m.MenuFirstEntry().front(), A::HideWindow);
-  EXPECT_EQ(away.mode, vmMinimized);
-
-  Machine hidden(vmHidden);  // after Esc in the banner the entry reads "&Minimizar"
-  hidden.m.MenuFirstEntry();
-  EXPECT_EQ(hidden.mode, vmMinimized);
+// Every event from every mode: afterwards the first tray entry names what it does, and choosing
+// it does that. "Restaurar" brings the window back from the tray, the banner and the hidden mode
+// alike; "Minimizar" sends a shown window to the tray.
+TEST(ViewModeMachine, TheFirstMenuEntryAlwaysSaysAndDoesWhatTheModeNeeds) {
+  using Event = ViewActions (ViewModeMachine::*)();
+  const std::vector<std::pair<const char*, Event>> events = {
+      {"tray click", &ViewModeMachine::TrayClick},
+      {"first entry", &ViewModeMachine::MenuFirstEntry},
+      {"minimise", &ViewModeMachine::MinimizeRequested},
+      {"minimised", &ViewModeMachine::Minimized},
+      {"Esc", &ViewModeMachine::Escape},
+      {"hot key", &ViewModeMachine::RestoreHotKey},
+      {"banner double-click", &ViewModeMachine::BannerDoubleClick},
+      {"recovered", &ViewModeMachine::Recovered}};
+  for (TViewMode from : {vmNormal, vmMinimized, vmPreview, vmHidden}) {
+    for (const auto& [name, event] : events) {
+      Machine m(from);
+      (m.m.*event)();
+      const bool shown = m.mode == vmNormal;
+      EXPECT_EQ(m.m.FirstEntry(), shown ? TrayEntry::Minimize : TrayEntry::Restore)
+          << name << " from mode " << static_cast<int>(from);
+      const ViewActions chosen = m.m.MenuFirstEntry();
+      EXPECT_EQ(m.mode, shown ? vmMinimized : vmNormal)
+          << "entry chosen after " << name << " from mode " << static_cast<int>(from);
+      // Bringing the window back never forgets the count: only sending it away resets the tip.
+      const bool resets = std::find(chosen.begin(), chosen.end(), A::ResetTrayHint) != chosen.end();
+      EXPECT_EQ(resets, shown) << name << " from mode " << static_cast<int>(from);
+    }
+  }
+  // Arrivals move the mode too.
+  for (bool preview : {false, true}) {
+    Machine m(vmMinimized);
+    m.m.Arrival(true, preview);
+    EXPECT_EQ(m.m.FirstEntry(), preview ? TrayEntry::Restore : TrayEntry::Minimize);
+  }
+  // "Restaurar" after Esc in the banner restores, as a tray click does, and keeps the counter.
+  Machine hidden(vmHidden);
+  EXPECT_EQ(hidden.m.MenuFirstEntry(),
+            (ViewActions{A::DiscardLostMessages, A::ShowWindow, A::BringForward, A::RestFocus}));
+  EXPECT_EQ(hidden.mode, vmNormal);
 
   Machine banner(vmPreview);
-  EXPECT_EQ(banner.m.MenuFirstEntry(),
-            (ViewActions{A::MenuShowsMinimize, A::LeaveBanner, A::RestFocus}));
+  EXPECT_EQ(banner.m.MenuFirstEntry(), (ViewActions{A::LeaveBanner, A::RestFocus}));
   EXPECT_EQ(banner.mode, vmNormal);
 }
 
@@ -70,10 +99,11 @@ TEST(ViewModeMachine, EscInTheBannerHidesEverythingUntilTheTrayOrHotKey) {
   Machine m(vmPreview);
   EXPECT_EQ(m.m.Escape(), (ViewActions{A::DropBanner, A::HideWindow}));
   EXPECT_EQ(m.mode, vmHidden);
-  // Arrivals are only counted now, and not kept in the lost-messages file.
+  // Arrivals are only counted now, and kept in the lost-messages file the banner opened: the
+  // program may end before the user opens the window.
   EXPECT_EQ(m.m.Arrival(true, true), (ViewActions{A::CountArrival}));
   EXPECT_EQ(m.mode, vmHidden);
-  EXPECT_FALSE(m.m.KeepsLostMessages());
+  EXPECT_TRUE(m.m.KeepsLostMessages());
   // The hot key brings the normal window back; the file the banner kept open goes, as the
   // messages are on screen now (kept, they would come back as recovered at the next start).
   EXPECT_EQ(m.m.RestoreHotKey(), (ViewActions{A::DiscardLostMessages, A::ShowWindow,
@@ -87,7 +117,6 @@ TEST(ViewModeMachine, EscInTheBannerHidesEverythingUntilTheTrayOrHotKey) {
   // file: directly, or by leaving the banner (which closes it too).
   for (TViewMode from : {vmMinimized, vmPreview, vmHidden}) {
     for (int way = 0; way < 3; ++way) {
-      if (from == vmHidden && way == 2) continue;  // there the first entry reads "&Minimizar"
       Machine any(from);
       const ViewActions acts = way == 0 ? any.m.TrayClick() : way == 1 ? any.m.RestoreHotKey()
                                                                        : any.m.MenuFirstEntry();
@@ -124,9 +153,30 @@ TEST(ViewModeMachine, ArrivalsByModeAndOptions) {
   // Minimised with "restore" only: the normal window, as by a tray click.
   Machine restore(vmMinimized);
   EXPECT_EQ(restore.m.Arrival(true, false),
-            (ViewActions{A::CountArrival, A::DiscardLostMessages, A::MenuShowsMinimize,
-                         A::ShowWindow, A::BringForward, A::RestFocus}));
+            (ViewActions{A::CountArrival, A::DiscardLostMessages, A::ShowWindow, A::BringForward,
+                         A::RestFocus}));
   EXPECT_EQ(restore.mode, vmNormal);
+  EXPECT_FALSE(restore.m.KeepsLostMessages());
+}
+
+// Messages a previous run left are shown at start; until the window is shown they stay in their
+// file and in the tip's count, whatever happens meanwhile, and the first showing lets them go.
+TEST(ViewModeMachine, RecoveredMessagesStayKeptUntilTheWindowShows) {
+  Machine m(vmMinimized);
+  EXPECT_EQ(m.m.Recovered(), (ViewActions{A::KeepRecovered}));
+  const auto discards = [](const ViewActions& acts) {
+    return std::find(acts.begin(), acts.end(), A::DiscardLostMessages) != acts.end() ||
+           std::find(acts.begin(), acts.end(), A::LeaveBanner) != acts.end();
+  };
+  EXPECT_FALSE(discards(m.m.Arrival(false, false)));
+  EXPECT_TRUE(m.m.KeepsLostMessages());
+  EXPECT_FALSE(discards(m.m.Arrival(true, true)));  // the banner goes on with the same file
+  EXPECT_FALSE(discards(m.m.Escape()));
+  EXPECT_TRUE(discards(m.m.RestoreHotKey()));
+  // On a desktop without a tray the window starts shown: the messages are on screen at once.
+  Machine noTray(vmMinimized);
+  EXPECT_TRUE(discards(noTray.m.StartWithoutTray()));
+  EXPECT_EQ(noTray.m.Recovered(), (ViewActions{A::DiscardLostMessages}));
 }
 
 TEST(ViewModeMachine, LeavingTheBannerByDoubleClickHotKeyOrTray) {
@@ -141,14 +191,14 @@ TEST(ViewModeMachine, LeavingTheBannerByDoubleClickHotKeyOrTray) {
   EXPECT_EQ(hot.m.RestoreHotKey(), (ViewActions{A::BringForward}));
 
   Machine tray(vmPreview);
-  EXPECT_EQ(tray.m.TrayClick(), (ViewActions{A::MenuShowsMinimize, A::LeaveBanner, A::RestFocus}));
+  EXPECT_EQ(tray.m.TrayClick(), (ViewActions{A::LeaveBanner, A::RestFocus}));
   EXPECT_EQ(tray.mode, vmNormal);
 }
 
 TEST(ViewModeMachine, WithoutANotificationAreaTheWindowStartsShown) {
   Machine m(vmMinimized);
   EXPECT_EQ(m.m.StartWithoutTray(),
-            (ViewActions{A::MenuShowsMinimize, A::ShowWindow, A::RestFocus}));
+            (ViewActions{A::DiscardLostMessages, A::ShowWindow, A::RestFocus}));
   EXPECT_EQ(m.mode, vmNormal);
 }
 

@@ -7,8 +7,11 @@ Every control that shows must have a name a screen reader can say, and no descri
 markup. The ping buttons read "Ping", the three panes "Hora", "Cabeceras" and "Mensajes" (the
 Spanish interface). A destination is typed and the compose box opened through the bus alone,
 and the controls they show are checked too. With a CLI_COMMAND (a pelmora-cli send to this
-machine), the message it sends must then be readable in the text column.
+machine), the message it sends must then be readable in the text column. With A11Y_TRAY_MENU set
+(a shell command that opens the tray icon's menu), the open menu must be on the bus under the
+program, its entries readable, and "Minimizar" chosen through the bus must send the window away.
 """
+import os
 import subprocess
 import sys
 import time
@@ -93,6 +96,32 @@ def press(obj):
     action.doAction(0)
 
 
+def check_tray_menu(app, window, command):
+    subprocess.run(command, shell=True, check=True)
+
+    def open_menu():
+        for child in app:
+            if child is not None and showing(child) and child.getRole() in (
+                    pyatspi.ROLE_POPUP_MENU, pyatspi.ROLE_MENU):
+                return child
+        return None
+
+    menu = wait_for(open_menu, 10)
+    if menu is None:
+        fail("the open tray menu is not on the accessibility bus")
+        return
+    entries = [o for o in descendants(menu) if o.getRole() == pyatspi.ROLE_MENU_ITEM]
+    names = [o.name for o in entries]
+    if names != ["Minimizar", "Cerrar"]:
+        fail(f"the tray menu reads {names}, not [\"Minimizar\", \"Cerrar\"]")
+    check_names(menu, "the tray menu")
+    minimise = [o for o in entries if o.name == "Minimizar"]
+    if minimise:
+        press(minimise[0])
+        if not wait_for(lambda: not showing(window), 10):
+            fail("\"Minimizar\" chosen through the bus did not send the window to the tray")
+
+
 def main():
     pid = int(sys.argv[1])
     cli = sys.argv[2:]
@@ -156,6 +185,10 @@ def main():
         if not wait_for(arrived, 10):
             fail("the message is not readable in the text column")
         check_names(window, "after an arrival")
+
+    menu_command = os.environ.get("A11Y_TRAY_MENU")
+    if menu_command:
+        check_tray_menu(app, window, menu_command)
 
     if failures:
         return 1

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real program read through the accessibility bus (AT-SPI), as a screen reader reads it:
-# Xvfb, a session bus of the test's own, at-spi2-core's bus launcher, and a11y_check.py.
+# Xvfb with a tray host, a session bus of the test's own, at-spi2-core's bus launcher, and
+# a11y_check.py, which also reads and works the tray icon's menu.
 #
 # Usage: a11y_xvfb_test.sh PELMORA_EXECUTABLE PELMORA_CLI
 # Exits 77 when the display, the bus launcher or python3-pyatspi cannot be had.
@@ -17,12 +18,13 @@ for candidate in python3 /usr/bin/python3; do
   if "$candidate" -c 'import pyatspi' 2>/dev/null; then py=$candidate; break; fi
 done
 source "$here/../support/xvfb_desk.sh"
-desk_require Xvfb openbox dbus-daemon
+desk_require Xvfb openbox dbus-daemon trayer xdotool
 [ -n "$launcher" ] || { echo "SKIP: at-spi2-core's bus launcher is not installed"; exit 77; }
 [ -n "$py" ] || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
 
 desk_start_xvfb
 desk_start_openbox
+desk_start_tray
 # A path socket, so that the program in its own network namespace reaches the bus.
 dbus-daemon --session --nofork --address="unix:path=$work/bus" >"$work/dbus.log" 2>&1 &
 pids+=($!)
@@ -43,7 +45,7 @@ supp="$here/../../scripts/lsan.supp"
 if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$supp" ]; then
   export LSAN_OPTIONS="suppressions=$supp:print_suppressions=0"
 fi
-# Without a tray host the window starts shown. Its own network namespace keeps its slots apart.
+# Its own network namespace keeps its slots apart.
 run_here=()
 if unshare --net true 2>/dev/null; then
   unshare --net "$program" >"$work/program.log" 2>&1 &
@@ -55,6 +57,12 @@ else
   program_pid=$!
 fi
 pids+=("$program_pid")
+# The window starts in the tray: a click on the icon brings it; the check opens the icon's menu.
+program_windows() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null; }
+wait_for 150 program_windows >/dev/null || { echo "FAIL: no tray icon of the program"; cat "$work/program.log"; exit 1; }
+icon=$(program_windows | head -n 1)
+xdotool mousemove --window "$icon" 5 5 click 1
+export A11Y_TRAY_MENU="xdotool mousemove --window $icon 5 5 click 3"
 own=$(hostname | cut -d. -f1 | tr '[:lower:]' '[:upper:]' | cut -c1-15)
 "$py" "$here/a11y_check.py" "$program_pid" \
   "${run_here[@]}" "$cli" send --from MIRLO "$own" "hola desde el bus"

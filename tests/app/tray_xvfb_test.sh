@@ -2,8 +2,11 @@
 # The program on a real X display with a window manager (openbox) and a tray host (trayer):
 # it starts hidden with its tray icon, a left click on the icon shows the window, a double-click
 # leaves it shown, the title bar's close hides it again, a message that arrives meanwhile shows a
-# desktop notification on a stand-in server whose click brings the window back, and "&Cerrar" in
-# the tray menu ends the process with status 0.
+# desktop notification on a stand-in server whose click brings the window back; then every way
+# back (banner double-click, hot key, tray click, "&Restaurar", from the tray, the banner and the
+# hidden mode), round after round, leaves the window in front with a first Esc that acts and a
+# first tray entry that says what it does; "&Cerrar" in the tray menu, with the banner up, ends
+# the process with status 0.
 #
 # Usage: tray_xvfb_test.sh PELMORA_EXECUTABLE [SCREENSHOT_DIR [PELMORA_CLI]]
 # Exits 77 when the display cannot be had. The program runs in a network namespace of its own
@@ -61,6 +64,9 @@ export PELMORA_MACHINE_CONF="$work/pelmora.conf"
 export QT_QPA_PLATFORM=xcb
 # The program reads and writes its settings and lost-messages file here, never in the user's own.
 private_files=(XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state")
+# An arrival while the window is in the tray shows the banner.
+mkdir -p "$work/config/pelmora"
+printf '[OPCIONES]\nRESTORE=YES\nPREVIEW=YES\n' >"$work/config/pelmora/pelmora.ini"
 # A sanitizer build of the program reports leaks at exit; the system libraries' own are known.
 supp="$(cd "$(dirname "$0")/../.." && pwd)/scripts/lsan.supp"
 if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$supp" ]; then
@@ -120,13 +126,14 @@ wait_for 50 main_window_hidden || fail "closing the window did not hide it"
 kill -0 "$program_pid" 2>/dev/null || fail "closing the window ended the program"
 echo "window hidden by the close request"
 
+own=$(hostname | cut -d. -f1 | tr '[:lower:]' '[:upper:]' | cut -c1-15)
+run_here=()
+if [ "$(readlink /proc/$program_pid/ns/net)" != "$(readlink /proc/self/ns/net)" ]; then
+  run_here=(nsenter --net="/proc/$program_pid/ns/net")
+fi
+
 # A message while the window is in the tray: one notification, and its click shows the window.
 if [ -n "$notify_py" ]; then
-  own=$(hostname | cut -d. -f1 | tr '[:lower:]' '[:upper:]' | cut -c1-15)
-  run_here=()
-  if [ "$(readlink /proc/$program_pid/ns/net)" != "$(readlink /proc/self/ns/net)" ]; then
-    run_here=(nsenter --net="/proc/$program_pid/ns/net")
-  fi
   "${run_here[@]}" "$cli" send --from MIRLO "$own" '<b>hola</b> & adiós' ||
     fail "pelmora-cli could not send to the program"
   notified() { [ -s "$work/notifications" ]; }
@@ -156,17 +163,107 @@ if [ -n "$notify_py" ]; then
   wait_for 50 main_window_hidden || fail "closing the window again did not hide it"
 fi
 
+# Every way back from the tray, the banner and the hidden mode, each round after round: the
+# window comes back in front, the first Esc on it sends it away (whatever became of the release of
+# the Esc before), and the tray menu's first entry says what it does ("&Minimizar" while the
+# window shows: its mnemonic m hides it; "&Restaurar" while it is away: r brings it back).
+if [ -n "$cli" ]; then
+  rm -f "$work/click"  # notifications of the arrivals below stay unclicked
+  main_id() { xdotool search --onlyvisible --name '^Pelmora 0\.31b$' 2>/dev/null | head -n 1; }
+  banner_id() {
+    local w
+    for w in $(visible_windows); do
+      xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 'Geometry: 73x17' && echo "$w" && return 0
+    done
+    return 1
+  }
+  banner_shown() { [ -n "$(banner_id)" ]; }
+  banner_gone() { ! banner_shown; }
+  main_active() { [ -n "$(main_id)" ] && [ "$(xdotool getactivewindow 2>/dev/null)" = "$(main_id)" ]; }
+  banner_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$(banner_id)" ]; }
+  sent=0
+  to_banner() {  # from the tray: a message starts the banner
+    sent=$((sent + 1))
+    "${run_here[@]}" "$cli" send --from MIRLO "$own" "mensaje $sent" || fail "pelmora-cli could not send"
+    wait_for 100 banner_shown || fail "$1: no banner for the message"
+    main_window_hidden || fail "$1: the banner and the window show together"
+  }
+  to_hidden() {  # Esc in the banner: everything goes to the tray
+    to_banner "$1"
+    xdotool mousemove --window "$(banner_id)" 30 8 click 1
+    wait_for 50 banner_active || fail "$1: a click did not give the banner the keyboard"
+    xdotool key Escape
+    wait_for 50 banner_gone || fail "$1: Esc in the banner left it shown"
+    main_window_hidden || fail "$1: Esc in the banner showed the window"
+  }
+  icon_click() { xdotool mousemove --window "$icon" 5 5 click 1; }
+  banner_double_click() { xdotool mousemove --window "$(banner_id)" 30 8 click --repeat 2 --delay 80 1; }
+  hot_key() { xdotool key --clearmodifiers ctrl+alt+n; }
+  back() {  # the window is back: shown, in front, no banner
+    wait_for 50 main_window_shown || fail "$1: the window did not come back"
+    wait_for 50 main_active || fail "$1: the window came back behind another"
+    banner_gone || fail "$1: the banner stayed with the window"
+  }
+  esc_sends_away() {
+    xdotool key Escape
+    wait_for 30 main_window_hidden || fail "$1: the first Esc on the window was ignored"
+  }
+  menu_entry() {  # opens the tray menu and types the first entry's mnemonic
+    local before
+    before=$(visible_windows | wc -l)
+    xdotool mousemove --window "$icon" 5 5 click 3
+    menu_up() { [ "$(visible_windows | wc -l)" -gt "$before" ]; }
+    wait_for 50 menu_up || fail "$2: the right button did not open the tray menu"
+    sleep 0.2  # the popup takes the keyboard once it is mapped; nothing to wait on from here
+    xdotool key "$1"
+  }
+  entry_minimises() {
+    menu_entry m "$1"
+    wait_for 30 main_window_hidden || fail "$1: the first tray entry did not read and do \"&Minimizar\""
+  }
+  way() {  # way NAME BRING [FROM]: FROM puts the window away (tray by default), BRING brings it
+    local name=$1 bring=$2 from=${3:-}
+    [ -n "$from" ] && $from "$name"
+    $bring
+    back "$name"
+    esc_sends_away "$name (round $round)"
+    [ -n "$from" ] && $from "$name"
+    $bring
+    back "$name"
+    entry_minimises "$name (round $round)"
+  }
+  for round in 1 2 3; do
+    way "banner double-click" banner_double_click to_banner
+    way "hot key from the banner" hot_key to_banner
+    way "tray click from the banner" icon_click to_banner
+    way "hot key from the tray" hot_key
+    way "tray click from the tray" icon_click
+    way "tray click from the hidden mode" icon_click to_hidden
+    way "hot key from the hidden mode" hot_key to_hidden
+    # "&Restaurar" after Esc in the banner brings the window back.
+    way "\"&Restaurar\" from the hidden mode" "menu_entry r restaurar" to_hidden
+    way "\"&Restaurar\" from the tray" "menu_entry r restaurar"
+  done
+  echo "every way back, $round rounds: the window in front, the first Esc acts, the entry says what it does"
+  [ -n "$shots" ] && import -window root "$shots/xvfb_after_ways_back.png" 2>/dev/null
+
+  # "&Cerrar" while the banner shows ends the program at once.
+  to_banner "Cerrar with the banner"
+fi
+
 # "&Cerrar" in the tray menu ends the program.
-icon=$(visible_windows | head -n 1)
-[ -n "$icon" ] || fail "the tray icon is gone"
+visible_windows | grep -qx "$icon" || fail "the tray icon is gone"
+shown_before=$(visible_windows | wc -l)
 xdotool mousemove --window "$icon" 5 5 click 3
-menu_open() { [ "$(visible_windows | wc -l)" -ge 2 ]; }
+menu_open() { [ "$(visible_windows | wc -l)" -gt "$shown_before" ]; }
 wait_for 50 menu_open || fail "the right button did not open the tray menu"
 sleep 0.3
 [ -n "$shots" ] && import -window root "$shots/xvfb_tray_menu.png" 2>/dev/null
+closing=$(date +%s%N)
 xdotool key c
 ended() { ! kill -0 "$program_pid" 2>/dev/null; }
 wait_for 100 ended || fail "\"&Cerrar\" did not end the program"
+echo "\"&Cerrar\" to the end of the process: $((($(date +%s%N) - closing) / 1000000)) ms"
 wait "$program_pid"
 status=$?
 program_pid=

@@ -4,12 +4,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFocusEvent>
 #include <QFile>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +33,19 @@ using namespace pelmora;
 using pelmora::testing::FakeOptionsHost;
 
 namespace {
+
+// Whether a button's caption shows whole: a check box's own size hint (box, gap, text) fits
+// its width; a push button's text fits inside its frame (a flat one has none).
+bool CaptionFits(const QAbstractButton* b) {
+  if (qobject_cast<const QCheckBox*>(b) != nullptr ||
+      qobject_cast<const QRadioButton*>(b) != nullptr)
+    return b->sizeHint().width() <= b->width();
+  QString text = b->text();
+  text.remove(QLatin1Char('&'));
+  const auto* push = qobject_cast<const QPushButton*>(b);
+  const int frame = push != nullptr && push->isFlat() ? 0 : 4;
+  return b->fontMetrics().horizontalAdvance(text) + 2 * frame <= b->width();
+}
 
 QStringList Names(std::initializer_list<const char*> names) {
   QStringList out;
@@ -444,6 +459,10 @@ void OptionsDialogTest::LogSavingAndItsFailures() {
   QVERIFY(host.errors.empty());
   QFile f(host.saveAnswer);
   QVERIFY(f.open(QIODevice::ReadOnly));
+  // A conversation is as private as the settings.
+  QCOMPARE(f.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                              QFileDevice::WriteGroup | QFileDevice::WriteOther),
+           QFileDevice::Permissions());
   const QByteArray want = "10:20:30 TEJO a UNA CABECERA MUY  hola\r\n"
                           "9:05     MIRLO a TEJO             <b>adi\xC3\xB3s</b>\r\n";
   QCOMPARE(f.readAll(), want);
@@ -452,6 +471,7 @@ void OptionsDialogTest::LogSavingAndItsFailures() {
   dlg.BGrabarClick();
   QCOMPARE(host.saveProposed, dir.filePath(QStringLiteral("chat.txt")));
 
+  dlg.show();
   for (const QString& bad : {dir.filePath(QStringLiteral("no/such/folder/vespra.log")), dir.path(),
                              QStringLiteral("/dev/full")}) {
     host.errors.clear();
@@ -459,7 +479,7 @@ void OptionsDialogTest::LogSavingAndItsFailures() {
     dlg.BGrabarClick();
     QCOMPARE(host.errors.size(), std::size_t(1));
     QCOMPARE(host.errors[0], QStringLiteral("No se pudo grabar el fichero"));
-    QVERIFY(dlg.isVisible() || !dlg.isVisible());  // the dialog stays as it was
+    QVERIFY(dlg.isVisible());  // the dialog stays open
   }
 }
 
@@ -500,6 +520,8 @@ void OptionsDialogTest::OpensQuicklyWithALargeAddressBook() {
   QCOMPARE(Checked(dlg->Grupos().Ui().CLNombres).size(), 10);
 }
 
+// Every page in every language: each control lies inside the dialog, the page tabs fit its
+// width, and no caption is cut by its control. Pictures of the pages are kept when asked for.
 void OptionsDialogTest::PicturesOfThePages() {
   FakeOptionsHost host;
   host.vars.OptRestore = true;
@@ -511,11 +533,32 @@ void OptionsDialogTest::PicturesOfThePages() {
   dlg.show();
   QVERIFY(QTest::qWaitForWindowExposed(&dlg));
   dlg.Grupos().Ui().LGrupos->setCurrentRow(0);
-  for (int page = 0; page < dlg.PageControl()->count(); ++page) {
-    dlg.PageControl()->setCurrentIndex(page);
-    const QString path = SaveScreenshot(&dlg, QStringLiteral("options-page%1").arg(page));
-    if (!qEnvironmentVariableIsEmpty("PELMORA_SCREENSHOTS")) QVERIFY(!path.isEmpty());
+  auto* tabs = dlg.PageControl();
+  for (std::uint8_t language : {kLanguageSpanish, kLanguageGerman, kLanguageEnglish}) {
+    dlg.ApplyDialogLanguage(language);
+    QVERIFY2(tabs->tabBar()->sizeHint().width() <= dlg.width(),
+             qPrintable(QStringLiteral("tabs of language %1").arg(language)));
+    for (int page = 0; page < tabs->count(); ++page) {
+      tabs->setCurrentIndex(page);
+      for (QWidget* w : tabs->widget(page)->findChildren<QWidget*>()) {
+        if (!w->isVisible()) continue;
+        const QRect at(w->mapTo(&dlg, QPoint(0, 0)), w->size());
+        QVERIFY2(dlg.rect().contains(at), qPrintable(w->objectName()));
+        auto* button = qobject_cast<QAbstractButton*>(w);
+        if (button && !button->text().isEmpty())
+          QVERIFY2(CaptionFits(button), qPrintable(button->text()));
+      }
+      const QString path =
+          SaveScreenshot(&dlg, QStringLiteral("options-lang%1-page%2").arg(language).arg(page));
+      if (!qEnvironmentVariableIsEmpty("PELMORA_SCREENSHOTS")) QVERIFY(!path.isEmpty());
+    }
   }
+  // The groups page's check list: rows high enough for their check boxes.
+  auto* checks = dlg.Grupos().Ui().CLNombres;
+  QVERIFY(checks->count() > 0);
+  const int indicator = checks->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, checks);
+  QVERIFY2(checks->visualItemRect(checks->item(0)).height() >= indicator + 4,
+           qPrintable(QString::number(checks->visualItemRect(checks->item(0)).height())));
 }
 
 QTEST_MAIN(OptionsDialogTest)
