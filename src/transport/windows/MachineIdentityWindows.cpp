@@ -57,7 +57,7 @@ std::string MachineConfPath() {
   if (GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return beside;
   const char* programData = std::getenv("ProgramData");
   return std::string(programData != nullptr && *programData != '\0' ? programData
-                                                                      : "C:\\ProgramData") +
+                                                                    : "C:\\ProgramData") +
          "\\Pelmora\\pelmora.conf";
 }
 
@@ -66,8 +66,8 @@ MachineIdentity LoadMachineIdentity() {
   DWORD size = sizeof name;
   std::string computerName = GetComputerNameA(name, &size) ? std::string(name) : std::string();
   if (computerName.empty())
-    computerName = MachineKeyValue(
-        "System\\CurrentControlSet\\Control\\ComputerName\\ComputerName", "ComputerName");
+    computerName = MachineKeyValue("System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
+                                   "ComputerName");
   const std::optional<std::string> conf = ReadSmallFile(MachineConfPath());
   // The computer name is ANSI text, not UTF-8; the file is read as on Linux.
   MachineIdentity id = MakeMachineIdentity(text::AnsiToUtf8(computerName), conf, std::nullopt);

@@ -54,8 +54,7 @@ std::vector<Interface> Addresses(bool broadcastOnly) {
         (a->OperStatus != IfOperStatusUp || a->IfType == IF_TYPE_SOFTWARE_LOOPBACK))
       continue;
     for (auto* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {
-      if (u->Address.lpSockaddr == nullptr || u->Address.lpSockaddr->sa_family != AF_INET)
-        continue;
+      if (u->Address.lpSockaddr == nullptr || u->Address.lpSockaddr->sa_family != AF_INET) continue;
       Interface i{};
       i.address = reinterpret_cast<sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr;
       const unsigned prefix = u->OnLinkPrefixLength;
@@ -194,8 +193,8 @@ class Receiver {
     if (!frame) return;
     const bool toMe = !computerName_.empty() &&
                       text::EqualsIgnoreAsciiCase(frame->destinationName, computerName_);
-    const bool toGroup = !workgroup_.empty() &&
-                         text::EqualsIgnoreAsciiCase(frame->destinationName, workgroup_);
+    const bool toGroup =
+        !workgroup_.empty() && text::EqualsIgnoreAsciiCase(frame->destinationName, workgroup_);
     if (!toMe && !toGroup) return;
     if (FromThisMachine(sourceAddress)) return;
     DeliverToHeldSlot(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
@@ -308,9 +307,9 @@ bool BroadcastMailslotWrite(const std::string& target, bool group, const std::st
     to.sin_family = AF_INET;
     to.sin_port = htons(me.port);
     to.sin_addr.s_addr = i.broadcast;
-    const int sent = sendto(s.get(), reinterpret_cast<const char*>(bytes.data()),
-                            static_cast<int>(bytes.size()), 0, reinterpret_cast<sockaddr*>(&to),
-                            sizeof to);
+    const int sent =
+        sendto(s.get(), reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()),
+               0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     if (sent == static_cast<int>(bytes.size())) left = true;
   }
   return left;

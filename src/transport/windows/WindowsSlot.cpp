@@ -13,6 +13,9 @@ constexpr char kPathPrefix[] = "\\\\.\\mailslot\\pelmora\\";
 // A datagram above this is never dispatched (the endpoint drops anything above 65532 bytes), so
 // only its size is kept.
 constexpr std::size_t kLargestKeptDatagram = 65536;
+// The longest name a Linux machine can hold (its socket address has room for 90 characters
+// after the prefix): a longer one is refused here too, so a name means the same on both.
+constexpr std::size_t kLongestSlotName = 90;
 
 class MailslotWriter final : public LocalWriter {
  public:
@@ -39,9 +42,8 @@ class MailslotWriter final : public LocalWriter {
 
 std::string LocalMailslotPath(const std::string& slot) {
   if (slot.empty() || slot.find_first_of(std::string("\\/\0", 3)) != std::string::npos) return {};
-  const std::string path = kPathPrefix + text::LowerAscii(slot);
-  if (path.size() >= MAX_PATH) return {};
-  return path;
+  if (slot.size() > kLongestSlotName) return {};
+  return kPathPrefix + text::LowerAscii(slot);
 }
 
 WindowsServerSlot::WindowsServerSlot(HANDLE mailslot, std::string lowerName)
@@ -180,9 +182,9 @@ std::shared_ptr<ServerSlot> CreateServerSlot(const std::string& slot, OpenError&
   const HANDLE h = CreateMailslotA(path.c_str(), 0, kDrainReadTimeoutMs, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD e = GetLastError();
-    error = e == ERROR_ALREADY_EXISTS                             ? OpenError::AlreadyExists
+    error = e == ERROR_ALREADY_EXISTS                            ? OpenError::AlreadyExists
             : e == ERROR_INVALID_NAME || e == ERROR_BAD_PATHNAME ? OpenError::BadName
-                                                                  : OpenError::Other;
+                                                                 : OpenError::Other;
     return nullptr;
   }
   auto held = std::make_shared<WindowsServerSlot>(h, text::LowerAscii(slot));
@@ -200,8 +202,8 @@ std::unique_ptr<LocalWriter> ConnectLocalSlot(const std::string& slot) {
   const std::string path = LocalMailslotPath(slot);
   if (path.empty()) return nullptr;
   // Opening fails when nobody holds the slot: the writer opens existing slots only.
-  const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<MailslotWriter>(h);
 }

@@ -77,9 +77,9 @@ void FillSettings(Report& r, const MachineIdentity& id) {
   r.oem = {oem, oemText && *oemText == oem ? confPath + ", [RED] OEM"
                 : oemText ? "default; [RED] OEM = " + Quoted(*oemText) + " in " + confPath +
                                 " is not 850 or 437"
-                : std::to_string(GetOEMCP()) == oem ? "GetOEMCP"
-                                                    : "default (GetOEMCP gives " +
-                                                          std::to_string(GetOEMCP()) + ")"};
+                : std::to_string(GetOEMCP()) == oem
+                    ? "GetOEMCP"
+                    : "default (GetOEMCP gives " + std::to_string(GetOEMCP()) + ")"};
 }
 
 // The same test the carrier makes when it chooses where a write goes.
@@ -96,8 +96,7 @@ void FillInterfaces(Report& r) {
   for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a != nullptr;
        a = a->Next) {
     for (auto* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {
-      if (u->Address.lpSockaddr == nullptr || u->Address.lpSockaddr->sa_family != AF_INET)
-        continue;
+      if (u->Address.lpSockaddr == nullptr || u->Address.lpSockaddr->sa_family != AF_INET) continue;
       Interface i;
       i.name = Utf8(a->FriendlyName);
       const std::uint32_t address =
@@ -155,8 +154,8 @@ void FillPort(Report& r, std::uint16_t port) {
   } else if (tryBind(SO_REUSEADDR, error)) {
     r.portState.state = PortState::Shared;
   } else {
-    r.portState.state = error == WSAEADDRINUSE || error == WSAEACCES ? PortState::HeldByOther
-                                                                     : PortState::Failed;
+    r.portState.state =
+        error == WSAEADDRINUSE || error == WSAEACCES ? PortState::HeldByOther : PortState::Failed;
     r.portState.error = "Winsock error " + std::to_string(error);
   }
   WSACleanup();
