@@ -1,6 +1,7 @@
 #include "transport/windows/WindowsSlot.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 
@@ -135,16 +136,41 @@ void WindowsServerSlot::Push(const std::uint8_t* data, std::size_t size, std::si
   changed_.notify_all();
 }
 
+bool WindowsServerSlot::InMailslot(std::uint32_t& nextSize, std::uint32_t& count) const {
+  DWORD next = MAILSLOT_NO_MESSAGE;
+  DWORD waiting = 0;
+  if (closed_ || !GetMailslotInfo(mailslot_, nullptr, &next, &waiting, nullptr) ||
+      next == MAILSLOT_NO_MESSAGE || next == 0)
+    return false;
+  nextSize = next - 1;                // without the marker
+  count = waiting > 0 ? waiting : 1;  // Wine reports at most 1, sometimes 0
+  return true;
+}
+
+// A datagram whose write has returned is counted even when the drain thread has not moved it
+// yet: it is still in the mailslot, behind what the queue holds.
 bool WindowsServerSlot::Peek(bool& waiting, std::uint32_t& nextSize, std::uint32_t& count) {
   std::lock_guard<std::mutex> lock(mutex_);
-  waiting = !queue_.empty();
-  nextSize = waiting ? queue_.front().size : 0;
-  count = static_cast<std::uint32_t>(std::min<std::size_t>(queue_.size(), UINT32_MAX));
+  std::uint32_t mailslotNext = 0;
+  std::uint32_t mailslotCount = 0;
+  const bool inMailslot = InMailslot(mailslotNext, mailslotCount);
+  waiting = !queue_.empty() || inMailslot;
+  nextSize = !queue_.empty() ? queue_.front().size : inMailslot ? mailslotNext : 0;
+  count = static_cast<std::uint32_t>(
+      std::min<std::size_t>(queue_.size() + (inMailslot ? mailslotCount : 0), UINT32_MAX));
   return !closed_;
 }
 
 long WindowsServerSlot::Read(std::uint8_t* buffer, std::size_t count) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
+  std::uint32_t next = 0;
+  std::uint32_t waiting = 0;
+  // Only the drain thread takes datagrams off the mailslot, which keeps them in order; a reader
+  // that saw one there waits for the drain to bring it (at once: its read is under way).
+  if (queue_.empty() && InMailslot(next, waiting)) {
+    changed_.wait_for(lock, std::chrono::milliseconds(4 * kDrainReadTimeoutMs),
+                      [&] { return closed_ || !queue_.empty(); });
+  }
   if (closed_ || queue_.empty()) return -1;
   Datagram d = std::move(queue_.front());
   queue_.pop_front();

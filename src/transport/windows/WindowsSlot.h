@@ -57,6 +57,8 @@ class WindowsServerSlot final : public ServerSlot {
   };
 
   void Drain();
+  // What waits in the mailslot itself, not yet drained; under mutex_.
+  bool InMailslot(std::uint32_t& nextSize, std::uint32_t& count) const;
   void Push(const std::uint8_t* data, std::size_t size, std::size_t fullSize);
 
   const std::string lowerName_;
