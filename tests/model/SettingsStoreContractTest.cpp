@@ -112,7 +112,9 @@ TYPED_TEST(SettingsStoreContract, KeysComeInWriteOrderWhereTheStoreKeepsIt) {
 TYPED_TEST(SettingsStoreContract, NamesAndValuesSurviveByteForByte) {
   // Windows-1252 letters, the characters of the file syntax, blanks at either end, an empty
   // value and a line break: the program stores such names and texts as they are.
-  const std::string accented = "\xD1" "and\xFA \x80 \xE7\xE0\xFF";  // "Ñandú € çàÿ"
+  const std::string accented =
+      "\xD1"
+      "and\xFA \x80 \xE7\xE0\xFF";  // "Ñandú € çàÿ"
   const std::vector<std::pair<std::string, std::string>> entries = {
       {"COLOR FONDO", "clBlack"},    {accented, accented}, {"a=b", "[x] = %41 ;c"},
       {" blanks ", "  both ends  "}, {"EMPTY", ""},        {"LINES", "one\r\ntwo"},
