@@ -14,9 +14,17 @@ constexpr double kUnixEpochDays = 25569.0;
 DateTime DateTimeFromUnix(double unixSeconds) {
   const time_t whole = static_cast<time_t>(std::floor(unixSeconds));
   struct tm local {};
+#ifdef _WIN32
+  localtime_s(&local, &whole);
+  // The local wall clock read back as if it were UTC: the difference is the offset, daylight
+  // saving included (Windows' struct tm has no tm_gmtoff).
+  const double offset = static_cast<double>(_mkgmtime(&local) - whole);
+#else
   localtime_r(&whole, &local);
   // tm_gmtoff turns UTC into the local wall clock, daylight saving included.
-  const double localSeconds = unixSeconds + static_cast<double>(local.tm_gmtoff);
+  const double offset = static_cast<double>(local.tm_gmtoff);
+#endif
+  const double localSeconds = unixSeconds + offset;
   return kUnixEpochDays + localSeconds / 86400.0;
 }
 

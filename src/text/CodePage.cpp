@@ -3,7 +3,14 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#ifdef _WIN32
+#include <windows.h>
+// winuser.h names the system's own conversions AnsiToOem and OemToAnsi, as macros.
+#undef AnsiToOem
+#undef OemToAnsi
+#else
 #include <iconv.h>
+#endif
 #include <stdexcept>
 #include <unordered_map>
 
@@ -13,9 +20,22 @@ namespace {
 constexpr char32_t kNoChar = 0xFFFFFFFF;
 
 // The Unicode character of every byte of a single-byte code page, kNoChar where the code page
-// leaves the byte undefined. Built once through iconv so the tables are glibc's own.
-std::array<char32_t, 256> DecodeTable(const char* codePage) {
+// leaves the byte undefined. Built once from the system's own tables: glibc's iconv on Linux,
+// MultiByteToWideChar on Windows (so the program converts exactly as the system does).
+std::array<char32_t, 256> DecodeTable(const char* codePage, unsigned windowsCodePage) {
   std::array<char32_t, 256> table{};
+#ifdef _WIN32
+  for (int b = 0; b < 256; ++b) {
+    const char in = static_cast<char>(b);
+    wchar_t out[2] = {0, 0};
+    const int n = MultiByteToWideChar(windowsCodePage, MB_ERR_INVALID_CHARS, &in, 1, out, 2);
+    table[b] = n == 1 ? static_cast<char32_t>(out[0]) : kNoChar;
+  }
+  if (table['A'] != U'A') {
+    throw std::runtime_error(std::string("the system cannot convert from ") + codePage);
+  }
+#else
+  (void)windowsCodePage;
   iconv_t cd = iconv_open("UCS-4LE", codePage);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     throw std::runtime_error(std::string("iconv cannot convert from ") + codePage);
@@ -36,6 +56,7 @@ std::array<char32_t, 256> DecodeTable(const char* codePage) {
     }
   }
   iconv_close(cd);
+#endif
   return table;
 }
 
@@ -43,7 +64,8 @@ struct SingleByteCodePage {
   std::array<char32_t, 256> decode;
   std::unordered_map<char32_t, unsigned char> encode;
 
-  explicit SingleByteCodePage(const char* name) : decode(DecodeTable(name)) {
+  SingleByteCodePage(const char* name, unsigned windowsCodePage)
+      : decode(DecodeTable(name, windowsCodePage)) {
     for (int b = 255; b >= 0; --b) {
       if (decode[b] != kNoChar) encode[decode[b]] = static_cast<unsigned char>(b);
     }
@@ -56,13 +78,13 @@ struct SingleByteCodePage {
 };
 
 const SingleByteCodePage& Ansi() {
-  static const SingleByteCodePage cp("CP1252");
+  static const SingleByteCodePage cp("CP1252", 1252);
   return cp;
 }
 
 const SingleByteCodePage& Oem(OemCodePage codePage) {
-  static const SingleByteCodePage cp850("CP850");
-  static const SingleByteCodePage cp437("CP437");
+  static const SingleByteCodePage cp850("CP850", 850);
+  static const SingleByteCodePage cp437("CP437", 437);
   return codePage == OemCodePage::Cp437 ? cp437 : cp850;
 }
 

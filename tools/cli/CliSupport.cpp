@@ -4,6 +4,13 @@
 #include <cstdio>
 #include <iterator>
 
+#ifdef _WIN32
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+#endif
+
 #include "text/CodePage.h"
 
 namespace pelmora::cli {
@@ -37,7 +44,8 @@ std::string HelpText() {
     std::string_view what;
   };
   static constexpr Line kLines[] = {
-      {"send [--from NAME] [--secure] TARGET TEXT...", "send a message to a machine or a workgroup"},
+      {"send [--from NAME] [--secure] TARGET TEXT...",
+       "send a message to a machine or a workgroup"},
       {"ping [--wait SECONDS] TARGET", "print \"NAME VERSION\" for each copy that answers"},
       {"query [--wait SECONDS] TARGET", "print the channel TARGET takes: YES or NO"},
       {"listen [--secure] [--utils] [--count N] [--timeout S]",
@@ -247,6 +255,26 @@ std::string ListenLine(std::string_view channel, std::string_view sender,
     line += EscapeField(text::AnsiToUtf8(field));
   }
   return line;
+}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+#ifdef _WIN32
+  SetConsoleOutputCP(CP_UTF8);
+  int count = 0;
+  if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count); wide != nullptr) {
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) {
+      const int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+      std::string arg(n > 0 ? static_cast<std::size_t>(n) : 1, '\0');
+      if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
+      arg.resize(arg.size() - 1);  // the terminating zero
+      args.push_back(std::move(arg));
+    }
+    LocalFree(wide);
+    return args;
+  }
+#endif
+  return std::vector<std::string>(argv + 1, argv + argc);
 }
 
 }  // namespace pelmora::cli

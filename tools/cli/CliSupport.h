@@ -51,6 +51,11 @@ std::string ListenLine(std::string_view channel, std::string_view sender,
 
 std::string UsageLine();
 
+// argv[1..] as UTF-8. On Windows the C runtime's argv is in the ANSI code page, which loses what
+// that page lacks; the arguments are taken from the system's Unicode command line instead, and
+// the console is told that the output is UTF-8.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
 // The text of --help: one line per command with its options, then the exit statuses. Every
 // command that ParseArguments takes is listed, in the order of kCommandNames.
 std::string HelpText();

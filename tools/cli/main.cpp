@@ -258,7 +258,7 @@ int RunDoctor(const Options& o) {
 
 int main(int argc, char** argv) {
   using namespace pelmora::cli;
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = Utf8Arguments(argc, argv);
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
     std::fputs(HelpText().c_str(), stdout);
     return kExitOk;
