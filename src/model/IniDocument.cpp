@@ -296,6 +296,7 @@ IniDocument IniDocument::Parse(std::string_view bytes, IniReadReport* report) {
     if (SectionLine(line, name)) {
       const std::string section = UnescapeIniText(TrimBlanks(name));
       current = section.empty() ? kNoSection : doc.SectionIndexFor(section);
+      if (current != kNoSection && doc.sections_[current].name != section) ++r.caseVariants;
       r.parsed = r.parsed || !section.empty();
       return;
     }

@@ -42,6 +42,9 @@ struct IniReadReport {
   bool content = false;       // holds a line other than blanks and comments
   bool parsed = false;        // a section line or a key of a section was read
   std::size_t longLines = 0;  // lines skipped for their length
+  // Sections opened again under another letter case ("[Amigos]", later "[AMIGOS]"): as on
+  // Windows they are one section, the keys going to the first.
+  std::size_t caseVariants = 0;
 
   // Not an ini file: binary, or text of which no line could be used.
   bool NotIni() const { return nulBytes || (content && !parsed); }

@@ -165,6 +165,11 @@ FileSettingsStore::FileSettingsStore(std::string path) : path_(std::move(path)) 
         std::cerr << "pelmora: the settings " << path_
                   << " are not UTF-8; read as Windows-1252, saved as UTF-8 from now on\n";
       }
+      if (report.caseVariants > 0) {
+        std::cerr << "pelmora: " << report.caseVariants << " section(s) of the settings " << path_
+                  << " repeated under another letter case (groups whose names differ only in "
+                     "case) merged into the first\n";
+      }
       if (report.longLines > 0) {
         std::cerr << "pelmora: " << report.longLines << " line(s) of the settings " << path_
                   << " longer than 64 KiB skipped\n";

@@ -166,6 +166,7 @@ TEST_F(SettingsStoreTest, DamagedFileLoadsWhatItCanAndIsNotRewrittenByOpening) {
   bytes += "[NOMBRES\nTEJO=S\n";  // the section line never closed
   bytes += "BAD\xFFUTF8=x\n";
   bytes += std::string(1 << 20, 'K') + "=huge\n";  // over the line limit: skipped
+  bytes += "[GRUPOS]\nAmigos=.\nAMIGOS=.\n[Amigos]\nTEJO=.\n[AMIGOS]\nMIRLO=.\n";
   bytes += "[OPCIONES]\nRESTORE=YES\nBEEP=NO";  // repeated section, no final line break
   WriteRaw(path, bytes);
 
@@ -173,8 +174,12 @@ TEST_F(SettingsStoreTest, DamagedFileLoadsWhatItCanAndIsNotRewrittenByOpening) {
   FileSettingsStore s(path);
   const std::string said = ::testing::internal::GetCapturedStderr();
   EXPECT_TRUE(s.Loaded());
-  EXPECT_EQ(s.Sections(), (Keys{"OPCIONES", "NOMBRES"}));
+  EXPECT_EQ(s.Sections(), (Keys{"OPCIONES", "NOMBRES", "GRUPOS", "Amigos"}));
   EXPECT_EQ(s.ReadString("OPCIONES", "RESTORE", ""), "NO");  // the first of two wins
+  // Two groups differing only in case (an old file) are the first one, with both's members.
+  EXPECT_EQ(s.SectionKeys("GRUPOS"), (Keys{"Amigos"}));
+  EXPECT_EQ(s.SectionKeys("Amigos"), (Keys{"TEJO", "MIRLO"}));
+  EXPECT_NE(said.find("1 section(s)"), std::string::npos) << said;
   EXPECT_EQ(s.ReadString("OPCIONES", "BEEP", ""), "NO");
   EXPECT_EQ(s.ReadString("NOMBRES", "TEJO", ""), "S");
   // Not UTF-8, so the whole file is Windows-1252: the byte is a letter, not a "?".
