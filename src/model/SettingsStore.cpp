@@ -11,8 +11,25 @@
 
 #include "model/IniDocument.h"
 #include "model/PlatformFile.h"
+#include "text/CodePage.h"
 
 namespace pelmora {
+
+void SettingsStore::EraseKey(std::string_view section, std::string_view key) {
+  std::vector<std::pair<std::string, std::string>> kept;
+  bool found = false;
+  for (const std::string& k : SectionKeys(section)) {
+    if (text::EqualsIgnoreAsciiCase(k, key)) {
+      found = true;
+    } else {
+      kept.emplace_back(k, ReadString(section, k, ""));
+    }
+  }
+  if (!found) return;
+  const std::string name(section);
+  EraseSection(name);
+  for (const auto& [k, value] : kept) WriteString(name, k, value);
+}
 
 // ---- in memory ----
 

@@ -40,8 +40,9 @@ class SettingsStore {
   // Removes the section and all its keys; nothing happens when it is not there.
   virtual void EraseSection(std::string_view section) = 0;
 
-  // Removes one key of the section; nothing happens when it is not there.
-  virtual void EraseKey(std::string_view section, std::string_view key) = 0;
+  // Removes one key of the section; nothing happens when it is not there. This default rewrites
+  // the section without the key; stores that can erase one value override it.
+  virtual void EraseKey(std::string_view section, std::string_view key);
 
   // Writes everything held in memory to where the store keeps it, as one whole. True on
   // success. On failure the store says so once on stderr, keeps its memory unchanged and

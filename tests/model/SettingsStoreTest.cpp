@@ -77,6 +77,14 @@ TEST_F(SettingsStoreTest, KeepsWriteOrderAndFirstCaseAndLooksUpIgnoringCase) {
   EXPECT_EQ(s.Sections(), (Keys{"OPCIONES", "NOMBRES"}));
   EXPECT_EQ(s.SectionKeys("NOMBRES"), (Keys{"B"}));
 
+  // One key erased, by the store's own way and by the interface's default for other stores.
+  s.WriteString("NOMBRES", "C", "S");
+  s.WriteString("NOMBRES", "D", "N");
+  s.EraseKey("nombres", "c");
+  s.SettingsStore::EraseKey("NOMBRES", "d");
+  s.SettingsStore::EraseKey("NOMBRES", "absent");
+  EXPECT_EQ(s.SectionKeys("NOMBRES"), (Keys{"B"}));
+
   // Names that the file cannot hold are not taken.
   s.WriteString("", "K", "V");
   s.WriteString("NOMBRES", "", "V");
