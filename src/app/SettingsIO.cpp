@@ -8,14 +8,26 @@ namespace pelmora {
 
 TSettingsIO::TSettingsIO(SettingsStore* store, Variables& vars,
                          std::array<TScrollRichEdit*, 3> panes)
-    : store_(store), vars_(vars), panes_(panes) {}
+    : store_(store), vars_(vars), panes_(panes) {
+  senderSave_.setSingleShot(true);
+  senderSave_.setInterval(kSenderSaveDelayMs);
+  // Not restarted by later arrivals: under a steady stream the names still reach the file.
+  QObject::connect(&senderSave_, &QTimer::timeout, [this] {
+    if (store_ != nullptr) store_->Save();
+  });
+}
+
+TSettingsIO::~TSettingsIO() {
+  if (senderSave_.isActive() && store_ != nullptr) store_->Save();
+}
 
 WindowSettings TSettingsIO::Current() const {
   WindowSettings s;
   const TScrollRichEdit* reference = panes_[0];
   s.Background = reference->Color();
   for (int i = 0; i < kPaletteCount; ++i)
-    s.Palette[static_cast<std::size_t>(i)] = reference->GetPaletteColor(static_cast<std::uint8_t>(i));
+    s.Palette[static_cast<std::size_t>(i)] =
+        reference->GetPaletteColor(static_cast<std::uint8_t>(i));
   s.HotKeyLetter = hotKeyLetter_;
   return s;
 }
@@ -36,6 +48,7 @@ MigrationResult TSettingsIO::LoadAtStart(const std::string& legacyPath) {
   WindowSettings s = Current();
   const MigrationResult result = LoadStartupSettingsOnly(*store_, legacyPath, vars_, s);
   Apply(s);
+  stored_ = CaptureSettings(vars_, s);
   if (result == MigrationResult::Loaded) pendingLegacyPath_ = legacyPath;
   return result;
 }
@@ -44,7 +57,9 @@ MigrationResult TSettingsIO::CompleteMigration() {
   if (store_ == nullptr || pendingLegacyPath_.empty()) return MigrationResult::NoLegacyFile;
   const std::string path = std::move(pendingLegacyPath_);
   pendingLegacyPath_.clear();
-  return pelmora::CompleteMigration(*store_, path, vars_, Current());
+  const WindowSettings window = Current();
+  stored_ = CaptureSettings(vars_, window);
+  return pelmora::CompleteMigration(*store_, path, vars_, window);
 }
 
 void TSettingsIO::Load() {
@@ -52,19 +67,29 @@ void TSettingsIO::Load() {
   WindowSettings s = Current();
   LoadSettings(*store_, vars_, s);
   Apply(s);
+  stored_ = CaptureSettings(vars_, s);
 }
 
 bool TSettingsIO::Save() {
   if (store_ == nullptr) return false;
-  return SaveSettings(*store_, vars_, Current());
+  const SettingsModel now = CaptureSettings(vars_, Current());
+  WriteSettings(*store_, now, &stored_);
+  // Written into the store either way: a store that could not save keeps the changes and puts
+  // them into the file at its next save.
+  stored_ = now;
+  senderSave_.stop();
+  return store_->Save();
 }
 
 void TSettingsIO::RememberSender(const std::string& sender) {
-  if (store_ != nullptr) {
-    RememberNewSender(*store_, vars_, sender);
-  } else if (!sender.empty()) {
-    vars_.NameList.Add(sender);
+  if (store_ == nullptr) {
+    if (!sender.empty()) vars_.NameList.Add(sender);
+    return;
   }
+  if (!AddNewSender(*store_, vars_, sender)) return;
+  // Written already: the next save must not count it as a change of its own.
+  stored_.Names.Add(sender);
+  if (!senderSave_.isActive()) senderSave_.start();
 }
 
 }  // namespace pelmora

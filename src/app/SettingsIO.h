@@ -1,8 +1,14 @@
 #pragma once
-// The main window's side of the settings: the store it loads from and saves into, and what of
-// the settings the window holds itself (the colours of the three conversation panes, the letter
-// of the restore hot key). The table of keys lives in messaging/Settings.h, without a window.
+// The main window's side of the settings: the store it loads from and saves into, the model as
+// the store was last loaded or saved (so that a save writes only what changed since), and what
+// of the settings the window holds itself (the colours of the three conversation panes, the
+// letter of the restore hot key). The table of keys lives in messaging/Settings.h, without a
+// window.
+//
+// New senders are written into the store at once but saved together: a burst of arrivals from
+// unknown names costs a few saves a second, not one synced save each.
 
+#include <QTimer>
 #include <array>
 #include <string>
 
@@ -16,9 +22,14 @@ struct Variables;
 
 class TSettingsIO {
  public:
+  // How long a new sender's name may wait before the file is saved.
+  static constexpr int kSenderSaveDelayMs = 500;
+
   // `store` may be null: the window then runs on what Variables holds, loads and saves nothing.
   // The panes are SRTime, SRCab and SRChat; SRTime's colours are the ones saved.
   TSettingsIO(SettingsStore* store, Variables& vars, std::array<TScrollRichEdit*, 3> panes);
+  // Saves the names that are still waiting.
+  ~TSettingsIO();
 
   SettingsStore* Store() const { return store_; }
 
@@ -28,13 +39,16 @@ class TSettingsIO {
   // Once start-up knows this copy stays: settings taken from the old file are saved into the
   // store, and the file is deleted after that save succeeded. Nothing otherwise.
   MigrationResult CompleteMigration();
-  // The saved settings back into memory and the panes (the options dialog's Cancel).
+  // The saved settings back into memory and the panes.
   void Load();
-  // Every setting into the store; false when it could not be saved (said on stderr).
+  // What changed since the last load or save into the store, saved; false when it could not be
+  // saved (said on stderr).
   bool Save();
   // A message came from a sender the address book does not know: it joins NameList and is
-  // stored at once. An empty sender joins nothing.
+  // stored within kSenderSaveDelayMs. An empty sender joins nothing.
   void RememberSender(const std::string& sender);
+  // A sender's name is waiting to be saved.
+  bool SavePending() const { return senderSave_.isActive(); }
 
   // Letter of the Ctrl+Alt hot key that brings the window back.
   char HotKeyLetter() const { return hotKeyLetter_; }
@@ -50,6 +64,8 @@ class TSettingsIO {
   std::array<TScrollRichEdit*, 3> panes_;
   char hotKeyLetter_ = 'N';
   std::string pendingLegacyPath_;  // read at start, not yet saved into the store
+  SettingsModel stored_;           // what the store holds as far as the program wrote it
+  QTimer senderSave_;
 };
 
 }  // namespace pelmora

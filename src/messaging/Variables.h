@@ -65,6 +65,8 @@ struct AckDeadlineEntry {
 struct QuickDestination {
   std::string Name;
   QuickDestinationKind Kind = qdNone;
+
+  bool operator==(const QuickDestination&) const = default;
 };
 
 struct Variables {

@@ -195,6 +195,17 @@ void IniDocument::EraseSection(std::string_view section) {
   RebuildSectionIndex();
 }
 
+void IniDocument::EraseKey(std::string_view section, std::string_view key) {
+  auto found = sectionIndex_.find(LowerAscii(section));
+  if (found == sectionIndex_.end()) return;
+  Section& s = sections_[found->second];
+  auto it = s.index.find(LowerAscii(key));
+  if (it == s.index.end()) return;
+  s.entries.erase(s.entries.begin() + static_cast<std::ptrdiff_t>(it->second));
+  s.index.clear();
+  for (std::size_t i = 0; i < s.entries.size(); ++i) s.index.emplace(LowerAscii(s.entries[i].key), i);
+}
+
 void IniDocument::RebuildSectionIndex() {
   sectionIndex_.clear();
   for (std::size_t i = 0; i < sections_.size(); ++i)
@@ -257,25 +268,45 @@ bool SectionLine(std::string_view line, std::string_view& name) {
 
 }  // namespace
 
-IniDocument IniDocument::Parse(std::string_view utf8) {
-  if (utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3);
+IniDocument IniDocument::Parse(std::string_view bytes, IniReadReport* report) {
+  IniReadReport local;
+  IniReadReport& r = report != nullptr ? *report : local;
+  r = IniReadReport{};
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  r.nulBytes = bytes.find('\0') != std::string_view::npos;
+  std::string converted;
+  if (!text::IsUtf8(bytes)) {
+    // Taken byte for byte as Windows-1252 (the five undefined bytes too), then read as ours.
+    r.windows1252 = true;
+    converted = AnsiToFileUtf8(bytes);
+    bytes = converted;
+  }
   IniDocument doc;
   // An index, not a pointer: opening a new section may move the others.
   std::size_t current = kNoSection;
-  ForEachLine(utf8, [&](std::string_view raw) {
+  ForEachLine(bytes, [&](std::string_view raw) {
+    if (raw.size() > kMaxIniLineBytes) {
+      ++r.longLines;
+      return;
+    }
     const std::string_view line = TrimBlanks(raw);
     if (line.empty() || line.front() == ';' || line.front() == '#') return;
+    r.content = true;
     std::string_view name;
     if (SectionLine(line, name)) {
       const std::string section = UnescapeIniText(TrimBlanks(name));
       current = section.empty() ? kNoSection : doc.SectionIndexFor(section);
+      if (current != kNoSection && doc.sections_[current].name != section) ++r.caseVariants;
+      r.parsed = r.parsed || !section.empty();
       return;
     }
     const std::size_t eq = line.find('=');
     if (eq == std::string_view::npos || current == kNoSection) return;
     std::string key = UnescapeIniText(TrimBlanks(line.substr(0, eq)));
     if (key.empty()) return;
-    AddIfNew(doc.sections_[current], std::move(key), UnescapeIniText(TrimBlanks(line.substr(eq + 1))));
+    r.parsed = true;
+    AddIfNew(doc.sections_[current], std::move(key),
+             UnescapeIniText(TrimBlanks(line.substr(eq + 1))));
   });
   return doc;
 }
@@ -336,6 +367,7 @@ IniDocument IniDocument::ParseLegacy(std::string_view bytes) {
   IniDocument doc;
   std::size_t current = kNoSection;
   ForEachLine(ansi, [&](std::string_view raw) {
+    if (raw.size() > kMaxIniLineBytes) return;
     const std::string_view line = TrimBlanks(raw);
     if (line.empty() || line.front() == ';') return;
     std::string_view name;

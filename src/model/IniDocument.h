@@ -13,13 +13,16 @@
 //   characters, a leading ";" or "#" and leading or trailing blanks; in values "%", control
 //   characters and leading or trailing blanks. Blanks inside a name ("COLOR FONDO") stay plain.
 //   Reading skips what it cannot use (lines without "=", keys before the first section, empty
-//   names, comment lines starting with ";" or "#") and keeps the rest; a section line without
-//   its "]" still opens the section named by the rest of the line.
+//   names, comment lines starting with ";" or "#", lines longer than kMaxIniLineBytes) and keeps
+//   the rest; a section line without its "]" still opens the section named by the rest of the
+//   line. A file that is not valid UTF-8 was written in Windows-1252 (the Windows program's file
+//   under our name, a Latin-1 editor) and is read as such.
 //
 // - The Windows program's (`ParseLegacy`), Windows-1252 bytes as the Windows ini functions read
-//   them (or UTF-16LE or UTF-8 when the file starts with that byte-order mark): names ignore case, blanks around names and values are trimmed, a value wrapped in
-//   matching quotes loses them, the first of two equal keys wins, lines starting with ";" are
-//   comments, lines without "=" are skipped.
+//   them (or UTF-16LE or UTF-8 when the file starts with that byte-order mark): names ignore case,
+//   blanks around names and values are trimmed, a value wrapped in matching quotes loses them, the
+//   first of two equal keys wins, lines starting with ";" are comments, lines without "=" are
+//   skipped.
 
 #include <cstddef>
 #include <string>
@@ -28,6 +31,24 @@
 #include <vector>
 
 namespace pelmora {
+
+// No line the program writes comes near this; a longer one is skipped rather than held.
+inline constexpr std::size_t kMaxIniLineBytes = 64 * 1024;
+
+// What reading a file found besides its sections, so that the store can say it.
+struct IniReadReport {
+  bool windows1252 = false;   // not valid UTF-8: read as Windows-1252
+  bool nulBytes = false;      // holds NUL bytes: no text file at all
+  bool content = false;       // holds a line other than blanks and comments
+  bool parsed = false;        // a section line or a key of a section was read
+  std::size_t longLines = 0;  // lines skipped for their length
+  // Sections opened again under another letter case ("[Amigos]", later "[AMIGOS]"): as on
+  // Windows they are one section, the keys going to the first.
+  std::size_t caseVariants = 0;
+
+  // Not an ini file: binary, or text of which no line could be used.
+  bool NotIni() const { return nulBytes || (content && !parsed); }
+};
 
 class IniDocument {
  public:
@@ -38,11 +59,13 @@ class IniDocument {
   std::vector<std::string> Keys(std::string_view section) const;
   bool HasSection(std::string_view section) const;
   void EraseSection(std::string_view section);
+  // Removes one key; nothing happens when it is not there.
+  void EraseKey(std::string_view section, std::string_view key);
   std::vector<std::string> SectionNames() const;
   bool Empty() const { return sections_.empty(); }
   void Clear();
 
-  static IniDocument Parse(std::string_view utf8);
+  static IniDocument Parse(std::string_view bytes, IniReadReport* report = nullptr);
   std::string Serialize() const;
   static IniDocument ParseLegacy(std::string_view bytes);
 

@@ -5,14 +5,31 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 
 #include "model/IniDocument.h"
 #include "model/PlatformFile.h"
-
+#include "text/CodePage.h"
 
 namespace pelmora {
+
+void SettingsStore::EraseKey(std::string_view section, std::string_view key) {
+  std::vector<std::pair<std::string, std::string>> kept;
+  bool found = false;
+  for (const std::string& k : SectionKeys(section)) {
+    if (text::EqualsIgnoreAsciiCase(k, key)) {
+      found = true;
+    } else {
+      kept.emplace_back(k, ReadString(section, k, ""));
+    }
+  }
+  if (!found) return;
+  const std::string name(section);
+  EraseSection(name);
+  for (const auto& [k, value] : kept) WriteString(name, k, value);
+}
 
 // ---- in memory ----
 
@@ -46,6 +63,10 @@ bool MemorySettingsStore::SectionExists(std::string_view section) const {
 
 void MemorySettingsStore::EraseSection(std::string_view section) { doc_->EraseSection(section); }
 
+void MemorySettingsStore::EraseKey(std::string_view section, std::string_view key) {
+  doc_->EraseKey(section, key);
+}
+
 bool MemorySettingsStore::Save() { return true; }
 
 std::vector<std::string> MemorySettingsStore::Sections() const { return doc_->SectionNames(); }
@@ -54,8 +75,8 @@ std::vector<std::string> MemorySettingsStore::Sections() const { return doc_->Se
 
 namespace {
 
-// A settings file larger than this is not a settings file; only its beginning is read, so a
-// runaway file cannot take the program's memory.
+// A settings file larger than this is not a settings file: it is not read (so a runaway file
+// cannot take the program's memory) and, not having been read, never written over.
 constexpr std::size_t kMaxFileBytes = 64u << 20;
 
 enum class ReadResult { Read, Missing, Failed };
@@ -70,7 +91,7 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out, std::string&
   }
   char buffer[65536];
   bool failed = false;
-  while (out.size() < kMaxFileBytes) {
+  while (out.size() <= kMaxFileBytes) {
     const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
     out.append(buffer, n);
     if (n < sizeof buffer) {
@@ -82,7 +103,11 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out, std::string&
     }
   }
   std::fclose(f);
-  if (out.size() > kMaxFileBytes) out.resize(kMaxFileBytes);
+  if (!failed && out.size() > kMaxFileBytes) {
+    failed = true;
+    error = "larger than 64 MiB";
+    out.clear();
+  }
   // A folder opens for reading on Linux and fails only at the first read.
   return failed ? ReadResult::Failed : ReadResult::Read;
 }
@@ -115,46 +140,162 @@ std::string SaveTarget(const std::string& path) {
   return ec ? path : resolved.string();
 }
 
+// The name a damaged file is kept under: "<file>.damaged-YYYYMMDD-HHMMSS", with "-2", "-3" ...
+// added when one of that second is there already.
+std::string DamagedName(const std::string& target) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::string base = target + ".damaged-" + stamp;
+  std::string name = base;
+  std::error_code ec;
+  for (int n = 2;
+       std::filesystem::symlink_status(name, ec).type() != std::filesystem::file_type::not_found;
+       ++n) {
+    name = base + "-" + std::to_string(n);
+  }
+  return name;
+}
+
 }  // namespace
 
 FileSettingsStore::FileSettingsStore(std::string path) : path_(std::move(path)) {
   std::string data;
   std::string error;
   switch (ReadWholeFile(path_, data, error)) {
-    case ReadResult::Read:
-      Document() = IniDocument::Parse(data);
-      loaded_ = true;
+    case ReadResult::Read: {
+      IniReadReport report;
+      IniDocument doc = IniDocument::Parse(data, &report);
+      if (report.NotIni()) {
+        opened_ = Opened::NotIni;
+        std::cerr << "pelmora: the settings " << path_ << " are not an ini file ("
+                  << (report.nulBytes ? "it holds NUL bytes" : "no line of it can be read")
+                  << "); starting with the default settings, the file is kept aside at the first "
+                     "save\n";
+        break;
+      }
+      opened_ = Opened::Read;
+      Document() = std::move(doc);
+      if (report.windows1252) {
+        std::cerr << "pelmora: the settings " << path_
+                  << " are not UTF-8; read as Windows-1252, saved as UTF-8 from now on\n";
+      }
+      if (report.caseVariants > 0) {
+        std::cerr << "pelmora: " << report.caseVariants << " section(s) of the settings " << path_
+                  << " repeated under another letter case (groups whose names differ only in "
+                     "case) merged into the first\n";
+      }
+      if (report.longLines > 0) {
+        std::cerr << "pelmora: " << report.longLines << " line(s) of the settings " << path_
+                  << " longer than 64 KiB skipped\n";
+      }
       break;
+    }
     case ReadResult::Missing:
       break;
     case ReadResult::Failed:
+      opened_ = Opened::Unreadable;
       std::cerr << "pelmora: cannot read the settings " << path_ << ": " << error
-                << "; starting with the default settings\n";
+                << "; starting with the default settings, and nothing is written there until "
+                   "the next start\n";
       break;
   }
   RemoveStaleTemporaryFiles(path_);
 }
 
-bool FileSettingsStore::Save() {
-  std::string error;
-  const bool ok =
-      platform::ReplaceFileAtomically(SaveTarget(path_), Document().Serialize(), error);
-  if (ok) {
-    saidFailure_ = false;
-    return true;
-  }
-  // One line for a run of failures: a full disk would otherwise repeat it at every arrival.
-  if (!saidFailure_) {
-    std::cerr << "pelmora: the settings were not saved (" << error
-              << "); they stay in effect until the program ends\n";
-    saidFailure_ = true;
-  }
-  return false;
+void FileSettingsStore::WriteString(std::string_view section, std::string_view key,
+                                    std::string_view value) {
+  if (section.empty() || key.empty()) return;
+  MemorySettingsStore::WriteString(section, key, value);
+  changes_.push_back(
+      {Change::Kind::Write, std::string(section), std::string(key), std::string(value)});
 }
 
-std::string SettingsFolder() {
-  return platform::UserSettingsFolder();
+void FileSettingsStore::EraseSection(std::string_view section) {
+  MemorySettingsStore::EraseSection(section);
+  changes_.push_back({Change::Kind::EraseSection, std::string(section), {}, {}});
 }
+
+void FileSettingsStore::EraseKey(std::string_view section, std::string_view key) {
+  MemorySettingsStore::EraseKey(section, key);
+  changes_.push_back({Change::Kind::EraseKey, std::string(section), std::string(key), {}});
+}
+
+bool FileSettingsStore::MoveDamagedAside(const std::string& target) {
+  const std::string aside = DamagedName(target);
+  if (std::rename(target.c_str(), aside.c_str()) != 0) {
+    if (!saidFailure_) {
+      std::cerr << "pelmora: the settings were not saved: the damaged file " << target
+                << " cannot be moved aside (" << std::strerror(errno) << ")\n";
+      saidFailure_ = true;
+    }
+    return false;
+  }
+  std::cerr << "pelmora: the damaged settings " << target << " are kept as " << aside << "\n";
+  return true;
+}
+
+bool FileSettingsStore::Save() {
+  // What could not be read is never written over.
+  if (opened_ == Opened::Unreadable) return false;
+  const std::string target = SaveTarget(path_);
+  std::string data;
+  std::string error;
+  IniDocument onDisk;
+  switch (ReadWholeFile(target, data, error)) {
+    case ReadResult::Missing:
+      break;
+    case ReadResult::Failed:
+      if (!saidFailure_) {
+        std::cerr << "pelmora: the settings were not saved: " << target << " cannot be read again ("
+                  << error << "); they stay in effect until the program ends\n";
+        saidFailure_ = true;
+      }
+      return false;
+    case ReadResult::Read: {
+      IniReadReport report;
+      onDisk = IniDocument::Parse(data, &report);
+      if (report.NotIni()) {
+        if (!MoveDamagedAside(target)) return false;
+        onDisk.Clear();
+      }
+      break;
+    }
+  }
+  for (const Change& c : changes_) {
+    switch (c.kind) {
+      case Change::Kind::Write:
+        onDisk.Set(c.section, c.key, c.value);
+        break;
+      case Change::Kind::EraseKey:
+        onDisk.EraseKey(c.section, c.key);
+        break;
+      case Change::Kind::EraseSection:
+        onDisk.EraseSection(c.section);
+        break;
+    }
+  }
+
+  if (!platform::ReplaceFileAtomically(target, onDisk.Serialize(), error)) {
+    // One line for a run of failures: a full disk would otherwise repeat it at every arrival.
+    if (!saidFailure_) {
+      std::cerr << "pelmora: the settings were not saved (" << error
+                << "); they stay in effect until the program ends\n";
+      saidFailure_ = true;
+    }
+    return false;
+  }
+  // From here on memory holds what the file holds, hand edits included.
+  Document() = std::move(onDisk);
+  changes_.clear();
+  saidFailure_ = false;
+  ++savesWritten_;
+  return true;
+}
+
+std::string SettingsFolder() { return platform::UserSettingsFolder(); }
 
 std::string SettingsFilePath() { return SettingsFolder() + "/pelmora.ini"; }
 

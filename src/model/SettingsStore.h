@@ -5,9 +5,11 @@
 // `SettingsStore` is the narrow interface that the main window, the options dialog and the
 // settings table use. Lookups of sections and keys ignore the letter case of a-z (as the
 // registry does); sections and keys keep the order in which they were first written and the
-// case in which they were first written. The copy in memory is the truth while the program
-// runs: writes change memory only, and `Save()` puts the whole of it into the file at once.
+// case in which they were first written. Writes change memory at once; `Save()` puts them into
+// the file, the way the registry takes each write: applied to what the file holds at that
+// moment, so that whatever a save does not write keeps the file's text.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,6 +40,10 @@ class SettingsStore {
   // Removes the section and all its keys; nothing happens when it is not there.
   virtual void EraseSection(std::string_view section) = 0;
 
+  // Removes one key of the section; nothing happens when it is not there. This default rewrites
+  // the section without the key; stores that can erase one value override it.
+  virtual void EraseKey(std::string_view section, std::string_view key);
+
   // Writes everything held in memory to where the store keeps it, as one whole. True on
   // success. On failure the store says so once on stderr, keeps its memory unchanged and
   // leaves the previous file as it was.
@@ -62,11 +68,11 @@ class MemorySettingsStore : public SettingsStore {
 
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view defaultValue) const override;
-  void WriteString(std::string_view section, std::string_view key,
-                   std::string_view value) override;
+  void WriteString(std::string_view section, std::string_view key, std::string_view value) override;
   std::vector<std::string> SectionKeys(std::string_view section) const override;
   bool SectionExists(std::string_view section) const override;
   void EraseSection(std::string_view section) override;
+  void EraseKey(std::string_view section, std::string_view key) override;
   bool Save() override;
 
   // Every section name in stored order.
@@ -80,22 +86,52 @@ class MemorySettingsStore : public SettingsStore {
 };
 
 // The user's settings file (UTF-8 ini, see IniDocument.h for its syntax). Opening reads what can
-// be read of it; a missing or damaged file gives the defaults for what is missing and is not
-// touched until the next `Save()`. `Save()` writes a temporary file in the same folder, syncs
-// it, renames it over the file and syncs the folder; the folder is made 0700, the file 0600.
+// be read of it; a missing file gives the defaults and is not made until the first `Save()`.
+//
+// Every write and erasure is also kept as a change since the last save. `Save()` reads the file
+// again, applies those changes to what it holds now, and writes the result as a whole: a
+// temporary file in the same folder, synced, renamed over the file, the folder synced; the
+// folder is made 0700, the file 0600. So a key that the program did not write since the last
+// save keeps whatever the file holds, also what the user put there by hand while the program
+// ran, and where both wrote the same key the program, the last writer, wins.
+//
+// Nothing that could not be read is ever written over:
+// - a file that cannot be read (no permission, a folder, larger than 64 MiB) gives the defaults
+//   and is never written by this store (said once on stderr; the next start reads it again);
+// - a file that is no ini file at all (NUL bytes, or not one usable line) gives the defaults and
+//   is renamed aside to "<file>.damaged-YYYYMMDD-HHMMSS" just before the first save replaces it;
+// - a file in Windows-1252 is read as such and saved as UTF-8 from then on.
 class FileSettingsStore : public MemorySettingsStore {
  public:
+  enum class Opened : std::uint8_t { Missing, Read, Unreadable, NotIni };
+
   explicit FileSettingsStore(std::string path);
 
+  void WriteString(std::string_view section, std::string_view key, std::string_view value) override;
+  void EraseSection(std::string_view section) override;
+  void EraseKey(std::string_view section, std::string_view key) override;
   bool Save() override;
   const std::string& Path() const { return path_; }
 
   // True when the file was there and read at opening (even when parts of it were damaged).
-  bool Loaded() const { return loaded_; }
+  bool Loaded() const { return opened_ == Opened::Read; }
+  Opened HowOpened() const { return opened_; }
+  // Changes not yet in the file.
+  bool Unsaved() const { return !changes_.empty(); }
+  // Files written so far (for the figures of the benchmark).
+  int SavesWritten() const { return savesWritten_; }
 
  private:
+  struct Change {
+    enum class Kind : std::uint8_t { Write, EraseKey, EraseSection } kind;
+    std::string section, key, value;
+  };
+  bool MoveDamagedAside(const std::string& target);
+
   std::string path_;
-  bool loaded_ = false;
+  Opened opened_ = Opened::Missing;
+  std::vector<Change> changes_;
+  int savesWritten_ = 0;
   bool saidFailure_ = false;
 };
 

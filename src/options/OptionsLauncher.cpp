@@ -3,9 +3,8 @@
 #include <QDialog>
 #include <QTimer>
 
-#include "options/PageNombres.h"
-
 #include "options/OptionsHost.h"
+#include "options/PageNombres.h"
 #include "options/VOpciones.h"
 #include "widgets/ScrollRichEdit.h"
 
@@ -20,10 +19,7 @@ TOptionsLauncher::~TOptionsLauncher() = default;
 int TOptionsLauncher::BOpcionesClick(QWidget* parent) {
   if (dialog_) return QDialog::Rejected;
   Variables& vars = host_.Vars();
-  snapshot_ = options::TakeSnapshot(vars);
-  window_.background = host_.Pane(0).Color();
-  window_.palette = host_.Pane(0).GetPalette();
-  window_.hotKey = host_.HotKeyName();
+  snapshot_ = CaptureSettings(vars, WindowPart());
   arrivedSenders_.clear();
 
   auto* dlg = new TVOpciones(host_, parent);
@@ -53,18 +49,35 @@ int TOptionsLauncher::BOpcionesClick(QWidget* parent) {
   return result;
 }
 
+WindowSettings TOptionsLauncher::WindowPart() {
+  WindowSettings w;
+  const TScrollRichEdit& reference = host_.Pane(0);
+  w.Background = reference.Color();
+  for (int i = 0; i < kPaletteCount; ++i)
+    w.Palette[static_cast<std::size_t>(i)] =
+        reference.GetPaletteColor(static_cast<std::uint8_t>(i));
+  const std::string key = host_.HotKeyName();
+  if (key.size() == 1) w.HotKeyLetter = key[0];
+  return w;
+}
+
 void TOptionsLauncher::RestoreOnCancel() {
   Variables& vars = host_.Vars();
-  options::RestoreSnapshot(snapshot_, vars);
+  WindowSettings window;
+  ApplySettings(snapshot_, vars, window);
   for (const std::string& name : arrivedSenders_) vars.NameList.Add(name);
   for (int p = 0; p < 3; ++p) {
     TScrollRichEdit& pane = host_.Pane(p);
-    pane.SetColor(window_.background);
-    for (int i = 0; i < static_cast<int>(window_.palette.size()); ++i) {
-      pane.SetPaletteColor(static_cast<std::uint8_t>(i), window_.palette[static_cast<std::size_t>(i)]);
+    pane.SetColor(window.Background);
+    for (int i = 0; i < kPaletteCount; ++i) {
+      pane.SetPaletteColor(static_cast<std::uint8_t>(i),
+                           window.Palette[static_cast<std::size_t>(i)]);
     }
   }
-  if (host_.HotKeyName() != window_.hotKey) host_.SetHotKeyLetter(window_.hotKey);
+  const std::string letter(1, window.HotKeyLetter);
+  if (host_.HotKeyName() != letter) host_.SetHotKeyLetter(letter);
+  // The lines already shown take the colours back at once, as after OK.
+  host_.RedrawConversation();
 }
 
 bool TOptionsLauncher::BringForward() {

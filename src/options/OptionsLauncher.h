@@ -63,18 +63,14 @@ class TOptionsLauncher : public QObject {
   void Opened(TVOpciones* dialog);
 
  private:
-  struct WindowSnapshot {
-    TColor background = clBlack;
-    std::array<TColor, 256> palette{};
-    std::string hotKey;
-  };
+  // The panes' colours and the hot key letter as the window shows them now.
+  WindowSettings WindowPart();
   void RestoreOnCancel();
 
   OptionsHost& host_;
   std::function<void()> applyOk_;
   QPointer<TVOpciones> dialog_;
   options::OptionsSnapshot snapshot_;
-  WindowSnapshot window_;
   std::vector<std::string> arrivedSenders_;
   std::vector<std::function<void()>> afterClose_;
 };

@@ -121,45 +121,6 @@ int QuickDestinationKindChosen(QuickDestination& d, int kind,
   return entries.empty() ? -1 : 0;
 }
 
-OptionsSnapshot TakeSnapshot(const Variables& vars) {
-  OptionsSnapshot s;
-  s.OptRestore = vars.OptRestore;
-  s.OptPreview = vars.OptPreview;
-  s.OptBeep = vars.OptBeep;
-  s.OptAutoDestination = vars.OptAutoDestination;
-  s.OptHardway = vars.OptHardway;
-  s.OptLoadWorkgroup = vars.OptLoadWorkgroup;
-  s.OptRecoverLost = vars.OptRecoverLost;
-  s.OptNotify = vars.OptNotify;
-  s.LanguageIndex = vars.LanguageIndex;
-  s.NameList = vars.NameList;
-  s.Groups.reserve(static_cast<std::size_t>(vars.GroupList.Count()));
-  for (int i = 0; i < vars.GroupList.Count(); ++i) {
-    const TGrupo& g = vars.GroupList.Item(i);
-    s.Groups.emplace_back(g.Name(), g.Members());
-  }
-  s.QuickDestinations = vars.QuickDestinations;
-  return s;
-}
-
-void RestoreSnapshot(const OptionsSnapshot& s, Variables& vars) {
-  vars.OptRestore = s.OptRestore;
-  vars.OptPreview = s.OptPreview;
-  vars.OptBeep = s.OptBeep;
-  vars.OptAutoDestination = s.OptAutoDestination;
-  vars.OptHardway = s.OptHardway;
-  vars.OptLoadWorkgroup = s.OptLoadWorkgroup;
-  vars.OptRecoverLost = s.OptRecoverLost;
-  vars.OptNotify = s.OptNotify;
-  vars.LanguageIndex = s.LanguageIndex;
-  vars.NameList = s.NameList;
-  // Rebuilt rather than assigned: the model appends groups of new names and would merge two
-  // groups of the same name, which the snapshot never holds since it was read from the model.
-  vars.GroupList.Clear();
-  for (const auto& [name, members] : s.Groups) vars.GroupList.SetGroup(name, members);
-  vars.QuickDestinations = s.QuickDestinations;
-}
-
 std::string LogLine(std::string_view time, std::string_view heading, std::string_view text) {
   std::string line = FitWidth(time, 8);
   line += ' ';

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "messaging/Settings.h"
 #include "messaging/Variables.h"
 
 namespace pelmora::options {
@@ -80,19 +81,10 @@ int QuickDestinationKindChosen(QuickDestination& d, int kind,
 
 // --- The snapshot Cancel restores ----------------------------------------------------------
 
-// Everything the dialog edits in the shared state, plus the parts that live in the window (the
-// panes' colours and the hot key), taken in memory when the dialog opens. Cancel puts it back
-// exactly, whether or not the settings could be written.
-struct OptionsSnapshot {
-  bool OptRestore = false, OptPreview = false, OptBeep = false, OptAutoDestination = false,
-       OptHardway = false, OptLoadWorkgroup = false, OptRecoverLost = false, OptNotify = true;
-  std::uint8_t LanguageIndex = 0;
-  TNameList NameList;
-  std::vector<std::pair<std::string, TNameList>> Groups;
-  std::array<QuickDestination, kQuickDestinationCount> QuickDestinations{};
-};
-OptionsSnapshot TakeSnapshot(const Variables& vars);
-void RestoreSnapshot(const OptionsSnapshot& snapshot, Variables& vars);
+// The settings model (messaging/Settings.h) taken when the dialog opens: everything the dialog
+// edits in the shared state and in the window (the panes' colours, the hot key letter). Cancel
+// puts it back exactly, whether or not the settings could be written.
+using OptionsSnapshot = SettingsModel;
 
 // --- The log file --------------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 
+#include "messaging/Settings.h"
 #include "model/NameList.h"
 #include "widgets/TypedNameValidator.h"
 
@@ -82,6 +83,8 @@ TEntryEdit::TEntryEdit(QWidget* parent) : QLineEdit(parent) {
   // The program's one rule for typed names: letters upper case as typed; "&", control characters
   // and characters the code page lacks never get in (a paste loses only those).
   setValidator(new TypedNameValidator(this));
+  // No longer than the settings keep (Windows-1252: one byte a character).
+  setMaxLength(static_cast<int>(kMaxStoredNameLength));
 }
 
 void TEntryEdit::keyPressEvent(QKeyEvent* event) {

@@ -25,6 +25,10 @@ std::string AnsiToUtf8(std::string_view ansi);
 void AppendUtf8(std::string& out, char32_t c);
 // Invalid UTF-8 sequences and characters that Windows-1252 lacks become "?".
 std::string Utf8ToAnsi(std::string_view utf8);
+// True when the bytes are well-formed UTF-8 (no overlong forms of two bytes, nothing past U+10FFFF
+// by its lead byte). Text files of a Linux system are UTF-8; one that is not was most likely
+// written on Windows, in Windows-1252.
+bool IsUtf8(std::string_view s);
 
 // Upper-cases the ASCII letters a to z only; every other byte stays as it is. Names are held
 // upper case this way, so accented letters keep their case exactly as the user typed them.

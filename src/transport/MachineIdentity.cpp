@@ -26,26 +26,8 @@ bool ParseNumber(const std::string& s, long minimum, long maximum, long& out) {
   return true;
 }
 
-bool IsUtf8(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    std::size_t more;
-    if (c < 0x80) more = 0;
-    else if (c >= 0xC2 && c <= 0xDF) more = 1;
-    else if (c >= 0xE0 && c <= 0xEF) more = 2;
-    else if (c >= 0xF0 && c <= 0xF4) more = 3;
-    else return false;
-    if (more > 0 && s.size() - i <= more) return false;
-    for (std::size_t k = 1; k <= more; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += more + 1;
-  }
-  return true;
-}
-
 std::string NameFromConfig(std::string_view configured) {
-  return IsUtf8(configured) ? text::Utf8ToAnsi(configured) : std::string(configured);
+  return text::IsUtf8(configured) ? text::Utf8ToAnsi(configured) : std::string(configured);
 }
 
 // Four decimal parts of 0 to 255, nothing else (no octal, hex or shortened forms: a typing error

@@ -257,19 +257,50 @@ class SettingsWindowTest : public QObject {
     QCOMPARE(w.ui().Restaurar1->text(), QStringLiteral("&Minimizar"));
   }
 
-  void newSenderIsStoredAtArrival() {
+  // New senders reach the file together, applied to the file as it is then: a burst costs one
+  // save, not one per arrival, and what the user wrote into the file meanwhile stays.
+  void newSendersAreStoredTogetherKeepingHandEdits() {
     const std::string path = (dir_ / "pelmora" / "pelmora.ini").string();
+    fs::create_directories(dir_ / "pelmora");
+    std::ofstream(path, std::ios::binary) << "[OPCIONES]\nBEEP=NO\n";
     FileSettingsStore store(path);
     TestWindow w(nullptr, {"tejo", "oficina"}, WithStore(&store));
-    std::string sender = "nuevo";
-    w->NotifyArrival(sender, "TEJO", "hola", kPaletteReceived);
-    QCOMPARE(sender, std::string("NUEVO"));
-    QVERIFY(w->Vars().NameList.Contains("NUEVO"));
-    QCOMPARE(FileSettingsStore(path).ReadString("NOMBRES", "NUEVO", ""), std::string("N"));
+    std::ofstream(path, std::ios::binary)
+        << "[OPCIONES]\nBEEP=NO\nMASTER=YES\nNOTIFICAR=NO\n[NOMBRES]\nA MANO=N\n";
+    for (int i = 0; i < 200; ++i) {
+      std::string sender = "nuevo" + std::to_string(i);
+      w->NotifyArrival(sender, "TEJO", "hola", kPaletteReceived);
+      if (i == 0) QCOMPARE(sender, std::string("NUEVO0"));
+    }
+    QVERIFY(w->Vars().NameList.Contains("NUEVO199"));
+    QCOMPARE(store.SavesWritten(), 0);
+    QVERIFY(w->Settings().SavePending());
+    QTRY_VERIFY_WITH_TIMEOUT(!w->Settings().SavePending(), 20000);
+    QCOMPARE(store.SavesWritten(), 1);
+    FileSettingsStore back(path);
+    QCOMPARE(back.SectionKeys("NOMBRES").size(), size_t{201});
+    QCOMPARE(back.ReadString("NOMBRES", "NUEVO199", ""), std::string("N"));
+    QCOMPARE(back.ReadString("NOMBRES", "A MANO", ""), std::string("N"));
+    QCOMPARE(back.ReadString("OPCIONES", "MASTER", ""), std::string("YES"));
+    QCOMPARE(back.ReadString("OPCIONES", "NOTIFICAR", ""), std::string("NO"));
     std::string empty;
     w->NotifyArrival(empty, "TEJO", "x", kPaletteReceived);
     QVERIFY(!w->Vars().NameList.Contains(""));
-    QCOMPARE(FileSettingsStore(path).SectionKeys("NOMBRES"), std::vector<std::string>{"NUEVO"});
+    QVERIFY(!w->Settings().SavePending());
+
+    // The options dialog's save writes what the user changed there, nothing else.
+    {
+      FileSettingsStore editor(path);  // the user's editor
+      editor.WriteString("OPCIONES", "IDIOMA", "DEUTSCH");
+      QVERIFY(editor.Save());
+    }
+    w->Vars().OptRestore = false;
+    QVERIFY(w->Settings().Save());
+    FileSettingsStore after(path);
+    QCOMPARE(after.ReadString("OPCIONES", "RESTORE", ""), std::string("NO"));
+    QCOMPARE(after.ReadString("OPCIONES", "NOTIFICAR", ""), std::string("NO"));
+    QCOMPARE(after.ReadString("OPCIONES", "IDIOMA", ""), std::string("DEUTSCH"));
+    QCOMPARE(after.ReadString("OPCIONES", "BEEP", ""), std::string("NO"));
   }
 
   void ownNameGestureOnTheStatusBar() {

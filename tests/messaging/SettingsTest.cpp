@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/IniDocument.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -240,6 +242,92 @@ TEST(SettingsTest, GroupNamedLikeASectionNeverTakesThatSectionWithIt) {
   ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(store.SectionKeys("DestinoRapido1"), (Keys{"TIPO_DESTINO", "NOMBRE"}));
   EXPECT_EQ(store.SectionKeys("GRUPOS"), (Keys{"BUENO"}));
+}
+
+// A file written by hand or by an old program may hold what the program itself would never
+// let a user make: a name megabytes long.
+TEST(SettingsTest, WhatTheProgramCouldNotHaveMadeIsSkippedOrMerged) {
+  const std::string tooLong(kMaxStoredNameLength + 1, 'X');
+  const std::string longest(kMaxStoredNameLength, 'Y');
+  MemorySettingsStore store;
+  store.WriteString("NOMBRES", tooLong, "S");
+  store.WriteString("NOMBRES", std::string(10 << 20, 'Z'), "N");
+  store.WriteString("NOMBRES", longest, "N");
+  store.WriteString("GRUPOS", "Amigos", ".");
+  store.WriteString("GRUPOS", tooLong, ".");
+  store.WriteString("Amigos", "TEJO", ".");
+  store.WriteString("Amigos", tooLong, ".");
+  store.WriteString("Amigos", "MIRLO", ".");
+  store.WriteString("DestinoRapido4", "TIPO_DESTINO", "NOMBRE");
+  store.WriteString("DestinoRapido4", "NOMBRE", tooLong);
+  Variables v;
+  WindowSettings w;
+  ::testing::internal::CaptureStderr();
+  LoadSettings(store, v, w);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Names(v.NameList), (Keys{longest}));
+  ASSERT_EQ(v.GroupList.Count(), 1);
+  EXPECT_EQ(v.GroupList.Item(0).Name(), "Amigos");
+  EXPECT_EQ(Names(v.GroupList.Item(0).Members()), (Keys{"MIRLO", "TEJO"}));
+  EXPECT_EQ(v.QuickDestinations[4].Kind, qdName);
+  EXPECT_EQ(v.QuickDestinations[4].Name, "");
+  // One line per section, however many names it held.
+  EXPECT_NE(said.find("2 name(s) of the settings section [NOMBRES]"), std::string::npos) << said;
+  EXPECT_NE(said.find("[GRUPOS]"), std::string::npos);
+  EXPECT_NE(said.find("[Amigos]"), std::string::npos);
+  EXPECT_NE(said.find("[DestinoRapido4]"), std::string::npos);
+  EXPECT_LT(said.size(), 1000u);
+
+  // A sender too long to store still joins the run's address book, and is never written.
+  MemorySettingsStore empty;
+  EXPECT_TRUE(AddNewSender(empty, v, tooLong));
+  EXPECT_TRUE(v.NameList.Contains(tooLong));
+  EXPECT_TRUE(empty.SectionKeys("NOMBRES").empty());
+}
+
+// A save writes what changed since the model was loaded or last saved, and erases only what the
+// program removed: what else the store holds stays as it is.
+TEST(SettingsTest, SaveOfChangesLeavesWhatTheProgramDidNotChange) {
+  MemorySettingsStore store;
+  Variables v;
+  WindowSettings w;
+  v.NameList = {"TEJO", "MIRLO"};
+  v.GroupList.SetGroup("VIEJO", std::vector<std::string>{"TEJO"});
+  v.GroupList.SetGroup("IGUAL", std::vector<std::string>{"MIRLO"});
+  v.QuickDestinations[1] = {"TEJO", qdName};
+  ASSERT_TRUE(SaveSettings(store, v, w));
+  const SettingsModel stored = CaptureSettings(v, w);
+
+  // Someone else's edits to the store meanwhile.
+  store.WriteString("OPCIONES", "NOTIFICAR", "NO");
+  store.WriteString("OPCIONES", "IDIOMA", "DEUTSCH");
+  store.WriteString("OPCIONES", "HOTKEY", "Q");
+  store.WriteString("NOMBRES", "A MANO", "S");
+  store.WriteString("IGUAL", "A MANO", ".");
+  // The program's own changes.
+  v.OptBeep = false;
+  w.HotKeyLetter = 'K';
+  v.NameList.Remove("MIRLO");
+  v.GroupList.Delete("VIEJO");
+  v.GroupList.SetGroup("NUEVO", std::vector<std::string>{"TEJO"});
+  v.QuickDestinations[1] = {};
+  WriteSettings(store, CaptureSettings(v, w), &stored);
+
+  EXPECT_EQ(store.ReadString("OPCIONES", "BEEP", ""), "NO");
+  EXPECT_EQ(store.ReadString("OPCIONES", "HOTKEY", ""), "K");  // both changed it: the program
+  EXPECT_EQ(store.ReadString("OPCIONES", "NOTIFICAR", ""), "NO");
+  EXPECT_EQ(store.ReadString("OPCIONES", "IDIOMA", ""), "DEUTSCH");
+  EXPECT_EQ(store.SectionKeys("NOMBRES"), (Keys{"TEJO", "A MANO"}));
+  EXPECT_EQ(store.SectionKeys("GRUPOS"), (Keys{"IGUAL", "NUEVO"}));
+  EXPECT_FALSE(store.SectionExists("VIEJO"));
+  EXPECT_EQ(store.SectionKeys("IGUAL"), (Keys{"MIRLO", "A MANO"}));
+  EXPECT_FALSE(store.SectionExists("DestinoRapido1"));
+
+  // Nothing changed: nothing written.
+  const MemorySettingsStore before = store;
+  const SettingsModel now = CaptureSettings(v, w);
+  WriteSettings(store, now, &now);
+  EXPECT_EQ(store.Document(), before.Document());
 }
 
 class SettingsFileTest : public ::testing::Test {

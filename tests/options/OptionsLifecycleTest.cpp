@@ -84,6 +84,7 @@ void OptionsLifecycleTest::CancelPutsEverythingBack() {
   int oks = 0;
   TOptionsLauncher launcher(host, [&] { ++oks; });
   bool openSeen = false;
+  int redrawsBeforeCancel = -1;
   WhenOpen(launcher, [&](TVOpciones& dlg) {
     openSeen = host.vars.OptionsOpen;
     ChangeEverything(dlg);
@@ -92,6 +93,7 @@ void OptionsLifecycleTest::CancelPutsEverythingBack() {
     QVERIFY(!host.vars.OptNotify);
     QCOMPARE(host.hotKey, std::string("Q"));
     QCOMPARE(host.Pane(1).GetPaletteColor(kPaletteSent), clBlue);
+    redrawsBeforeCancel = host.redraws;
     dlg.BCancel()->click();
   });
   QCOMPARE(launcher.BOpcionesClick(nullptr), int(QDialog::Rejected));
@@ -99,6 +101,8 @@ void OptionsLifecycleTest::CancelPutsEverythingBack() {
   QVERIFY(!host.vars.OptionsOpen);
   QVERIFY(!launcher.IsOpen());
   QCOMPARE(oks, 0);
+  // The lines already shown take the restored colours at once.
+  QVERIFY(host.redraws > redrawsBeforeCancel);
   QVERIFY(host.vars.OptBeep);
   QVERIFY(host.vars.OptNotify);
   QVERIFY(!host.vars.OptHardway);

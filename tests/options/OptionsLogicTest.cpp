@@ -116,7 +116,7 @@ TEST(OptionsSnapshot, RestoresEverythingTheDialogEdits) {
   v.GroupList.SetGroup("Amigos", std::vector<std::string>{"TEJO"});
   v.GroupList.SetGroup("AMIGOS", std::vector<std::string>{"MIRLO"});  // differs only in case
   v.QuickDestinations[4] = {"AMIGOS", qdGroup};
-  const OptionsSnapshot s = TakeSnapshot(v);
+  const OptionsSnapshot s = CaptureSettings(v, WindowSettings{});
 
   v.OptBeep = false;
   v.OptHardway = true;
@@ -126,7 +126,8 @@ TEST(OptionsSnapshot, RestoresEverythingTheDialogEdits) {
   v.GroupList.Delete("Amigos");
   CreateGroup(v.GroupList, "NUEVO");
   v.QuickDestinations[4] = {"OTRO", qdName};
-  RestoreSnapshot(s, v);
+  WindowSettings w;
+  ApplySettings(s, v, w);
 
   EXPECT_TRUE(v.OptBeep);
   EXPECT_FALSE(v.OptHardway);
