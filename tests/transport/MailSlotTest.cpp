@@ -388,13 +388,11 @@ TEST(SlotBuffering, AStalledReaderLosesNothingAndNoWriterWaits) {
   s.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& m) { got.push_back(m); };
   s.SetActive(true);
   constexpr int kWrites = 3000;
-  auto slowest = std::chrono::steady_clock::duration::zero();
+  // A writer that waited for the reader would wait for ever here: the loop is pumped only after.
+  // How long a write takes is bench/transport's stall_bench figure.
   for (int i = 0; i < kWrites; ++i) {
-    const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(WriteSlotString(".", s.Slot(), std::to_string(i))) << "write " << i;
-    slowest = std::max(slowest, std::chrono::steady_clock::now() - start);
   }
-  EXPECT_LT(slowest, std::chrono::milliseconds(100)) << "a writer waited for the reader";
   ASSERT_TRUE(testing::PumpUntil([&] { loop.WaitAndProcess(20); },
                                  [&] { return got.size() >= kWrites; }, 20000));
   for (int i = 0; i < kWrites; ++i) ASSERT_EQ(got[static_cast<std::size_t>(i)], std::to_string(i));
@@ -459,10 +457,8 @@ TEST(SlotBuffering, AStalledSlotNeverHoldsUpAnother) {
   ASSERT_TRUE(testing::PumpUntil([&] { liveLoop.WaitAndProcess(20); }, [&] { return !got.empty(); },
                                  1000));
   EXPECT_EQ(got, std::vector<std::string>{"through"});
-  // Closing a slot that still holds megabytes is quick and frees the name at once.
-  const auto start = std::chrono::steady_clock::now();
+  // Closing a slot that still holds megabytes frees the name at once.
   stalled.SetActive(false);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   stalled.SetActive(true);
   EXPECT_TRUE(stalled.Active());
 }
