@@ -6,13 +6,16 @@ set(CPACK_PACKAGE_VENDOR "Quendal")
 # The version the program itself shows ("pelmora --version"); Debian orders 0.31b after 0.31.
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}b)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pop-up messenger for small office networks")
+# Debian wants the extended description's lines below 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Pelmora sends short pop-up messages between the machines of a local network.\n"
-    "Every machine runs the same small program and there is no server: a message is a\n"
-    "single datagram sent straight to one machine, or to every machine of the workgroup.\n"
-    "It speaks the network messenger's datagram format, waits in the notification area,\n"
-    "comes back on a global hot key and shows a desktop notification for every arrival.\n"
-    "pelmora-cli sends, listens and checks the machine's network from scripts.")
+    "Pelmora sends short pop-up messages between the machines of a local\n"
+    "network. Every machine runs the same small program and there is no\n"
+    "server: a message is a single datagram sent straight to one machine, or\n"
+    "to every machine of the workgroup. It speaks the network messenger's\n"
+    "datagram format, waits in the notification area, comes back on a global\n"
+    "hot key and shows a desktop notification for every arrival.\n"
+    "pelmora-cli sends, listens and checks the machine's network from\n"
+    "scripts.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_CONTACT "Pelmora maintainers <pelmora@quendal.com>")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")

@@ -46,9 +46,11 @@ void DrainEvents(long n) {
   if (n % 128 == 0) QCoreApplication::processEvents();
 }
 
-// One window per size and kind, filled once and kept, so the fill is not timed.
+// One window per size and kind, filled once and kept, so the fill is not timed. They go before
+// the application object does (main): a window that outlives it crashes at exit.
+std::map<std::pair<int, bool>, std::unique_ptr<TDOzuZe>> windows;
+
 TDOzuZe& WindowWithLines(int lines, bool refill = false) {
-  static std::map<std::pair<int, bool>, std::unique_ptr<TDOzuZe>> windows;
   auto& w = windows[{lines, refill}];
   if (!w) {
     w = MakeWindow(refill);
@@ -122,5 +124,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  windows.clear();
   return 0;
 }

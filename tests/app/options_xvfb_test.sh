@@ -82,10 +82,8 @@ dialog_shown || fail "Esc or Enter closed the dialog"
 echo "Esc and Enter leave it open"
 
 xdotool mousemove --window "$icon" 5 5 click 1
-sleep 0.5
-dialog_shown || fail "a click on the tray icon took the dialog away"
-active=$(xdotool getactivewindow 2>/dev/null)
-[ "$active" = "$dlg" ] || fail "after the tray click the dialog is not in front"
+dialog_in_front() { dialog_shown && [ "$(xdotool getactivewindow 2>/dev/null)" = "$dlg" ]; }
+wait_for 50 dialog_in_front || fail "after the tray click the dialog is not shown in front"
 echo "the tray click keeps the dialog in front"
 
 xdotool mousemove --window "$icon" 5 5 click 3

@@ -142,16 +142,14 @@ if [ -n "$notify_py" ]; then
   grep -qF '"body": "&lt;b&gt;hola&lt;/b&gt; &amp; adiós"' "$work/notifications" ||
     fail "body not escaped: $(cat "$work/notifications")"
   grep -qF '"desktop-entry": "pelmora"' "$work/notifications" || fail "no desktop-entry hint"
-  # The arrival itself may bring the window back (the restore option); put it away first, so
+  # The arrival itself brings the window back (RESTORE=YES by default); put it away first, so
   # that only the click can show it.
-  sleep 1
-  if main_window_shown; then
-    window=$(xdotool search --onlyvisible --name '^Pelmora 0\.31b$' | head -n 1)
-    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-    sleep 0.2
-    xdotool key --clearmodifiers alt+F4
-    wait_for 50 main_window_hidden || fail "closing the restored window did not hide it"
-  fi
+  wait_for 100 main_window_shown || fail "the arrival did not bring the window back"
+  window=$(xdotool search --onlyvisible --name '^Pelmora 0\.31b$' | head -n 1)
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  sleep 0.2
+  xdotool key --clearmodifiers alt+F4
+  wait_for 50 main_window_hidden || fail "closing the restored window did not hide it"
   touch "$work/click"
   wait_for 50 main_window_shown || fail "the notification's click did not show the window"
   echo "notification shown and its click brought the window"

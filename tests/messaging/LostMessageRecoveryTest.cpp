@@ -11,6 +11,7 @@
 
 #include "messaging/Variables.h"
 #include "model/MessageFile.h"
+#include "TempDirTest.h"
 
 namespace pelmora {
 namespace {
@@ -18,15 +19,12 @@ namespace {
 namespace fs = std::filesystem;
 using Line = std::tuple<std::string, std::string, std::string, int>;
 
-class LostMessageRecoveryTest : public ::testing::Test {
+class LostMessageRecoveryTest : public testing::TempDirTest {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "pelmora-recover-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    path_ = (dir_ / "lastmsgs.vsp").string();
+    TempDirTest::SetUp();
+    path_ = PathOf("lastmsgs.vsp");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   RecoveryResult Recover(int* shown = nullptr) {
     return RecoverLostMessages(
@@ -37,7 +35,6 @@ class LostMessageRecoveryTest : public ::testing::Test {
         shown);
   }
 
-  fs::path dir_;
   std::string path_;
   std::vector<Line> lines_;
 };

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "TempDirTest.h"
+
 namespace pelmora {
 namespace {
 
@@ -330,21 +332,7 @@ TEST(SettingsTest, SaveOfChangesLeavesWhatTheProgramDidNotChange) {
   EXPECT_EQ(store.Document(), before.Document());
 }
 
-class SettingsFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "pelmora-settings-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
-  static std::string ReadRaw(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
-  fs::path dir_;
-};
+using SettingsFileTest = testing::TempDirTest;
 
 TEST_F(SettingsFileTest, NewSenderIsStoredAtOnceAndOddNamesSurvive) {
   const std::string path = PathOf("pelmora/pelmora.ini");

@@ -2,38 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "TempDirTest.h"
 
 namespace pelmora {
 namespace {
 
-namespace fs = std::filesystem;
-
-class MessageFileTest : public ::testing::Test {
+class MessageFileTest : public testing::TempDirTest {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "pelmora-msgfile-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
-
-  std::string WriteRaw(const std::string& name, const std::string& bytes) const {
+  // The file `name` in the test's folder with these bytes; its path.
+  std::string WriteFile(const std::string& name, const std::string& bytes) const {
     const std::string p = PathOf(name);
-    std::ofstream(p, std::ios::binary) << bytes;
+    WriteRaw(p, bytes);
     return p;
-  }
-
-  static std::string ReadRaw(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
   }
 
   static std::vector<LostMessage> ReadAll(const std::string& path) {
@@ -44,8 +27,6 @@ class MessageFileTest : public ::testing::Test {
     EXPECT_FALSE(r.ReadNext());
     return out;
   }
-
-  fs::path dir_;
 };
 
 TEST_F(MessageFileTest, RecordLayoutBytes) {
@@ -58,7 +39,7 @@ TEST_F(MessageFileTest, RecordLayoutBytes) {
 }
 
 TEST_F(MessageFileTest, EmptyFileHasNoRecord) {
-  TReadMessageFile r(WriteRaw("empty", ""));
+  TReadMessageFile r(WriteFile("empty", ""));
   std::string s = "keep", t = "keep", x = "keep";
   std::uint8_t k = 9;
   EXPECT_FALSE(r.ReadNext(s, t, k, x));
@@ -69,7 +50,7 @@ TEST_F(MessageFileTest, EmptyFileHasNoRecord) {
 TEST_F(MessageFileTest, RecordsComeBackInOrderByteForByte) {
   const std::string text("line one\r\nline\0two", 18);
   const std::string path =
-      WriteRaw("two", EncodeMessageRecord(3, "TEJO", "SAUCE", text) +
+      WriteFile("two", EncodeMessageRecord(3, "TEJO", "SAUCE", text) +
                           EncodeMessageRecord(5, "", "", "") +
                           EncodeMessageRecord(255, "\xD1U", "GRUPO", "\xE1"));
   const auto all = ReadAll(path);
@@ -87,7 +68,7 @@ TEST_F(MessageFileTest, TruncatedRecordAtEveryCut) {
   const std::string rec = EncodeMessageRecord(last.Kind, last.Sender, last.Recipient, last.Text);
   for (std::size_t cut = 1; cut < rec.size(); ++cut) {
     SCOPED_TRACE("cut after " + std::to_string(cut) + " bytes");
-    const auto all = ReadAll(WriteRaw("cut", head + rec.substr(0, cut)));
+    const auto all = ReadAll(WriteFile("cut", head + rec.substr(0, cut)));
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0], first);
     const LostMessage& m = all[1];
@@ -99,7 +80,7 @@ TEST_F(MessageFileTest, TruncatedRecordAtEveryCut) {
     EXPECT_LT(m.Text.size(), last.Text.size());
   }
   // A length that promises more than the file holds.
-  const auto all = ReadAll(WriteRaw("long", std::string("\x03\xFF\xFF" "abc", 6)));
+  const auto all = ReadAll(WriteFile("long", std::string("\x03\xFF\xFF" "abc", 6)));
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0], (LostMessage{3, "abc", "", ""}));
 }
@@ -118,7 +99,7 @@ TEST_F(MessageFileTest, UnopenableFileNamesThePath) {
 
 TEST_F(MessageFileTest, WriterProducesTheLayoutAndReplacesOldFiles) {
   const std::string path = PathOf("sub/dir/lastmsgs.vsp");  // folders made on demand
-  WriteRaw("dummy", "");
+  WriteFile("dummy", "");
   TWriteMessageFile w;
   EXPECT_FALSE(w.Append(3, "A", "B", "C"));  // nothing open
   ASSERT_TRUE(w.Create(path));
@@ -158,7 +139,7 @@ TEST_F(MessageFileTest, OpenForAppendKeepsWhatIsThereAndNeverEmptiesAnOpenFile) 
                                EncodeMessageRecord(3, "BREZO", "SAUCE", "tres"));
   EXPECT_TRUE(later.CloseAndDelete());
   EXPECT_FALSE(MessageFileExists(path));
-  WriteRaw("plain", "");
+  WriteFile("plain", "");
   EXPECT_FALSE(later.OpenForAppend(PathOf("plain/x")));
   EXPECT_FALSE(later.IsOpen());
 }

@@ -20,6 +20,7 @@
 
 #include "model/Colors.h"
 #include "model/IniDocument.h"
+#include "TempDirTest.h"
 
 namespace pelmora {
 namespace {
@@ -27,30 +28,13 @@ namespace {
 namespace fs = std::filesystem;
 using Keys = std::vector<std::string>;
 
-class SettingsStoreTest : public ::testing::Test {
+class SettingsStoreTest : public testing::TempDirTest {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "pelmora-store-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
-  void WriteRaw(const std::string& path, const std::string& bytes) const {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  static std::string ReadRaw(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
   std::vector<std::string> FilesInDir() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir_ / "pelmora")) names.push_back(e.path().filename());
     return names;
   }
-
-  fs::path dir_;
 };
 
 TEST_F(SettingsStoreTest, KeepsWriteOrderAndFirstCaseAndLooksUpIgnoringCase) {

@@ -3,7 +3,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
 #include <QLabel>
@@ -505,15 +504,10 @@ void OptionsDialogTest::OpensQuicklyWithALargeAddressBook() {
     host.vars.GroupList.SetGroup("GRUPO" + std::to_string(g), members);
   }
   host.vars.QuickDestinations[0] = {"MAQUINA5000", qdName};
-  QElapsedTimer t;
-  t.start();
+  // How long opening takes is bench/options' figure (options_open_bench).
   auto dlg = std::make_unique<TVOpciones>(host);
   dlg->show();
   QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
-  const qint64 ms = t.elapsed();
-  qInfo("opening with 10,000 names and 1,000 groups: %lld ms", ms);
-  // Under the sanitizers everything is several times slower; the bench gives the real figure.
-  QVERIFY2(ms < 5000, qPrintable(QString::number(ms)));
   QCOMPARE(dlg->Nombres().Ui().CBNombresGrupos->currentText(), QStringLiteral("MAQUINA5000"));
   // Selecting a group sets its ten check marks among the 10,000 names.
   dlg->Grupos().Ui().LGrupos->setCurrentRow(999);

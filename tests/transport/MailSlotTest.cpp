@@ -388,8 +388,8 @@ TEST(SlotBuffering, AStalledReaderLosesNothingAndNoWriterWaits) {
   s.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& m) { got.push_back(m); };
   s.SetActive(true);
   constexpr int kWrites = 3000;
-  // Every write returns while the reader reads nothing: a writer that waited for the reader
-  // would never get past this loop.
+  // A writer that waited for the reader would wait for ever here: the loop is pumped only after.
+  // How long a write takes is bench/transport's stall_bench figure.
   for (int i = 0; i < kWrites; ++i) {
     ASSERT_TRUE(WriteSlotString(".", s.Slot(), std::to_string(i))) << "write " << i;
   }
@@ -457,10 +457,8 @@ TEST(SlotBuffering, AStalledSlotNeverHoldsUpAnother) {
   ASSERT_TRUE(testing::PumpUntil([&] { liveLoop.WaitAndProcess(20); }, [&] { return !got.empty(); },
                                  1000));
   EXPECT_EQ(got, std::vector<std::string>{"through"});
-  // Closing a slot that still holds megabytes is quick and frees the name at once.
-  const auto start = std::chrono::steady_clock::now();
+  // Closing a slot that still holds megabytes frees the name at once.
   stalled.SetActive(false);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   stalled.SetActive(true);
   EXPECT_TRUE(stalled.Active());
 }

@@ -10,7 +10,6 @@
 #include <QTextCursor>
 #include <QTextFragment>
 #include <QWheelEvent>
-#include <QElapsedTimer>
 #include <QtTest/QtTest>
 #include <functional>
 #include <memory>
@@ -563,15 +562,10 @@ void ScrollRichEditTest::badInputStaysWithinTheWindow() {
   pane->ClearLines();
   std::string breaks;
   for (int i = 0; i < 409; ++i) breaks += '\n';
-  QElapsedTimer timer;
-  timer.start();
   pane->AddText(breaks, 3, true);
-  const qint64 ms = timer.elapsed();
   QCOMPARE(pane->LineCount(), 410);
   QCOMPARE(pane->DisplayedLineCount(), pane->VisibleLines() + 1);
   QCOMPARE(pane->document()->blockCount(), pane->VisibleLines() + 1);
-  // Generous even for a build with the sanitizers; the Release figure is far below.
-  QVERIFY2(ms < 200, qPrintable(QStringLiteral("%1 ms").arg(ms)));
 
   // Thousands of appends in a row: the display never holds more than the window.
   pane->ClearLines();

@@ -20,10 +20,6 @@ SKIP = 77
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", ".."))
 
-# Letters beyond ASCII that the runs type; the virtual keyboard gets a key for each.
-TYPED_LETTERS = ("\u00e1\u00e9\u00ed\u00f3\u00fa\u00f1\u00fc\u00e7"
-                 "\u00c1\u00c9\u00cd\u00d3\u00da\u00d1\u00dc\u00c7\u20ac\u00bf\u00a1")
-
 # The workgroup of every test host (the harness's default machine configuration).
 WORKGROUP = "PRUEBAS"
 
@@ -170,9 +166,12 @@ class TestLan:
 # The shared X display
 
 class Display:
-    """Xvfb with openbox and a tray host, or the user's own display (then nothing is started).
-    Hosts reach it through its socket file in /tmp/.X11-unix: abstract X sockets belong to the
-    network namespace of the server."""
+    """The desk of tests/support/xvfb_desk.sh (Xvfb, openbox, the tray host at the bottom, a key
+    for every letter a user types), started through desk_up.sh; or the user's own display (then
+    nothing is started). Hosts reach it through its socket file in /tmp/.X11-unix: abstract X
+    sockets belong to the network namespace of the server."""
+
+    DESK_UP = os.path.join(REPO, "tests", "support", "desk_up.sh")
 
     def __init__(self, own_display=None, logdir=None, size="1280x800"):
         self.procs = []
@@ -180,83 +179,25 @@ class Display:
         if own_display:
             self.name = own_display
             return
-        require_tools("Xvfb", "openbox", "trayer", "xdotool", "xprop", "xkbcomp")
-        r, w = os.pipe()
-        log = self._log("xvfb")
-        # -noreset: the server would otherwise reset whenever its last client leaves, and a
-        # client connecting at that moment (openbox after a probe) fails.
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", size + "x24",
-                                 "-nolisten", "tcp", "-noreset"], pass_fds=(w,), stdout=log,
-                                stderr=log, preexec_fn=_die_with_parent)
-        os.close(w)
-        self.procs.append(xvfb)
-        number = b""
-        deadline = now() + 10
-        while not number.endswith(b"\n") and now() < deadline:
-            chunk = os.read(r, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(r)
-        if not number.strip():
-            self.close()
-            raise Skip("Xvfb did not start")
-        self.name = ":" + number.decode().strip()
-        sock = "/tmp/.X11-unix/X" + number.decode().strip()
-        try:
-            wait_until(lambda: os.path.exists(sock), 5, what="the X socket file " + sock)
-        except Failure:
-            self.close()
-            raise Skip("Xvfb offers no socket file (%s); hosts in namespaces cannot reach it"
-                       % sock)
-        env = self.env()
-        try:
-            wait_until(lambda: run_quiet(["xprop", "-root", "-display", self.name], check=False,
-                                         env=env).returncode == 0, 10, what="Xvfb to answer")
-        except Failure:
-            self.close()
-            raise Skip("Xvfb %s does not answer" % self.name)
-        openbox = subprocess.Popen(["openbox"], env=env, stdout=self._log("openbox"),
-                                   stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
-        self.procs.append(openbox)
-
-        def wm_ready():
-            if openbox.poll() is not None:
-                raise Failure("openbox ended at start (status %s)" % openbox.returncode)
-            return b"window id" in run_quiet(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                             check=False, env=env).stdout
-        wait_until(wm_ready, 30, what="openbox")
-        self.procs.append(subprocess.Popen(
-            ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
-             "--height", "24", "--SetDockType", "true", "--expand", "true"],
-            env=env, stdout=self._log("trayer"), stderr=subprocess.STDOUT,
-            preexec_fn=_die_with_parent))
-        wait_until(lambda: run_quiet(["xdotool", "search", "--classname", "trayer"],
-                                     check=False, env=env).stdout.strip(),
-                   30, what="the tray host")
-        self.add_keys(TYPED_LETTERS)
-
-    def add_keys(self, chars):
-        """Gives every character of `chars` a key of its own in the display's keyboard map, before
-        any program starts: xdotool then types it like any other key. Without this, xdotool maps
-        a spare key code for the moment of each such character, and a program that reads the
-        event after the next remapping sees the wrong character."""
-        env = self.env()
-        dump = run_quiet(["xkbcomp", "-xkb", self.name, "-"], env=env).stdout.decode()
-        start = dump.index("xkb_symbols")
-        end = dump.index("\n};", start)
-        lines = []
-        for i, ch in enumerate(sorted(set(chars))):
-            cp = ord(ch)
-            # Latin-1 keysyms are the code points; others are the Unicode keysyms, except the
-            # euro sign, which has a keysym of its own.
-            sym = cp if cp < 0x100 else (0x20AC if cp == 0x20AC else 0x1000000 | cp)
-            lines.append("    key <I%d> { [ 0x%x ] };" % (210 + i, sym))
-        patched = dump[:end] + "\n" + "\n".join(lines) + dump[end:]
-        r = subprocess.run(["xkbcomp", "-w", "0", "-", self.name], input=patched.encode(), env=env,
-                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        if r.returncode != 0:
-            raise RuntimeError("xkbcomp: " + r.stderr.decode(errors="replace"))
+        require_tools("bash")
+        # The desk lasts as long as its standard input stays open: it goes with this process,
+        # however this process ends.
+        desk = subprocess.Popen(["bash", self.DESK_UP, size], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, stderr=self._log("desk"),
+                                preexec_fn=os.setpgrp)
+        self.procs.append(desk)
+        said = []
+        for raw in iter(desk.stdout.readline, b""):
+            line = raw.decode(errors="replace").strip()
+            if line.startswith("DISPLAY="):
+                self.name = line.split("=", 1)[1]
+                return
+            said.append(line)
+        code = desk.wait()
+        self.procs = []
+        if code == SKIP:
+            raise Skip("no desk: " + " ".join(said))
+        raise Failure("the desk did not start (status %d): %s" % (code, " ".join(said)))
 
     def _log(self, name):
         if not self.logdir:
@@ -270,6 +211,13 @@ class Display:
 
     def close(self):
         for p in reversed(self.procs):
+            if p.stdin:
+                # The desk ends what it started once its input closes.
+                p.stdin.close()
+                try:
+                    p.wait(30)
+                except subprocess.TimeoutExpired:
+                    pass
             if p.poll() is None:
                 p.terminate()
                 try:
@@ -579,7 +527,7 @@ class Desk:
 
     def type(self, text):
         # `type` takes every argument after it as text: it cannot be chained with other commands.
-        # Characters outside the display's keyboard map must have been added (Display.add_keys).
+        # Characters beyond ASCII have keys of their own on the desk (xvfb_desk.sh).
         self.xdo("type", "--delay", 4, "--", text)
 
     def send(self, program, destination, text):
