@@ -3,12 +3,18 @@
 // no size grip. The last panel also takes what is left of the bar to its right: the widths were
 // chosen for a narrower interface font than this platform's, and the clock would be cut.
 // Texts are always shown as plain text.
+//
+// A message (what became of the last message sent) can lie over the first two panels for a
+// while, as a status bar shows a passing message: those two hold short texts, and together they
+// are wide enough for a sentence. It goes when its time is up, or at once when either panel
+// below it gets a new text, so a change of destination or own name is never hidden.
 
 #include <QWidget>
 #include <array>
 #include <initializer_list>
 
 class QLabel;
+class QTimer;
 
 namespace pelmora {
 
@@ -23,6 +29,14 @@ class TStatusPanels : public QWidget {
   // The panel's rectangle within the bar.
   QRect PanelRect(int panel) const;
 
+  // Shows `text` over the first two panels for kMessageMs.
+  void ShowMessage(const QString& text);
+  void ClearMessage();
+  // The message on show; empty when there is none.
+  QString MessageText() const;
+  QTimer* MessageTimer() const { return messageTimer_; }
+  static constexpr int kMessageMs = 15000;
+
  signals:
   // A mouse button went down on the bar, at `pos` in the bar's coordinates.
   void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
@@ -36,6 +50,8 @@ class TStatusPanels : public QWidget {
   std::array<QLabel*, kMaxPanels> labels_{};
   std::array<int, kMaxPanels> widths_{};
   int count_ = 0;
+  QLabel* message_ = nullptr;
+  QTimer* messageTimer_ = nullptr;
 };
 
 }  // namespace pelmora
