@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QToolTip>
 #include <algorithm>
 #include <initializer_list>
@@ -113,8 +114,14 @@ bool ConversationView::eventFilter(QObject* watched, QEvent* event) {
     if (details.empty()) {
       QToolTip::hideText();
     } else {
-      // Names come from the network and the user: shown as the plain text they are.
-      QToolTip::showText(help->globalPos(), PlainTip(ToQ(details)), headings_->viewport());
+      // Names come from the network and the user: shown as the plain text they are, one target
+      // a line. Qt takes a tip that looks like markup for markup, so such a one goes escaped
+      // (and may then wrap); any other goes as it is.
+      const QString plain = ToQ(details);
+      const QString tip = Qt::mightBeRichText(plain)
+                              ? Qt::convertFromPlainText(plain, Qt::WhiteSpaceNoWrap)
+                              : plain;
+      QToolTip::showText(help->globalPos(), tip, headings_->viewport());
     }
     return true;
   }

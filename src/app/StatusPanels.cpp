@@ -33,6 +33,8 @@ TStatusPanels::TStatusPanels(std::initializer_list<int> widths, QWidget* parent)
   message_->setIndent(2);
   message_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   message_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  // It hides the panels below it, text and all.
+  message_->setAutoFillBackground(true);
   if (count_ > 0) {
     const QRect last = labels_[std::min(count_, 2) - 1]->geometry();
     message_->setGeometry(QRect(labels_[0]->geometry().topLeft(), last.bottomRight()));
