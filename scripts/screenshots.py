@@ -6,8 +6,8 @@ the test LAN.
 
     screenshots.py --build BUILD_DIR --out FOLDER
 
-Pictures: window.png (TEJO's window after a short conversation), tray-menu.png (the menu of the
-tray icon), and, when the program has them, banner.png (a message arriving while the window is
+Pictures: window.png (TEJO's window after a short conversation), delivery.png (what became of
+two messages sent from TEJO, with the tool tip of one), tray-menu.png (the menu of the tray icon), and, when the program has them, banner.png (a message arriving while the window is
 in the tray) and options.png (the options dialog). Each is reduced to 64 colours.
 """
 
@@ -27,6 +27,8 @@ from lanrig import Failure, Skip, SKIP  # noqa: E402
 
 HOSTS = ["TEJO", "MIRLO", "SAUCE"]
 OPTIONS_BUTTON = (45, 212)  # "&Opciones", in the window's client area
+CLEAR_BUTTON = (45, 252)    # "&Borrar todo"
+HEADINGS = (56, 1, 15)      # the heading column's left edge, its first line's top, line height
 
 
 class RealProgram(lanrig.HostProcess):
@@ -178,6 +180,20 @@ def main():
         time.sleep(0.6)
         big = max(big, save(grab(rig, "window-raw.png", frame_of(desk, tejo.window)), args.out,
                             "window.png"))
+
+        # What became of each message: MIRLO's copy showed it, SAUCE runs no Pelmora. The mouse
+        # rests on SAUCE's heading (the second line of a cleared view) for its tool tip.
+        desk.click(tejo, CLEAR_BUTTON)
+        say(desk, tejo, "MIRLO", "\u00bfTienes la llave del archivo?")
+        say(desk, tejo, "SAUCE", "La furgoneta sale a las cuatro.")
+        time.sleep(1.0)  # SAUCE's one-second wait for an answer that never comes
+        left, top, pitch = HEADINGS
+        desk.xdo("mousemove", "--window", tejo.window, left + 40, top + pitch + pitch // 2)
+        time.sleep(1.5)
+        crop = around(desk, rect_of(desk, frame_of(desk, tejo.window)), 4)
+        big = max(big, save(grab(rig, "delivery-raw.png", crop=crop), args.out, "delivery.png"))
+        desk.xdo("mousemove", 1, 1)
+        time.sleep(0.3)
 
         # Options dialog, when the program has one: the button opens a window of its own.
         known = set(desk.windows_of(tejo.pid, visible=True))

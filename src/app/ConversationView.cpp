@@ -2,13 +2,17 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QHelpEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QToolTip>
 #include <algorithm>
 #include <initializer_list>
 
 #include "messaging/Variables.h"
+#include "widgets/AnsiText.h"
 #include "widgets/ScrollRichEdit.h"
 
 namespace pelmora {
@@ -40,6 +44,7 @@ ConversationView::ConversationView(QWidget* parent, const QFont& paneFont) : QOb
             [this](int key, Qt::KeyboardModifiers mods) { PaneKeyReleased(key, mods); });
     connect(pane, &TScrollRichEdit::WheelScrolled, this, [this](int lines) { ScrollBy(lines); });
   }
+  headings_->viewport()->installEventFilter(this);
 }
 
 void ConversationView::Append(const std::string& time, const std::string& heading,
@@ -48,8 +53,10 @@ void ConversationView::Append(const std::string& time, const std::string& headin
   // Each pane takes the entry, its fillers and the move to the end as one change, and redraws
   // once: the new lines go in at the bottom and as many leave at the top.
   const PaneUpdate update{text_, headings_, time_};
+  const int first = text_->LineCount();
   text_->AddText(text, index, true);
   headings_->AddText(heading, kPaletteHeadings, true);
+  const int headingRows = headings_->LineCount() - first;
   time_->AddText(time, kPaletteTime, true);
   // Every column is filled up to the entry's tallest one, the text column included when a long
   // heading wraps into more lines than the text: the next entry then starts on the same line in
@@ -60,7 +67,65 @@ void ConversationView::Append(const std::string& time, const std::string& headin
     headings_->AddText(std::string(), kPaletteHeadings, true);
   }
   while (time_->LineCount() < tallest) time_->AddText(std::string(), kPaletteHeadings, true);
+  lastEntry_.firstLine = first;
+  lastEntry_.rows = tallest - first;
+  lastEntry_.headingRows = headingRows;
   Actualizar_memos(nullptr);
+}
+
+void ConversationView::BeginDelivery(DeliveryId id, const std::string& label,
+                                     const std::vector<std::string>& targets) {
+  if (lastEntry_.firstLine < 0) return;
+  sent_.push_back({id, lastEntry_.firstLine, lastEntry_.rows, lastEntry_.headingRows,
+                   DeliveryTally(label, targets)});
+}
+
+std::string ConversationView::RecordDelivery(DeliveryId id, const std::string& target,
+                                             DeliveryOutcome outcome) {
+  // Results come for recent messages; the search starts at the newest.
+  const auto it =
+      std::find_if(sent_.rbegin(), sent_.rend(), [id](const SentEntry& e) { return e.id == id; });
+  if (it == sent_.rend() || !it->tally.Record(target, outcome) || !it->tally.Settled()) return {};
+  const auto colour = static_cast<std::uint8_t>(
+      it->tally.ReachedPelmoraEverywhere() ? kPaletteSent : kPaletteSystem);
+  for (int line = it->firstLine; line < it->firstLine + it->headingRows; ++line) {
+    headings_->SetLineColorIndex(line, colour);
+  }
+  const std::string summary = it->tally.Summary(Language());
+  headings_->setAccessibleDescription(ToQ(summary));
+  return summary;
+}
+
+std::string ConversationView::DeliveryDetailsAt(int line) const {
+  if (line < 0) return {};
+  // The entry that starts last at or before the line, if the line is one of its rows.
+  const auto after = std::upper_bound(sent_.begin(), sent_.end(), line,
+                                      [](int l, const SentEntry& e) { return l < e.firstLine; });
+  if (after == sent_.begin()) return {};
+  const SentEntry& entry = *std::prev(after);
+  if (line >= entry.firstLine + entry.rows) return {};
+  return entry.tally.Details(Language());
+}
+
+bool ConversationView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ToolTip && watched == headings_->viewport()) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const std::string details = DeliveryDetailsAt(headings_->StoredLineAt(help->pos()));
+    if (details.empty()) {
+      QToolTip::hideText();
+    } else {
+      // Names come from the network and the user: shown as the plain text they are, one target
+      // a line. Qt takes a tip that looks like markup for markup, so such a one goes escaped
+      // (and may then wrap); any other goes as it is.
+      const QString plain = ToQ(details);
+      const QString tip = Qt::mightBeRichText(plain)
+                              ? Qt::convertFromPlainText(plain, Qt::WhiteSpaceNoWrap)
+                              : plain;
+      QToolTip::showText(help->globalPos(), tip, headings_->viewport());
+    }
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 void ConversationView::SetTopLine(int top) {
@@ -96,6 +161,9 @@ void ConversationView::ScrollBy(int lines) {
 }
 
 void ConversationView::Clear() {
+  // The entries are gone; results that come for them later change nothing.
+  sent_.clear();
+  lastEntry_.firstLine = -1;
   text_->ClearLines();
   time_->ClearLines();
   headings_->ClearLines();

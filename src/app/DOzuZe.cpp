@@ -199,6 +199,7 @@ void TDOzuZe::CreateNameFieldAndStatusBar() {
 
 void TDOzuZe::ConnectParts() {
   connect(ui_.BBorrar, &QPushButton::clicked, this, [this] { BBorrarClick(); });
+  view_->languageIndex = [this] { return vars_.LanguageIndex; };
   connect(ui_.BOpciones, &QPushButton::clicked, this, [this] { BOpcionesClick(); });
   // The dialog's hot key list edits the letter the settings keep; it is registered again at
   // once, so the new combination works before OK.
@@ -441,6 +442,16 @@ void TDOzuZe::RestHardwayCompose() { destination_->RestHardwayCompose(); }
 
 void TDOzuZe::AddToOptionsNameLists(const std::string& name) {
   options_->Launcher().AddToNameLists(name);
+}
+
+void TDOzuZe::DeliveryStarted(DeliveryId id, const std::string& label,
+                              const std::vector<std::string>& targets) {
+  view_->BeginDelivery(id, label, targets);
+}
+
+void TDOzuZe::DeliveryResult(DeliveryId id, const std::string& target, DeliveryOutcome outcome) {
+  const std::string summary = view_->RecordDelivery(id, target, outcome);
+  if (!summary.empty()) ui_.StatusBar->ShowMessage(ToQ(summary));
 }
 
 void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,

@@ -101,6 +101,10 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void RestHardwayCompose() override;
   void AddToOptionsNameLists(const std::string& name) override;
   void AnswerDeadlineSet() override;
+  // The sent entry's heading and tool tip (the conversation view), the status bar's message.
+  void DeliveryStarted(DeliveryId id, const std::string& label,
+                       const std::vector<std::string>& targets) override;
+  void DeliveryResult(DeliveryId id, const std::string& target, DeliveryOutcome outcome) override;
 
   // An entry restored from the lost-messages file: "------" in the time column.
   void AppendRecoveredLine(const std::string& first, const std::string& second,

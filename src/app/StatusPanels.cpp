@@ -27,10 +27,47 @@ TStatusPanels::TStatusPanels(std::initializer_list<int> widths, QWidget* parent)
     labels_[count_++] = label;
     left += width;
   }
+  message_ = new QLabel(this);
+  message_->setObjectName(QStringLiteral("StatusMessage"));
+  message_->setTextFormat(Qt::PlainText);
+  message_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  message_->setIndent(2);
+  message_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  message_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  // It hides the panels below it, text and all.
+  message_->setAutoFillBackground(true);
+  if (count_ > 0) {
+    const QRect last = labels_[std::min(count_, 2) - 1]->geometry();
+    message_->setGeometry(QRect(labels_[0]->geometry().topLeft(), last.bottomRight()));
+  }
+  message_->hide();
+  messageTimer_ = new QTimer(this);
+  messageTimer_->setSingleShot(true);
+  messageTimer_->setInterval(kMessageMs);
+  connect(messageTimer_, &QTimer::timeout, this, &TStatusPanels::ClearMessage);
+}
+
+void TStatusPanels::ShowMessage(const QString& text) {
+  if (count_ == 0) return;
+  message_->setText(text);
+  message_->raise();
+  message_->show();
+  messageTimer_->start();
+}
+
+void TStatusPanels::ClearMessage() {
+  messageTimer_->stop();
+  message_->hide();
+  message_->clear();
+}
+
+QString TStatusPanels::MessageText() const {
+  return message_->isHidden() ? QString() : message_->text();
 }
 
 void TStatusPanels::SetPanelText(int panel, const QString& text) {
   if (panel < 0 || panel >= count_) return;
+  if (panel < 2 && labels_[panel]->text() != text) ClearMessage();
   // The same text again would only lay the label out and announce it anew.
   if (labels_[panel]->text() == text) return;
   labels_[panel]->setText(text);

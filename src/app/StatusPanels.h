@@ -7,6 +7,11 @@
 // One panel can be a clock: its text is asked for at once when the bar shows and then at every
 // change of second while the bar can be seen. A hidden bar (the window in the tray) has no clock
 // timer at all, so a program waiting in the tray is not woken for a clock nobody reads.
+//
+// A message (what became of the last message sent) can lie over the first two panels for a
+// while, as a status bar shows a passing message: those two hold short texts, and together they
+// are wide enough for a sentence. It goes when its time is up, or at once when either panel
+// below it gets a new text, so a change of destination or own name is never hidden.
 
 #include <QWidget>
 #include <array>
@@ -32,6 +37,13 @@ class TStatusPanels : public QWidget {
   // Panel `panel` shows `text()` and keeps it current while the bar is visible.
   void SetClock(int panel, std::function<QString()> text);
   bool ClockRunning() const;
+  // Shows `text` over the first two panels for kMessageMs.
+  void ShowMessage(const QString& text);
+  void ClearMessage();
+  // The message on show; empty when there is none.
+  QString MessageText() const;
+  QTimer* MessageTimer() const { return messageTimer_; }
+  static constexpr int kMessageMs = 15000;
 
  signals:
   // A mouse button went down on the bar, at `pos` in the bar's coordinates.
@@ -53,6 +65,9 @@ class TStatusPanels : public QWidget {
   int clockPanel_ = -1;
   std::function<QString()> clockText_;
   QTimer* clockTimer_ = nullptr;
+
+  QLabel* message_ = nullptr;
+  QTimer* messageTimer_ = nullptr;
 };
 
 }  // namespace pelmora

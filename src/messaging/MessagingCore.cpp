@@ -97,13 +97,15 @@ void MessagingCore::SendUtility(const std::string& server, std::int32_t id,
 }
 
 void MessagingCore::QueueForDelivery(const std::string& target, const std::string& sender,
-                                     const std::string& label, const std::string& text) {
+                                     const std::string& label, const std::string& text,
+                                     DeliveryId id) {
   const int slot = FindFreeOutboxEntry(vars_);
   const bool hasDeadline = vars_.FindAckDeadline(target) >= 0;
   const int deadlineSlot = hasDeadline ? -1 : FindFreeAckDeadline(vars_);
   if (IsUnqueueableTarget(target) || slot < 0 || (!hasDeadline && deadlineSlot < 0)) {
     // No room to wait for the answer: go the way a time-out would.
     Deliver(target, sender, label, text, /*secure=*/false);
+    if (id != 0) host_.DeliveryResult(id, target, DeliveryOutcome::kNoAnswer);
     return;
   }
 
@@ -111,7 +113,7 @@ void MessagingCore::QueueForDelivery(const std::string& target, const std::strin
   if (!hasDeadline) {
     // A later message to the same target waits only for this first deadline.
     vars_.AckDeadlines[deadlineSlot].Target = target;
-    vars_.AckDeadlines[deadlineSlot].Deadline = clock_.MonotonicMs() + kAnswerTimeoutMs;
+    vars_.AckDeadlines[deadlineSlot].Deadline = clock_.MonotonicMs() + answerTimeoutMs_;
     host_.AnswerDeadlineSet();
   }
   OutboxEntry& entry = vars_.Outbox[slot];
@@ -119,6 +121,25 @@ void MessagingCore::QueueForDelivery(const std::string& target, const std::strin
   entry.Target = target;
   entry.Label = label;
   entry.Text = text;
+  outboxDelivery_[static_cast<std::size_t>(slot)] = id;
+}
+
+bool MessagingCore::FollowsDelivery(const std::string& target) const {
+  // The workgroup's copies answer under their own names; no answer can speak for it.
+  return target != vars_.WorkgroupName;
+}
+
+DeliveryId MessagingCore::StartDelivery(const std::string& label,
+                                        const std::vector<std::string>& targets) {
+  std::vector<std::string> followed;
+  for (const std::string& t : targets) {
+    if (FollowsDelivery(t)) followed.push_back(t);
+  }
+  if (followed.empty()) return 0;
+  const DeliveryId id = nextDeliveryId_++;
+  if (nextDeliveryId_ == 0) nextDeliveryId_ = 1;
+  host_.DeliveryStarted(id, label, followed);
+  return id;
 }
 
 void MessagingCore::ChannelQueryReceived(const std::string& sender) {
@@ -128,10 +149,16 @@ void MessagingCore::ChannelQueryReceived(const std::string& sender) {
 
 void MessagingCore::ChannelAnswerReceived(const std::string& sender,
                                           const std::string& argument) {
-  ResolvePending(sender, argument == "YES");
+  const bool yes = argument == "YES";
+  ResolvePending(sender, yes);
+  SettleLateAnswer(sender, yes);
 }
 
 void MessagingCore::ResolvePending(const std::string& target, bool useMessenger) {
+  Settle(target, useMessenger, useMessenger ? DeliveryOutcome::kShown : DeliveryOutcome::kSecure);
+}
+
+void MessagingCore::Settle(const std::string& target, bool useMessenger, DeliveryOutcome outcome) {
   // An answer signed with the free marker (or nothing) would match the free entries and
   // deliver them over and over; no queued message can have such a target.
   if (IsUnqueueableTarget(target)) return;
@@ -141,8 +168,37 @@ void MessagingCore::ResolvePending(const std::string& target, bool useMessenger)
   // the loop ends after at most the size of the table.
   for (int i = vars_.FindOutboxEntry(target); i >= 0; i = vars_.FindOutboxEntry(target)) {
     OutboxEntry entry = vars_.Outbox[i];
+    const DeliveryId id = std::exchange(outboxDelivery_[static_cast<std::size_t>(i)], 0);
     vars_.Outbox[i].Target = std::string(kFreeMarker);
     Deliver(entry.Target, entry.SenderName, entry.Label, entry.Text, !useMessenger);
+    if (id == 0) continue;
+    if (outcome == DeliveryOutcome::kNoAnswer) {
+      timedOut_.push_back({target, id, clock_.MonotonicMs()});
+      if (timedOut_.size() > static_cast<std::size_t>(kOutboxSize)) timedOut_.pop_front();
+    }
+    host_.DeliveryResult(id, target, outcome);
+  }
+}
+
+void MessagingCore::SettleLateAnswer(const std::string& target, bool yes) {
+  // The answer cannot say which query it answers: after a time-out it tells how the target's
+  // copy stands now, which is how it stood for the message that went to its messenger slot a
+  // moment ago. A "YES" means that copy holds the slot and showed it; anything else means it
+  // does not, and the message went past it.
+  const std::int64_t now = clock_.MonotonicMs();
+  std::vector<DeliveryId> ids;
+  for (auto it = timedOut_.begin(); it != timedOut_.end();) {
+    const bool expired = now - it->atMs > kLateAnswerWindowMs;
+    if (!expired && it->target != target) {
+      ++it;
+      continue;
+    }
+    if (!expired) ids.push_back(it->id);
+    it = timedOut_.erase(it);
+  }
+  for (DeliveryId id : ids) {
+    host_.DeliveryResult(id, target,
+                         yes ? DeliveryOutcome::kShown : DeliveryOutcome::kLateNotShown);
   }
 }
 
@@ -172,7 +228,7 @@ void MessagingCore::CheckDeadlines() {
     AckDeadlineEntry& entry = vars_.AckDeadlines[i];
     if (IsUnqueueableTarget(entry.Target) || !(entry.Deadline < now)) continue;
     const std::string target = entry.Target;
-    ResolvePending(target, /*useMessenger=*/true);
+    Settle(target, /*useMessenger=*/true, DeliveryOutcome::kNoAnswer);
     vars_.AckDeadlines[i].Target = std::string(kFreeMarker);
   }
 }
@@ -190,11 +246,9 @@ bool MessagingCore::MTextoKeyPress(int key, const std::string& text) {
       if (const TGrupo* group = vars_.GroupList.Find(host_.SelectedGroupIndex())) {
         members = group->Members().Items();
       }
-      for (const std::string& member : members) {
-        QueueForDelivery(member, own, destination, text);
-      }
+      SendToTargets(own, destination, members, text);
     } else {
-      QueueForDelivery(destination, own, destination, text);
+      SendToTargets(own, destination, {destination}, text);
     }
     host_.RestNormalCompose();
     return true;
@@ -204,6 +258,15 @@ bool MessagingCore::MTextoKeyPress(int key, const std::string& text) {
     return true;
   }
   return false;
+}
+
+void MessagingCore::SendToTargets(const std::string& own, const std::string& label,
+                                  const std::vector<std::string>& targets,
+                                  const std::string& text) {
+  const DeliveryId id = StartDelivery(label, targets);
+  for (const std::string& target : targets) {
+    QueueForDelivery(target, own, label, text, FollowsDelivery(target) ? id : 0);
+  }
 }
 
 void MessagingCore::RestHardwayDestination() {
@@ -218,7 +281,7 @@ bool MessagingCore::MTexto_hardwayKeyPress(int key, const std::string& text) {
     const std::string destination = vars_.Destination;
     host_.AppendLine(own, destination, text, kPaletteSent);
     // The typed name is the target: groups are not expanded in this mode.
-    QueueForDelivery(destination, own, destination, text);
+    SendToTargets(own, destination, {destination}, text);
     RestHardwayDestination();
     return true;
   }

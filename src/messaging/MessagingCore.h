@@ -13,9 +13,12 @@
 // channel, the channel a time-out would have chosen. Nothing is written outside the tables and
 // no message is dropped for want of room.
 
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "messaging/DateTime.h"
 #include "messaging/IntegerList.h"
@@ -33,6 +36,9 @@ class MessagingCore {
   // in milliseconds of the monotonic clock.
   static constexpr std::int64_t kDuplicateWindowMs = 2000;
   static constexpr std::int64_t kAnswerTimeoutMs = 1000;
+  // An answer this long after its target's time-out still tells the sender what became of the
+  // messages that went by the time-out.
+  static constexpr std::int64_t kLateAnswerWindowMs = 30000;
 
   MessagingCore(Variables& vars, MessagingHost& host, MessagingTransport& transport, Clock& clock,
                 UtilityIdGenerator ids = UtilityIdGenerator());
@@ -50,8 +56,16 @@ class MessagingCore {
   void MSUtilsMessageAvail(const std::string& datagram);
 
   // --- Delivery ----------------------------------------------------------------------------
+  // `id` names the sent message whose fate at `target` the host is told (0: not followed).
   void QueueForDelivery(const std::string& target, const std::string& sender,
-                        const std::string& label, const std::string& text);
+                        const std::string& label, const std::string& text, DeliveryId id = 0);
+  // Announces a message to `targets` (DeliveryStarted) and returns its id; 0 when none of them
+  // is followed (the workgroup, or nobody).
+  DeliveryId StartDelivery(const std::string& label, const std::vector<std::string>& targets);
+  // Whether the fate of a message to `target` is followed: not when it is the whole workgroup.
+  bool FollowsDelivery(const std::string& target) const;
+  // How long an answer is awaited (1 s in the program; the companion's --wait changes it).
+  void SetAnswerTimeoutMs(std::int64_t ms) { answerTimeoutMs_ = ms; }
   // An "ACK_WINPOPUP" from `sender`: answers "YES" or "NO".
   void ChannelQueryReceived(const std::string& sender);
   // An "ANS_WINPOPUP" from `sender` with its argument.
@@ -97,6 +111,11 @@ class MessagingCore {
                    std::string_view argument);
   void SendIdentifyTo(const std::string& member);
   void RestHardwayDestination();
+  void SendToTargets(const std::string& own, const std::string& label,
+                     const std::vector<std::string>& targets, const std::string& text);
+  // Delivers every message queued for `target` on the chosen channel and reports `outcome`.
+  void Settle(const std::string& target, bool useMessenger, DeliveryOutcome outcome);
+  void SettleLateAnswer(const std::string& target, bool yes);
 
   Variables& vars_;
   MessagingHost& host_;
@@ -108,6 +127,19 @@ class MessagingCore {
   DateTime lastArrivalTime_ = 0.0;
   std::int64_t lastArrivalMs_ = 0;  // monotonic; the duplicate window is measured on it
   TSeenUtilityIds seenIds_;
+
+  // The sent message of each Outbox entry (same index); 0 when it is not followed.
+  std::array<DeliveryId, kOutboxSize> outboxDelivery_{};
+  // Messages that went by a time-out, for an answer that comes after it; oldest first, at most
+  // kOutboxSize, none older than kLateAnswerWindowMs when looked at.
+  struct TimedOut {
+    std::string target;
+    DeliveryId id = 0;
+    std::int64_t atMs = 0;
+  };
+  std::deque<TimedOut> timedOut_;
+  DeliveryId nextDeliveryId_ = 1;
+  std::int64_t answerTimeoutMs_ = kAnswerTimeoutMs;
 };
 
 }  // namespace pelmora

@@ -10,8 +10,10 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "messaging/DateTime.h"
+#include "messaging/DeliveryOutcome.h"
 
 namespace pelmora {
 
@@ -48,6 +50,16 @@ class MessagingHost {
   // While the options dialog is open, identification replies go to its two name lists
   // (LNombres and CLNombres), each only when it does not hold the name yet, ignoring case.
   virtual void AddToOptionsNameLists(const std::string& name) = 0;
+
+  // The fate of the sender's own messages to names. DeliveryStarted comes right after the echo
+  // of such a message (the entry appended last) with the targets whose answer is awaited, in
+  // the order they are asked; then DeliveryResult once per target when its answer or time-out
+  // decides, and again should the target answer after the time-out. Messages to the workgroup
+  // are not followed. A window that shows none of it need not implement them.
+  virtual void DeliveryStarted(DeliveryId /*id*/, const std::string& /*label*/,
+                               const std::vector<std::string>& /*targets*/) {}
+  virtual void DeliveryResult(DeliveryId /*id*/, const std::string& /*target*/,
+                              DeliveryOutcome /*outcome*/) {}
 };
 
 // What the core needs of the network: the mailslot writers and the state of the messenger

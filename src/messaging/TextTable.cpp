@@ -66,6 +66,13 @@ const char* const kRows[kTextRowCount][kLanguageCount] = {
     {"Prede&terminados", "Voreins&tellungen", "Defaul&t"},  // 53
     {"Avisos en el escritorio", "Desktop-Benachrichtigungen", "Desktop notifications"},  // 54
     {"Abrir", "\xD6" "ffnen", "Open"},  // 55
+    {"mostrado por Pelmora en %1", "von Pelmora auf %1 angezeigt", "shown by Pelmora on %1"},  // 56
+    {"recogido por Pelmora en %1 por el buz\xF3n seguro", "von Pelmora auf %1 \xFC" "ber den sicheren Kanal angenommen", "taken by Pelmora on %1 on the secure slot"},  // 57
+    {"sin respuesta de %1: enviado a su buz\xF3n de mensajer\xED" "a", "keine Antwort von %1: an seinen Nachrichtendienst gesendet", "no answer from %1: sent to its messenger slot"},  // 58
+    {"%1 respondi\xF3 tarde: enviado a su buz\xF3n de mensajer\xED" "a, no a Pelmora", "%1 hat sp\xE4t geantwortet: an den Nachrichtendienst gesendet, nicht an Pelmora", "%1 answered late: sent to its messenger slot, not to Pelmora"},  // 59
+    {"%1: esperando respuesta", "%1: wartet auf Antwort", "%1: waiting for an answer"},  // 60
+    {"%1 de %2 respondieron", "%1 von %2 haben geantwortet", "%1 of %2 answered"},  // 61
+    {"sin respuesta: %1", "keine Antwort: %1", "no answer: %1"},  // 62
 };
 // clang-format on
 

@@ -7,7 +7,7 @@
 
 namespace pelmora {
 
-inline constexpr int kTextRowCount = 55;
+inline constexpr int kTextRowCount = 62;
 inline constexpr int kLanguageCount = 3;
 
 inline constexpr int kLanguageSpanish = 0;
@@ -77,5 +77,15 @@ const std::string& LocalText(int row, int languageIndex);
 // notification's action that opens the window.
 inline constexpr int kRowDesktopNotifications = 54;
 inline constexpr int kRowNotificationOpen = 55;
+
+// What became of a message sent to names ("%1" the target, "%2" a count): for the sent entry's
+// tool tip, the status bar and the screen reader.
+inline constexpr int kRowDeliveryShown = 56;
+inline constexpr int kRowDeliverySecure = 57;
+inline constexpr int kRowDeliveryNoAnswer = 58;
+inline constexpr int kRowDeliveryLateNotShown = 59;
+inline constexpr int kRowDeliveryWaiting = 60;
+inline constexpr int kRowDeliveryCount = 61;
+inline constexpr int kRowDeliveryMissing = 62;
 
 }  // namespace pelmora

@@ -144,6 +144,19 @@ std::uint8_t TScrollRichEdit::GetLineColorIndex(int index) const {
   return lineColorIndexes_.at(static_cast<std::size_t>(index));
 }
 
+void TScrollRichEdit::SetLineColorIndex(int index, std::uint8_t colorIndex) {
+  if (index < 0 || index >= LineCount()) return;
+  std::uint8_t& stored = lineColorIndexes_[static_cast<std::size_t>(index)];
+  if (stored == colorIndex) return;
+  stored = colorIndex;
+  // A line on show is drawn again with the window; one out of sight takes the colour when it
+  // comes into view.
+  if (index >= shown_.first && index < shown_.first + shown_.count) {
+    InvalidateDisplay();
+    Redraw();
+  }
+}
+
 void TScrollRichEdit::SplitIntoLines(const std::string& text) {
   // The room a line of the display has: the wrap width less the document margin on both sides.
   const qreal width = WrapWidth() - 2 * document()->documentMargin();
@@ -360,6 +373,17 @@ QStringList TScrollRichEdit::DisplayedLines() const {
   if (shown_.count == 0) return lines;
   for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) lines.push_back(b.text());
   return lines;
+}
+
+int TScrollRichEdit::StoredLineAt(QPoint pos) const {
+  if (shown_.count == 0) return -1;
+  const QTextBlock block = cursorForPosition(pos).block();
+  if (!block.isValid()) return -1;
+  // The nearest line is not enough: below the last one there is no line.
+  const QRectF box = document()->documentLayout()->blockBoundingRect(block);
+  if (pos.y() < box.top() || pos.y() >= box.bottom()) return -1;
+  const int line = shown_.first + block.blockNumber();
+  return line < LineCount() ? line : -1;
 }
 
 int TScrollRichEdit::DisplayedRowCount() const {

@@ -101,6 +101,9 @@ class TScrollRichEdit : public QTextEdit {
   const std::string& GetLine(int index) const;
   // Palette index of stored line `index`; throws std::out_of_range like GetLine.
   std::uint8_t GetLineColorIndex(int index) const;
+  // Gives stored line `index` another palette index; shown at once when the line is on show.
+  // An index outside the lines does nothing.
+  void SetLineColorIndex(int index, std::uint8_t colorIndex);
   int LineCount() const { return static_cast<int>(storedLines_.size()); }
   const std::vector<std::string>& StoredLines() const { return storedLines_; }
   const std::vector<std::uint8_t>& LineColorIndexes() const { return lineColorIndexes_; }
@@ -131,6 +134,8 @@ class TScrollRichEdit : public QTextEdit {
   // shown; for the owner's tests and for debugging.
   int DisplayedLineCount() const { return shown_.count; }
   QStringList DisplayedLines() const;
+  // The stored line shown at `pos` (in the viewport), or -1 where no line is shown.
+  int StoredLineAt(QPoint pos) const;
   // Rows the display control lays its lines out in; equal to DisplayedLineCount() as long as the
   // pane has not been made narrower since the lines were stored (no shown line wraps again).
   int DisplayedRowCount() const;

@@ -1,6 +1,7 @@
 // The conversation view of the main window: three panes kept in step by one scroll bar.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
@@ -10,6 +11,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextFragment>
+#include <QTimer>
+#include <QToolTip>
 #include <random>
 
 #include "AppTestSupport.h"
@@ -17,6 +20,7 @@
 #include "app/ConversationView.h"
 #include "app/StatusPanels.h"
 #include "app/TimeText.h"
+#include "widgets/Accessibility.h"
 #include "widgets/Screenshot.h"
 #include "widgets/ScrollRichEdit.h"
 
@@ -264,6 +268,90 @@ class ConversationViewTest : public QObject {
     for (QLabel* label : ui.StatusBar->findChildren<QLabel*>()) {
       QCOMPARE(label->textFormat(), Qt::PlainText);
     }
+  }
+
+  // What became of a sent message: the heading's colour once every target is decided, its tool
+  // tip, the status bar's message and the pane's description for a screen reader.
+  void sentEntryShowsWhatBecameOfTheMessage() {
+    TestWindow w([](Variables& v) {
+      v.GroupList.SetGroup("VENTAS", std::vector<std::string>{"MIRLO", "<b>SAUCE</b>"});
+    });
+    const auto& ui = w.ui();
+    MessagingCore& core = w->Core();
+    TStatusPanels& bar = *ui.StatusBar;
+    auto send = [&](const std::string& destination, const std::string& text) {
+      w->Vars().Destination = destination;
+      core.MTextoKeyPress(MessagingCore::kKeyEnter, text);
+      return ui.SRCab->LineCount() - 1;
+    };
+    auto timeOut = [&] {
+      w.clock.now += 2.0 / 86400.0;
+      core.CheckDeadlines();
+    };
+    auto colour = [&](int line) { return int(ui.SRCab->GetLineColorIndex(line)); };
+
+    const int one = send("MIRLO", "hola");
+    QCOMPARE(colour(one), kPaletteHeadings);
+    QCOMPARE(w->View().DeliveryDetailsAt(one), std::string("MIRLO: esperando respuesta"));
+    core.MSUtilsMessageAvail("11&MIRLO&ANS_WINPOPUP&YES");
+    QCOMPARE(colour(one), kPaletteSent);
+    QCOMPARE(bar.MessageText(), QStringLiteral("mostrado por Pelmora en MIRLO"));
+    QCOMPARE(ui.SRCab->accessibleDescription(), bar.MessageText());
+    QVERIFY(bar.MessageTimer()->isActive());
+    // The heading on screen is drawn in the sent colour at once.
+    const QTextBlock shown = ui.SRCab->document()->lastBlock();
+    QCOMPARE(shown.text(), QStringLiteral("TEJO a MIRLO"));
+    QCOMPARE(shown.begin().fragment().charFormat().foreground().color(), QColor(Qt::green));
+
+    // A group, one member silent; its name is shown as the text it is, never as markup.
+    ui.ChBGrupos->setChecked(true);
+    ui.CBGrupos->setCurrentIndex(0);
+    QCOMPARE(bar.MessageText(), QString());  // the new destination shows at once
+    const int group = send("VENTAS", "reunion");
+    core.MSUtilsMessageAvail("12&MIRLO&ANS_WINPOPUP&NO");
+    QCOMPARE(colour(group), kPaletteHeadings);  // still waiting for SAUCE
+    QCOMPARE(bar.MessageText(), QString());
+    w->Vars().LanguageIndex = kLanguageEnglish;
+    timeOut();
+    QCOMPARE(colour(group), kPaletteSystem);
+    QCOMPARE(bar.MessageText(), QStringLiteral("VENTAS: 1 of 2 answered; no answer: <b>SAUCE</b>"));
+    const std::string details =
+        "1 of 2 answered; no answer: <b>SAUCE</b>\n"
+        "no answer from <b>SAUCE</b>: sent to its messenger slot\n"
+        "taken by Pelmora on MIRLO on the secure slot";
+
+    // The tool tip over the heading, as the mouse asks for it: plain text, every line.
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QWidget* viewport = ui.SRCab->viewport();
+    const int row = group - ui.SRCab->TopLine();
+    const QPoint at(10, row * ui.SRCab->LineHeightPixels() + ui.SRCab->LineHeightPixels() / 2);
+    QCOMPARE(ui.SRCab->StoredLineAt(at), group);
+    QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &help);
+    QVERIFY(QToolTip::isVisible());
+    QString tip = TipAsPlainText(QToolTip::text());
+    tip.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');
+    QCOMPARE(tip, ToQ(details));
+    // A name Qt would take for markup goes escaped; the plain text above is what it shows.
+    QVERIFY(!QToolTip::text().contains(QStringLiteral("<b>SAUCE</b>")));
+    QToolTip::hideText();
+
+    ui.ChBGrupos->setChecked(false);
+    // A late answer corrects a message still on show; one cleared away stays cleared.
+    const int late = send("PINO", "tarde");
+    timeOut();
+    QCOMPARE(colour(late), kPaletteSystem);
+    core.MSUtilsMessageAvail("13&PINO&ANS_WINPOPUP&YES");
+    QCOMPARE(colour(late), kPaletteSent);
+    QCOMPARE(bar.MessageText(), QStringLiteral("shown by Pelmora on PINO"));
+    QVERIFY(QMetaObject::invokeMethod(bar.MessageTimer(), "timeout"));  // its time is up
+    QCOMPARE(bar.MessageText(), QString());
+    send("PINO", "otra");
+    w->BBorrarClick();
+    core.MSUtilsMessageAvail("14&PINO&ANS_WINPOPUP&YES");
+    QCOMPARE(bar.MessageText(), QString());
+    QCOMPARE(w->View().DeliveryDetailsAt(0), std::string());
   }
 
   void fastPathMatchesFullRefill() {

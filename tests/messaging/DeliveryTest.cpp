@@ -295,10 +295,17 @@ TEST(Delivery, FullOutboxDeliversTheOverflowAtOnceOverMessenger) {
   }
   EXPECT_EQ(queries, 64);
   EXPECT_EQ(messenger, 66);
+  // What went at once was never answered, and the sender is told so at once.
+  EXPECT_EQ(tejo.host.results.size(), 66u);
   lan.AdvanceMs(1200);
   messenger = 0;
   for (const std::string& s : Shape(tejo.written)) messenger += s.find("/messngr:") != std::string::npos;
   EXPECT_EQ(messenger, 130);
+  ASSERT_EQ(tejo.host.deliveries.size(), 1u);
+  const DeliveryTally& all = tejo.host.deliveries.begin()->second;
+  EXPECT_TRUE(all.Settled());
+  EXPECT_EQ(all.Answered(), 0);
+  EXPECT_EQ(tejo.host.results.size(), 130u);  // one each, and nothing unexpected
 
   // One target, 130 messages: 128 wait, two go at once, and all 130 leave.
   SimLan lan2;
@@ -381,6 +388,132 @@ TEST(Delivery, MessengerArrivalsPassTheEndpointFilterAndCodePage) {
   pardal.core->Deliver("TEJO", "pardal", "TEJO", accented, false);
   lan.Run();
   EXPECT_EQ(tejo.host.lines.size(), 2u);
+}
+
+}  // namespace
+}  // namespace pelmora::testing
+
+// What the sender is told of each message: the target's answer, or its silence.
+namespace pelmora::testing {
+namespace {
+
+TEST(DeliveryOutcomes, EachTargetIsReportedOnceWhenItsAnswerOrTimeOutDecides) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO", .timerPhaseMs = 10});
+  lan.Add({.name = "MIRLO"});
+  lan.Add({.name = "PARDAL", .messenger = MessengerHolder::OsMessenger});
+  lan.Add({.name = "GORRION", .runsProgram = false, .messenger = MessengerHolder::OsMessenger});
+  Send(tejo, "MIRLO", "uno");
+  Send(tejo, "PARDAL", "dos");
+  Send(tejo, "GORRION", "tres");
+  lan.Run();
+  EXPECT_EQ(tejo.host.results, (Strings{"1 MIRLO shown@0", "2 PARDAL secure@0"}));
+  EXPECT_FALSE(tejo.host.deliveries.at(3).Settled());
+  EXPECT_EQ(tejo.host.deliveries.at(3).Details(2), "GORRION: waiting for an answer");
+  lan.AdvanceMs(1200);
+  EXPECT_EQ(tejo.host.results,
+            (Strings{"1 MIRLO shown@0", "2 PARDAL secure@0", "3 GORRION none@1010"}));
+  EXPECT_EQ(tejo.host.deliveries.at(1).Summary(kLanguageSpanish), "mostrado por Pelmora en MIRLO");
+  EXPECT_EQ(tejo.host.deliveries.at(2).Summary(kLanguageEnglish),
+            "taken by Pelmora on PARDAL on the secure slot");
+  EXPECT_EQ(tejo.host.deliveries.at(3).Summary(kLanguageEnglish),
+            "no answer from GORRION: sent to its messenger slot");
+  EXPECT_TRUE(tejo.host.deliveries.at(2).ReachedPelmoraEverywhere());
+  EXPECT_FALSE(tejo.host.deliveries.at(3).ReachedPelmoraEverywhere());
+
+  // The whole workgroup is not followed: every copy answers for itself, none for it. In typed
+  // destination mode a name is followed like any other.
+  Send(tejo, "OFICINA", "a todos");
+  tejo.vars.Destination = "MIRLO";
+  ASSERT_TRUE(tejo.core->MTexto_hardwayKeyPress(MessagingCore::kKeyEnter, "cuatro"));
+  lan.AdvanceMs(1500);
+  EXPECT_EQ(tejo.host.deliveries.size(), 4u);
+  EXPECT_EQ(tejo.host.results.back(), "4 MIRLO shown@1200");
+  EXPECT_EQ(tejo.host.results.size(), 4u);
+}
+
+TEST(DeliveryOutcomes, AGroupCountsItsAnswersAndNamesTheSilent) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO", .timerPhaseMs = 10});
+  lan.Add({.name = "MIRLO"});
+  lan.Add({.name = "PARDAL", .messenger = MessengerHolder::OsMessenger});
+  lan.Add({.name = "GORRION", .runsProgram = false, .messenger = MessengerHolder::OsMessenger});
+  // The workgroup as a member: broadcast with the others, but not one of the counted targets.
+  tejo.vars.GroupList.SetGroup("VENTAS",
+                               std::vector<std::string>{"PARDAL", "MIRLO", "GORRION", "OFICINA"});
+  tejo.host.groupsTicked = true;
+  tejo.host.selectedGroup = 0;
+  Send(tejo, "VENTAS", "reunion");
+  lan.Run();
+  ASSERT_EQ(tejo.host.deliveries.size(), 1u);
+  const DeliveryTally& tally = tejo.host.deliveries.at(1);
+  EXPECT_EQ(tally.Targets().size(), 3u);
+  // MIRLO and PARDAL answer twice (their own query and the workgroup's): told once each.
+  EXPECT_EQ(tejo.host.results, (Strings{"1 MIRLO shown@0", "1 PARDAL secure@0"}));
+  EXPECT_FALSE(tally.Settled());
+  lan.AdvanceMs(1200);
+  EXPECT_TRUE(tally.Settled());
+  EXPECT_EQ(tally.Answered(), 2);
+  EXPECT_EQ(tally.Summary(kLanguageSpanish), "VENTAS: 2 de 3 respondieron; sin respuesta: GORRION");
+  EXPECT_EQ(tally.Summary(kLanguageGerman),
+            "VENTAS: 2 von 3 haben geantwortet; keine Antwort: GORRION");
+  EXPECT_EQ(tally.Details(kLanguageEnglish),
+            "2 of 3 answered; no answer: GORRION\n"
+            "no answer from GORRION: sent to its messenger slot\nshown by Pelmora on MIRLO\n"
+            "taken by Pelmora on PARDAL on the secure slot");
+
+  // A group without members announces nothing.
+  tejo.vars.GroupList.SetGroup("NADIE", std::vector<std::string>{});
+  tejo.host.selectedGroup = tejo.vars.GroupList.IndexOf("NADIE");
+  Send(tejo, "NADIE", "y");
+  EXPECT_EQ(tejo.host.deliveries.size(), 1u);
+}
+
+// After the time-out the message has gone to the messenger slot; an answer that comes later
+// says whether the target's Pelmora holds that slot (and so showed it) or not. Within the
+// window it corrects the fate of every message that went by that time-out, once.
+TEST(DeliveryOutcomes, AnAnswerAfterTheTimeOutCorrectsTheFate) {
+  SimLan lan;
+  SimMachine& tejo = lan.Add({.name = "TEJO", .timerPhaseMs = 10});
+  Send(tejo, "LEJOS", "uno");  // nobody on the LAN answers for LEJOS
+  Send(tejo, "LEJOS", "dos");
+  lan.AdvanceMs(1300);
+  EXPECT_EQ(tejo.host.results, (Strings{"2 LEJOS none@1010", "1 LEJOS none@1010"}));
+  const std::size_t written = tejo.written.size();
+  tejo.core->MSUtilsMessageAvail("4711&LEJOS&ANS_WINPOPUP&YES");
+  tejo.core->MSUtilsMessageAvail("4712&LEJOS&ANS_WINPOPUP&YES");  // the second query's answer
+  lan.Run();
+  EXPECT_EQ(tejo.host.results, (Strings{"2 LEJOS none@1010", "1 LEJOS none@1010",
+                                        "2 LEJOS shown@1300", "1 LEJOS shown@1300"}));
+  EXPECT_EQ(tejo.host.deliveries.at(1).Summary(kLanguageEnglish), "shown by Pelmora on LEJOS");
+  EXPECT_EQ(tejo.written.size(), written);  // nothing is sent again
+
+  // A late "NO": the target runs Pelmora, but not on the slot the message went to.
+  Send(tejo, "LEJOS", "tres");
+  lan.AdvanceMs(5000);
+  tejo.core->MSUtilsMessageAvail("4713&LEJOS&ANS_WINPOPUP&NO");
+  EXPECT_EQ(tejo.host.results.back(), "3 LEJOS late-no@6300");
+  EXPECT_EQ(tejo.host.deliveries.at(3).Summary(kLanguageEnglish),
+            "LEJOS answered late: sent to its messenger slot, not to Pelmora");
+  EXPECT_EQ(tejo.host.deliveries.at(3).Answered(), 1);
+
+  // An answer longer after the time-out than the window tells nothing any more.
+  Send(tejo, "LEJOS", "cuatro");
+  lan.AdvanceMs(1200);
+  lan.AdvanceMs(static_cast<int>(MessagingCore::kLateAnswerWindowMs));
+  tejo.core->MSUtilsMessageAvail("4714&LEJOS&ANS_WINPOPUP&YES");
+  EXPECT_EQ(tejo.host.deliveries.at(4).Targets()[0].outcome, DeliveryOutcome::kNoAnswer);
+  EXPECT_EQ(tejo.host.results.size(), 7u);
+
+  // A message queued after a time-out takes the answer as its own, and the earlier one learns
+  // from it too.
+  Send(tejo, "LEJOS", "cinco");
+  lan.AdvanceMs(1200);
+  Send(tejo, "LEJOS", "seis");
+  tejo.core->MSUtilsMessageAvail("4715&LEJOS&ANS_WINPOPUP&NO");
+  EXPECT_EQ(Shape(tejo.written).back(), "LEJOS/SEGURO:TEJO&LEJOS&seis");
+  EXPECT_EQ(tejo.host.deliveries.at(6).Targets()[0].outcome, DeliveryOutcome::kSecure);
+  EXPECT_EQ(tejo.host.deliveries.at(5).Targets()[0].outcome, DeliveryOutcome::kLateNotShown);
 }
 
 }  // namespace

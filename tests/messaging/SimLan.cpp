@@ -43,6 +43,24 @@ void RecordingHost::AddToOptionsNameLists(const std::string& name) {
   optionsNames.push_back(name);
 }
 
+void RecordingHost::DeliveryStarted(DeliveryId id, const std::string& label,
+                                    const std::vector<std::string>& targets) {
+  deliveries.insert_or_assign(id, DeliveryTally(label, targets));
+}
+
+void RecordingHost::DeliveryResult(DeliveryId id, const std::string& target,
+                                   DeliveryOutcome outcome) {
+  static const char* const kNames[] = {"pending", "shown", "secure", "none", "late-no"};
+  std::string line = std::to_string(id) + " " + target + " " + kNames[static_cast<int>(outcome)];
+  if (clock != nullptr) line += "@" + std::to_string(clock->Ms());
+  results.push_back(line);
+  const auto it = deliveries.find(id);
+  // A result for a message never announced, or for a target it does not have, is a fault.
+  if (it == deliveries.end() || !it->second.Record(target, outcome)) {
+    results.push_back("unexpected " + std::to_string(id) + " " + target);
+  }
+}
+
 // The machine's side of the network: its writes go onto the LAN.
 class SimTransport : public MessagingTransport {
  public:
@@ -100,6 +118,7 @@ SimMachine& SimLan::Add(const MachineSetup& setup) {
   m->vars.OwnName = setup.name;
   m->vars.WorkgroupName = setup.workgroup;
   m->vars.Destination = m->vars.Text(kRowNinguno);
+  m->host.clock = &clock_;
   m->transport = std::make_unique<SimTransport>(*this, *m);
   m->core = std::make_unique<MessagingCore>(m->vars, m->host, *m->transport, clock_,
                                             UtilityIdGenerator(setup.idSeed != 0 ? setup.idSeed

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +62,9 @@ class RecordingHost : public MessagingHost {
   void RestHardwayCompose() override { ++restHardway; }
   void AddToOptionsNameLists(const std::string& name) override;
   void AnswerDeadlineSet() override { ++deadlinesSet; }
+  void DeliveryStarted(DeliveryId id, const std::string& label,
+                       const std::vector<std::string>& targets) override;
+  void DeliveryResult(DeliveryId id, const std::string& target, DeliveryOutcome outcome) override;
 
   std::vector<ViewLine> lines;
   std::vector<ViewLine> arrivals;  // sender as the window upper-cased it
@@ -71,6 +75,11 @@ class RecordingHost : public MessagingHost {
   int restHardway = 0;
   int deadlinesSet = 0;
   std::vector<std::string> optionsNames;  // the options dialog's lists, without repeats
+  // The sent messages followed, as the window keeps them, and every result as
+  // "id TARGET outcome@ms" in the order it came (outcome: shown, secure, none, late-no).
+  std::map<DeliveryId, DeliveryTally> deliveries;
+  std::vector<std::string> results;
+  const ManualClock* clock = nullptr;
   // Makes the next AppendLine throw, as a failing window would.
   bool throwOnNextAppend = false;
 };

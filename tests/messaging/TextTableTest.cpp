@@ -79,8 +79,10 @@ TEST(TextTableTest, RowNamesPointAtTheirRows) {
   // The rows added after the old program's 53 come last.
   EXPECT_EQ(LocalText(kRowDesktopNotifications, kLanguageEnglish), "Desktop notifications");
   EXPECT_EQ(LocalText(kRowNotificationOpen, kLanguageSpanish), "Abrir");
+  // The delivery rows are read through their texts in the delivery tests.
+  EXPECT_EQ(LocalText(kRowDeliveryShown, kLanguageEnglish), "shown by Pelmora on %1");
   EXPECT_EQ(kRowPredeterminados, 53);
-  EXPECT_EQ(kRowNotificationOpen, kTextRowCount);
+  EXPECT_EQ(kRowDeliveryMissing, kTextRowCount);
 }
 
 }  // namespace

@@ -33,7 +33,8 @@ bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string
 }  // namespace
 
 std::string UsageLine() {
-  return "usage: pelmora-cli send [--from NAME] [--secure] TARGET TEXT... | ping [--wait SECONDS] "
+  return "usage: pelmora-cli send [--from NAME] [--secure | --confirm [--wait SECONDS]] TARGET "
+         "TEXT... | ping [--wait SECONDS] "
          "TARGET | query [--wait SECONDS] TARGET | listen [--secure] [--utils] [--count N] "
          "[--timeout SECONDS] | doctor [NAME]";
 }
@@ -46,13 +47,16 @@ std::string HelpText() {
   static constexpr Line kLines[] = {
       {"send [--from NAME] [--secure] TARGET TEXT...",
        "send a message to a machine or a workgroup"},
+      {"     --confirm [--wait S] [--from NAME] TARGET TEXT...",
+       "or ask first, as Pelmora does, and say what became of it"},
       {"ping [--wait SECONDS] TARGET", "print \"NAME VERSION\" for each copy that answers"},
       {"query [--wait SECONDS] TARGET", "print the channel TARGET takes: YES or NO"},
       {"listen [--secure] [--utils] [--count N] [--timeout S]",
        "print the messages that arrive, one a line"},
       {"doctor [NAME]", "check that this machine can send and receive (and ping NAME)"},
   };
-  static_assert(std::size(kLines) == std::size(kCommandNames));
+  // Every command has a line; send has a second one, under its options, for --confirm.
+  static_assert(std::size(kLines) >= std::size(kCommandNames));
   std::size_t width = 0;
   for (const Line& l : kLines) width = std::max(width, l.synopsis.size());
   std::string out = "usage: pelmora-cli COMMAND [OPTIONS] [OPERANDS]\n\n";
@@ -65,7 +69,7 @@ std::string HelpText() {
   }
   out +=
       "\nArguments and output are UTF-8. Exit status: 0 success, 1 nothing answered or the\n"
-      "network refused, 2 bad usage.\n";
+      "network refused, 2 bad usage, 3 the target of send --confirm did not answer.\n";
   return out;
 }
 
@@ -130,6 +134,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 
   std::vector<std::string> operands;
   bool optionsEnded = false;
+  bool waitGiven = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     // The text of a send starts at its second operand; from there everything is text.
@@ -150,9 +155,12 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
       o.from = value;
     } else if (a == "--secure" && (o.command == Command::Send || o.command == Command::Listen)) {
       o.secure = true;
+    } else if (a == "--confirm" && o.command == Command::Send) {
+      o.confirm = true;
     } else if (a == "--utils" && o.command == Command::Listen) {
       o.utils = true;
-    } else if (a == "--wait" && (o.command == Command::Ping || o.command == Command::Query)) {
+    } else if (a == "--wait" && (o.command == Command::Ping || o.command == Command::Query ||
+                                 o.command == Command::Send)) {
       if (!TakeValue(args, i, value, result.error)) return result;
       const auto s = ParseSeconds(value);
       if (!s) {
@@ -160,6 +168,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         return result;
       }
       o.waitSeconds = *s;
+      waitGiven = true;
     } else if (a == "--count" && o.command == Command::Listen) {
       if (!TakeValue(args, i, value, result.error)) return result;
       o.count = ParseCount(value);
@@ -182,6 +191,16 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 
   switch (o.command) {
     case Command::Send:
+      if (waitGiven && !o.confirm) {
+        result.error = "--wait needs --confirm for send";
+        return result;
+      }
+      if (o.confirm && o.secure) {
+        result.error = "--confirm lets the answer choose the channel; it cannot go with --secure";
+        return result;
+      }
+      // The answer to the channel query is awaited one second, as the program waits.
+      if (!waitGiven) o.waitSeconds = 1.0;
       if (operands.size() < 2) {
         result.error = "send needs a TARGET and a TEXT";
         return result;

@@ -18,10 +18,11 @@ struct Options {
   Command command = Command::Send;
   std::string from;          // send: sender name (UTF-8); empty = the computer name
   bool secure = false;       // send, listen
+  bool confirm = false;      // send: ask the channel query first and say what became of it
   bool utils = false;        // listen: also hold "Utils" and answer channel queries
   std::string target;        // send, ping, query; doctor: the name to ping, or empty (UTF-8)
   std::string text;          // send: the words joined by single blanks (UTF-8)
-  double waitSeconds = 2.0;  // ping, query
+  double waitSeconds = 2.0;  // ping, query; send --confirm (1 s unless given)
   std::optional<long> count;             // listen
   std::optional<double> timeoutSeconds;  // listen
 };
@@ -56,7 +57,8 @@ std::string UsageLine();
 // the console is told that the output is UTF-8.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
-// The text of --help: one line per command with its options, then the exit statuses. Every
+// The text of --help: one line per command with its options (send has a second one for
+// --confirm, indented under them), then the exit statuses. Every
 // command that ParseArguments takes is listed, in the order of kCommandNames.
 std::string HelpText();
 

@@ -1,19 +1,24 @@
 // pelmora-cli: the command-line companion. It speaks the same datagrams as the program, for
 // scripts and for testing against machines that do not run it.
 //
-// Exit status: 0 success, 1 nothing answered or the network refused, 2 bad usage.
+// Exit status: 0 success, 1 nothing answered or the network refused, 2 bad usage, 3 the target
+// of send --confirm did not answer.
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "CliSupport.h"
+#include "ConfirmedSend.h"
 #include "Doctor.h"
 #include "messaging/Formats.h"
 #include "messaging/IntegerList.h"
+#include "messaging/MessagingCore.h"
+#include "messaging/SlotTransport.h"
 #include "messaging/UtilityIds.h"
 #include "text/CodePage.h"
 #include "transport/MachineIdentity.h"
@@ -74,6 +79,8 @@ bool OpenSlot(TmdCustomMailSlot& slot, const std::string& name, const std::strin
   }
 }
 
+int RunConfirmedSend(const Options& o, const std::string& from, const std::string& message);
+
 int RunSend(const Options& o) {
   const std::string from =
       o.from.empty() ? ThisMachine().computerName : text::Utf8ToAnsi(o.from);
@@ -84,6 +91,7 @@ int RunSend(const Options& o) {
                std::to_string(kMaxTextLength) + " can be sent");
     return kExitUsage;
   }
+  if (o.confirm) return RunConfirmedSend(o, from, message);
   bool sent = false;
   if (o.secure) {
     // The secure format has no escape: a "&" in a name would shift the fields.
@@ -103,6 +111,66 @@ int RunSend(const Options& o) {
     return kExitNothing;
   }
   return kExitOk;
+}
+
+// send --confirm: the messaging core delivers as the program does, and this machine's "Utils"
+// brings the answer back to it. The target is upper-cased as the program holds typed names: the
+// answer comes under the name in that form.
+int RunConfirmedSend(const Options& o, const std::string& from, const std::string& message) {
+  const std::string target = text::UpperAscii(text::Utf8ToAnsi(o.target));
+  // A "NO" sends on the secure channel, whose format has no escape for "&" in a name.
+  if (from.find('&') != std::string::npos || target.find('&') != std::string::npos) {
+    PrintError("with --confirm a name cannot contain \"&\" (it may go on the secure channel)");
+    return kExitUsage;
+  }
+  Variables vars;
+  vars.OwnName = ThisMachine().computerName;  // the answer is addressed to this machine
+  vars.WorkgroupName = text::UpperAscii(ThisMachine().workgroup);
+  OutcomeRecorder host;
+  TmdWinPopup winPopup;  // never opened: only its writer and code page are used
+  MailSlotTransport slots(winPopup);
+  CheckedTransport transport(slots);
+  SystemClock clock;
+  MessagingCore core(vars, host, transport, clock);
+  core.SetAnswerTimeoutMs(std::llround(o.waitSeconds * 1000.0));
+  if (!core.FollowsDelivery(target)) {
+    PrintError("--confirm needs a machine name: every copy of a workgroup answers for itself");
+    return kExitUsage;
+  }
+
+  EventLoopMailSlotDispatcher loop;
+  TmdMailSlot utils(&loop);
+  utils.SetSlot(std::string(kUtilsSlotName));
+  // Only answers go to the core: this is no copy of the program and answers no query itself.
+  utils.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& datagram) {
+    if (SplitUtilityDatagram(datagram).command == kCmdChannelAnswer) {
+      core.MSUtilsMessageAvail(datagram);
+    }
+  };
+  if (!OpenSlot(utils, std::string(kUtilsSlotName), "Pelmora or another companion is running")) {
+    return kExitNothing;
+  }
+  const DeliveryId id = core.StartDelivery(target, {target});
+  core.QueueForDelivery(target, from, target, message, id);
+  auto decided = [&] { return !host.results.empty() || transport.Failed(); };
+  while (!decided() && !g_stop) {
+    Pump(loop, After(0.05), decided);
+    core.CheckDeadlines();
+  }
+  utils.SetActive(false);
+  loop.Shutdown();
+  if (transport.Failed()) {
+    PrintError("could not send to " + o.target +
+               " (nobody holds the port on this machine, or no network interface carried it)");
+    return kExitNothing;
+  }
+  if (host.results.empty()) {
+    PrintError("interrupted before " + o.target + " answered: nothing was sent");
+    return kExitNothing;
+  }
+  const OutcomeRecorder::Result& result = host.results.front();
+  PrintLine(ConfirmLine(result.target, result.outcome));
+  return ConfirmExitStatus(result.outcome);
 }
 
 // Ping and query: hold "Utils" so the replies, addressed to this machine, reach us. With

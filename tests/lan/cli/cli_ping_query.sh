@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# pelmora-cli ping and query against hosts that run the messaging core (cli_core_peer), the
-# master-mode report on the pinged host, "Utils" taken, and a message from the core to a
-# companion listening in place of the system's messenger.
+# pelmora-cli ping, query and send --confirm against hosts that run the messaging core
+# (cli_core_peer) or only a listener, the master-mode report on the pinged host, "Utils" taken,
+# and a message from the core to a companion listening in place of the system's messenger.
 #   cli_ping_query.sh PELMORA_CLI CLI_CORE_PEER
 set -u
 CLI=$1
@@ -39,6 +39,27 @@ testlan_run tejo "$CLI" query --wait 0.5 GORRION >"$D/q.out" 2>&1; rc=$?
 grep -q 'no answer' "$D/q.out" || fail "query to a silent host: no message"
 testlan_run tejo "$CLI" ping --wait 0.5 GORRION >"$D/p.out" 2>&1; rc=$?
 [ "$rc" -eq 1 ] || fail "ping to a silent host: status $rc"
+
+# send --confirm delivers as the program does and says what became of the message: a name
+# typed in lower case is asked in upper case, as the program holds it, and its answer counts.
+out=$(testlan_run tejo "$CLI" send --confirm mirlo "¡me lees!") || fail "send --confirm mirlo: status $?"
+[ "$out" = "MIRLO: shown by Pelmora" ] || fail "send --confirm mirlo printed [$out]"
+testlan_wait_for "$D/mirlo.out" $'^line\tTEJO\tMIRLO\t¡me lees!\t3$' 5 || fail "confirmed message on mirlo"
+out=$(testlan_run tejo "$CLI" send --confirm --from CAJA PARDAL seguro) || fail "send --confirm PARDAL: status $?"
+[ "$out" = "PARDAL: taken by Pelmora on the secure slot" ] || fail "send --confirm PARDAL printed [$out]"
+testlan_wait_for "$D/pardal.out" $'^line\tCAJA\tPARDAL\tseguro\t4$' 5 || fail "secure message on pardal"
+# A host with only a listener, as with the system's own messenger: the message reaches it on the
+# messenger slot after the wait, and the status says nobody answered.
+testlan_spawn gorrion "$D/glisten.out" "$CLI" listen --count 1 --timeout 15
+LISTEN=$TESTLAN_PID
+testlan_wait_for "$D/glisten.out" 'listening' 10 || fail "listen on gorrion did not start"
+testlan_run tejo "$CLI" send --confirm --wait 0.5 GORRION "¿hay alguien?" >"$D/c.out" 2>&1; rc=$?
+[ "$rc" -eq 3 ] || fail "send --confirm to a listener: status $rc [$(cat "$D/c.out")]"
+[ "$(cat "$D/c.out")" = "GORRION: no answer, sent to the messenger slot" ] \
+  || fail "send --confirm to a listener printed [$(cat "$D/c.out")]"
+wait "$LISTEN" || fail "listen on gorrion"
+grep -qx $'messenger\tTEJO\tGORRION\t¿hay alguien?' "$D/glisten.out" \
+  || fail "confirmed message on the listener: [$(cat "$D/glisten.out")]"
 
 # Where the program runs, "Utils" is taken.
 testlan_run mirlo "$CLI" ping --wait 0.2 PARDAL >"$D/t.out" 2>&1; rc=$?

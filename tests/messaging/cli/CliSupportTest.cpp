@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "CliSupport.h"
+#include "ConfirmedSend.h"
 
 namespace pelmora::cli {
 namespace {
@@ -66,6 +67,9 @@ TEST(CliArguments, BadUsageGivesOneLineErrors) {
       {"send", "--from"},
       {"send", "--from", "", "MIRLO", "x"},
       {"send", "--wait", "1", "MIRLO", "x"},
+      {"send", "--confirm", "--secure", "MIRLO", "x"},
+      {"send", "--confirm", "--wait", "-1", "MIRLO", "x"},
+      {"ping", "--confirm", "MIRLO"},
       {"send", "", "x"},
       {"ping"},
       {"ping", "A", "B"},
@@ -84,6 +88,22 @@ TEST(CliArguments, BadUsageGivesOneLineErrors) {
     EXPECT_EQ(r.error.find('\n'), std::string::npos);
   }
   EXPECT_EQ(UsageLine().find('\n'), std::string::npos);
+}
+
+TEST(CliConfirm, WaitsOneSecondUnlessToldAndSaysWhatBecameOfTheMessage) {
+  ParseResult r = Parse({"send", "--confirm", "MIRLO", "hola", "--confirm"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_TRUE(r.options->confirm);
+  EXPECT_DOUBLE_EQ(r.options->waitSeconds, 1.0);
+  EXPECT_EQ(r.options->text, "hola --confirm");
+  r = Parse({"send", "--wait", "2.5", "--from", "TEJO", "--confirm", "MIRLO", "x"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_DOUBLE_EQ(r.options->waitSeconds, 2.5);
+  EXPECT_FALSE(Parse({"send", "MIRLO", "x"}).options->confirm);
+
+  // Windows-1252 target in, UTF-8 line out; the test LAN checks the other lines and statuses.
+  EXPECT_EQ(ConfirmLine("PE\xD1" "A", pelmora::DeliveryOutcome::kNoAnswer),
+            "PE\xC3\x91" "A: no answer, sent to the messenger slot");
 }
 
 TEST(CliListenLine, EscapesSoEveryMessageStaysOnOneLine) {
