@@ -8,10 +8,14 @@
 //   [RED]
 //   GRUPO_TRABAJO = OFICINA
 //   PUERTO = 13138
+//   PUERTO_SESION = 13139
 //   OEM = 850
 //
 // Without a workgroup there, `workgroup =` of [global] in /etc/samba/smb.conf is taken, else
 // WORKGROUP. Port 13138 needs no privileges; 138 is the one Windows machines use.
+// PUERTO_SESION is the TCP port of the messenger's session form (`smbclient -M`, the direct
+// form of `net send`): 13139 by default, 139 where the senders are Windows machines or
+// `smbclient -M` without -p; 0 turns it off.
 
 #include <cstdint>
 #include <optional>
@@ -23,6 +27,7 @@
 namespace pelmora {
 
 inline constexpr std::uint16_t kDefaultCarrierPort = 13138;
+inline constexpr std::uint16_t kDefaultSessionPort = 13139;
 inline constexpr const char* kDefaultWorkgroup = "WORKGROUP";
 inline constexpr const char* kMachineConfPath = "/etc/pelmora.conf";
 inline constexpr const char* kSambaConfPath = "/etc/samba/smb.conf";
@@ -35,6 +40,7 @@ struct MachineIdentity {
   std::string computerName;  // upper case (ASCII letters), at most 15 characters
   std::string workgroup;     // upper case (ASCII letters)
   std::uint16_t port = kDefaultCarrierPort;
+  std::uint16_t sessionPort = kDefaultSessionPort;  // TCP; 0: the session form is off
   text::OemCodePage oem = text::OemCodePage::Cp850;
 };
 
