@@ -31,7 +31,8 @@ TEST(MachineIdentity, IniValueIgnoresCaseBlanksAndComments) {
 
 TEST(MachineIdentity, ConfigurationFileWins) {
   const auto id = MakeMachineIdentity(
-      "mirlo.lan", std::string("[RED]\nGRUPO_TRABAJO=oficina\nPUERTO=138\nOEM=437\nPUERTO_SESION=139\n"),
+      "mirlo.lan",
+      std::string("[RED]\nGRUPO_TRABAJO=oficina\nPUERTO=138\nOEM=437\nPUERTO_SESION=139\n"),
       std::string("[global]\nworkgroup = samba\n"));
   EXPECT_EQ(id.sessionPort, 139);
   EXPECT_EQ(id.computerName, "MIRLO");
@@ -84,8 +85,8 @@ TEST(MachineIdentity, BadNumbersFallBackToTheDefaults) {
     EXPECT_EQ(MakeMachineIdentity("x", std::string("[RED]\n") + bad, std::nullopt).sessionPort,
               13139)
         << bad;
-  EXPECT_EQ(MakeMachineIdentity("x", std::string("[RED]\nPUERTO_SESION=0"), std::nullopt).sessionPort,
-            0);
+  EXPECT_EQ(
+      MakeMachineIdentity("x", std::string("[RED]\nPUERTO_SESION=0"), std::nullopt).sessionPort, 0);
 }
 
 TEST(MachineIdentity, LoadReadsTheFileNamedByTheEnvironment) {

@@ -89,8 +89,9 @@ int RunSendSession(const Options& o, const std::string& from, const std::string&
   r.address = o.address.empty() ? o.target : o.address;
   r.port = static_cast<std::uint16_t>(o.port ? *o.port : me.sessionPort);
   if (r.port == 0) {
-    PrintError("the session form is off in the machine configuration (PUERTO_SESION = 0); "
-               "give --port");
+    PrintError(
+        "the session form is off in the machine configuration (PUERTO_SESION = 0); "
+        "give --port");
     return kExitUsage;
   }
   r.callingName = NetbiosWireName(me.computerName, me.oem);

@@ -29,8 +29,8 @@ TEST(CliArguments, SendTakesOptionsThenTargetThenAllWordsAsText) {
 }
 
 TEST(CliArguments, SendInTheSessionForm) {
-  ParseResult r = Parse({"send", "--session", "--address", "10.0.0.5", "--port", "139", "TEJO",
-                         "hola"});
+  ParseResult r =
+      Parse({"send", "--session", "--address", "10.0.0.5", "--port", "139", "TEJO", "hola"});
   ASSERT_TRUE(r.options) << r.error;
   EXPECT_TRUE(r.options->session);
   EXPECT_EQ(r.options->address, "10.0.0.5");
@@ -40,13 +40,13 @@ TEST(CliArguments, SendInTheSessionForm) {
   ASSERT_TRUE(r.options) << r.error;
   EXPECT_EQ(r.options->address, "");
   EXPECT_FALSE(r.options->port);
-  for (const auto& bad : std::vector<std::vector<std::string>>{
-           {"send", "--session", "--secure", "TEJO", "x"},
-           {"send", "--address", "10.0.0.5", "TEJO", "x"},
-           {"send", "--session", "--port", "0", "TEJO", "x"},
-           {"send", "--session", "--port", "65536", "TEJO", "x"},
-           {"send", "--session", "--address", "", "TEJO", "x"},
-           {"listen", "--session"}}) {
+  for (const auto& bad :
+       std::vector<std::vector<std::string>>{{"send", "--session", "--secure", "TEJO", "x"},
+                                             {"send", "--address", "10.0.0.5", "TEJO", "x"},
+                                             {"send", "--session", "--port", "0", "TEJO", "x"},
+                                             {"send", "--session", "--port", "65536", "TEJO", "x"},
+                                             {"send", "--session", "--address", "", "TEJO", "x"},
+                                             {"listen", "--session"}}) {
     EXPECT_FALSE(ParseArguments(bad).options) << bad[1] << " " << bad[2];
   }
 }
