@@ -133,6 +133,9 @@ MachineIdentity MakeMachineIdentity(std::string_view hostName,
     long v = 0;
     if (auto port = IniValue(*machineConf, "RED", "PUERTO"); port && ParseNumber(*port, 1, 65535, v))
       id.port = static_cast<std::uint16_t>(v);
+    if (auto port = IniValue(*machineConf, "RED", "PUERTO_SESION");
+        port && ParseNumber(*port, 0, 65535, v))
+      id.sessionPort = static_cast<std::uint16_t>(v);
     if (auto oem = IniValue(*machineConf, "RED", "OEM"); oem && ParseNumber(*oem, 1, 65535, v)) {
       text::OemCodePage cp;
       if (text::OemCodePageFromNumber(static_cast<int>(v), cp)) id.oem = cp;

@@ -8,6 +8,7 @@
 //   [RED]
 //   GRUPO_TRABAJO = OFICINA
 //   PUERTO = 13138
+//   PUERTO_SESION = 13139
 //   OEM = 850
 //   DIFUSION = 10.20.0.255, 10.30.0.17
 //
@@ -15,6 +16,9 @@
 // WORKGROUP. Port 13138 needs no privileges; 138 is the one Windows machines use. DIFUSION lists
 // the directed broadcast addresses of other subnets, or single machines there: every frame that
 // is broadcast on the local subnets also goes to each of them.
+// PUERTO_SESION is the TCP port of the messenger's session form (`smbclient -M`, the direct
+// form of `net send`): 13139 by default, 139 where the senders are Windows machines or
+// `smbclient -M` without -p; 0 turns it off.
 
 #include <cstdint>
 #include <optional>
@@ -27,6 +31,7 @@
 namespace pelmora {
 
 inline constexpr std::uint16_t kDefaultCarrierPort = 13138;
+inline constexpr std::uint16_t kDefaultSessionPort = 13139;
 inline constexpr const char* kDefaultWorkgroup = "WORKGROUP";
 inline constexpr const char* kMachineConfPath = "/etc/pelmora.conf";
 inline constexpr const char* kSambaConfPath = "/etc/samba/smb.conf";
@@ -39,6 +44,7 @@ struct MachineIdentity {
   std::string computerName;  // upper case (ASCII letters), at most 15 characters
   std::string workgroup;     // upper case (ASCII letters)
   std::uint16_t port = kDefaultCarrierPort;
+  std::uint16_t sessionPort = kDefaultSessionPort;  // TCP; 0: the session form is off
   text::OemCodePage oem = text::OemCodePage::Cp850;
   std::vector<std::uint32_t> extraAddresses;   // DIFUSION, IPv4 in host byte order, no repeats
   std::vector<std::string> rejectedAddresses;  // DIFUSION entries that were skipped, and why

@@ -311,6 +311,7 @@ bool TmdCustomMailSlot::ReadMessage(MailSlotBuffer& buffer) {
   buffer.dispatchData = buffer.data.get();
   const long got = handle_->Read(buffer.data.get(), count);
   if (got < 0 || static_cast<std::uint32_t>(got) != count) RaiseError(kMailSlotReadError);
+  buffer.session = handle_->LastArrival() == platform::Arrival::Session;
   return true;
 }
 
@@ -320,6 +321,7 @@ void TmdCustomMailSlot::FreeBuffer(MailSlotBuffer& buffer) {
   buffer.count = 0;
   buffer.dispatchCount = 0;
   buffer.dispatchData = nullptr;
+  buffer.session = false;
 }
 
 void TmdCustomMailSlot::ReadAndDispatch() {
@@ -328,10 +330,13 @@ void TmdCustomMailSlot::ReadAndDispatch() {
     try {
       if (ReadMessage(buffer)) {
         const std::string text(reinterpret_cast<const char*>(buffer.data.get()));
+        dispatchingSession_ = buffer.session;
         DoMessageAvail(text);
         DoBinMessageAvail(buffer.dispatchData, static_cast<std::uint32_t>(buffer.dispatchCount));
+        dispatchingSession_ = false;
       }
     } catch (...) {
+      dispatchingSession_ = false;
       FreeBuffer(buffer);
       throw;
     }

@@ -29,6 +29,7 @@ namespace pelmora {
 namespace platform {
 class ServerSlot;
 class LocalWriter;
+enum class Arrival;
 }  // namespace platform
 
 // The fixed texts an endpoint raises.
@@ -113,6 +114,7 @@ struct MailSlotBuffer {
   std::unique_ptr<std::uint8_t[]> data;
   std::int32_t dispatchCount = 0;
   const std::uint8_t* dispatchData = nullptr;
+  bool session = false;  // it came as a message of the messenger's session form
 };
 
 // The thread that serves one active endpoint. It blocks in the operating system until a datagram
@@ -176,6 +178,10 @@ class TmdCustomMailSlot {
   // slot's memory cap pile up (platform::kSlotMemoryCap); 0 while inactive.
   std::uint64_t DroppedCount() const;
 
+  // While the events of a datagram run: whether it came as a message of the messenger's
+  // session form (TCP) rather than as a written datagram. False outside the events.
+  bool DispatchingSessionMessage() const { return dispatchingSession_; }
+
   platform::ServerSlot* Handle() const { return handle_.get(); }  // nullptr while inactive
   void SetDispatcher(MailSlotDispatcher* dispatcher) { dispatcher_ = dispatcher; }
 
@@ -211,6 +217,7 @@ class TmdCustomMailSlot {
   std::uint32_t messageCount_ = 0;
   std::uint32_t nextSize_ = 0;
   bool slotNameSet_ = false;
+  bool dispatchingSession_ = false;
   MailSlotDispatcher* dispatcher_ = nullptr;
   std::unique_ptr<TmdMailSlotWaitThread> waitThread_;
 };

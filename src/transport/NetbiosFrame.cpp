@@ -132,6 +132,12 @@ void AppendEncodedNetbiosName(std::vector<std::uint8_t>& out, std::string_view n
   out.push_back(0x00);
 }
 
+bool DecodeNetbiosName(std::string_view encoded, std::string& name, std::uint8_t& suffix) {
+  if (encoded.size() != kEncodedNetbiosName) return false;
+  Reader r(reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size());
+  return DecodeName(r, name, suffix);
+}
+
 std::string SlotOfMailslotPath(std::string_view path) {
   const std::size_t prefix = std::strlen(kMailslotPrefix);
   if (path.size() <= prefix || !text::EqualsIgnoreAsciiCase(path.substr(0, prefix), kMailslotPrefix))

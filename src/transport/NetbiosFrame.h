@@ -65,6 +65,10 @@ std::string NetbiosWireName(std::string_view ansiName, text::OemCodePage oem);
 void AppendEncodedNetbiosName(std::vector<std::uint8_t>& out, std::string_view name,
                               std::uint8_t suffix);
 
+// The name (trailing blanks removed) and suffix of one first-level encoded name with an empty
+// scope: exactly kEncodedNetbiosName bytes. False when the bytes are not one.
+bool DecodeNetbiosName(std::string_view encoded, std::string& name, std::uint8_t& suffix);
+
 // Empty when the fields cannot form a frame (a name longer than 15 bytes or with trailing
 // blanks, a path without the prefix, or too large for one UDP datagram).
 std::vector<std::uint8_t> BuildMailslotFrame(const MailslotFrame& frame);

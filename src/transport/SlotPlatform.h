@@ -12,6 +12,9 @@ namespace pelmora::platform {
 
 enum class OpenError { None, BadName, AlreadyExists, Other };
 enum class WaitResult { Datagram, Woken, Failed };
+// How a datagram reached its slot: written to it (on this machine or from another one), or, on
+// the messenger slot only, made from a message of the messenger's session form over TCP.
+enum class Arrival { Written, Session };
 
 // How much a slot keeps for a reader that does not read: the bytes of the waiting datagrams plus
 // kSlotDatagramOverhead for each (so a flood of empty datagrams is bounded too). A datagram that
@@ -32,6 +35,9 @@ class ServerSlot {
   // Takes the first datagram into `buffer` (room for `count` bytes, the rest is cut off);
   // returns its full size, -1 when none waits or the slot was closed.
   virtual long Read(std::uint8_t* buffer, std::size_t count) = 0;
+  // How the datagram Read took last arrived. A carrier without the session form only ever has
+  // written datagrams.
+  virtual Arrival LastArrival() const { return Arrival::Written; }
   // Datagrams dropped because the slot had reached its memory cap, since it was created.
   virtual std::uint64_t Dropped() const = 0;
 
@@ -45,6 +51,14 @@ class ServerSlot {
 };
 
 // Holds the slot of that name on this machine; nullptr with the reason when it cannot.
+//
+// Holding the messenger slot ("messngr") also holds the messenger's session form: the carrier
+// listens on the machine's session port (TCP, PUERTO_SESION) for as long as the slot is held,
+// and every complete message that arrives there enters the slot as a messenger datagram
+// (SessionMessageDatagram) with Arrival::Session. The process that shows messenger datagrams is
+// thereby the one that shows these, through the same reader, filter and handlers; when nobody
+// holds the slot, nobody listens, and a session client is refused at once rather than answered
+// by a process that would drop its message.
 std::shared_ptr<ServerSlot> CreateServerSlot(const std::string& slot, OpenError& error);
 
 // A writer connected to the slot on this machine; nullptr when nobody holds it.

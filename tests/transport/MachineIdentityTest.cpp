@@ -30,8 +30,11 @@ TEST(MachineIdentity, IniValueIgnoresCaseBlanksAndComments) {
 }
 
 TEST(MachineIdentity, ConfigurationFileWins) {
-  const auto id = MakeMachineIdentity("mirlo.lan", std::string("[RED]\nGRUPO_TRABAJO=oficina\nPUERTO=138\nOEM=437\n"),
-                                      std::string("[global]\nworkgroup = samba\n"));
+  const auto id = MakeMachineIdentity(
+      "mirlo.lan",
+      std::string("[RED]\nGRUPO_TRABAJO=oficina\nPUERTO=138\nOEM=437\nPUERTO_SESION=139\n"),
+      std::string("[global]\nworkgroup = samba\n"));
+  EXPECT_EQ(id.sessionPort, 139);
   EXPECT_EQ(id.computerName, "MIRLO");
   EXPECT_EQ(id.workgroup, "OFICINA");
   EXPECT_EQ(id.port, 138);
@@ -77,6 +80,13 @@ TEST(MachineIdentity, BadNumbersFallBackToTheDefaults) {
     EXPECT_EQ(id.port, 13138) << bad;
     EXPECT_EQ(id.oem, text::OemCodePage::Cp850) << bad;
   }
+  // The session port: 13139 unless a port is given; 0 turns the session form off.
+  for (const char* bad : {"PUERTO_SESION=-1", "PUERTO_SESION=65536", "PUERTO_SESION=x"})
+    EXPECT_EQ(MakeMachineIdentity("x", std::string("[RED]\n") + bad, std::nullopt).sessionPort,
+              13139)
+        << bad;
+  EXPECT_EQ(
+      MakeMachineIdentity("x", std::string("[RED]\nPUERTO_SESION=0"), std::nullopt).sessionPort, 0);
 }
 
 TEST(MachineIdentity, DifusionListsAddressesAndNamesEachBadEntry) {

@@ -1,6 +1,9 @@
 #include "TestMachine.h"
 
+#include <net/if.h>
 #include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -35,6 +38,21 @@ const bool g_isolated = SetUpTestMachine();
 }  // namespace
 
 bool NetworkIsolated() { return g_isolated; }
+
+bool LoopbackUp() {
+  if (!g_isolated) return false;
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  ifreq request{};
+  std::snprintf(request.ifr_name, sizeof request.ifr_name, "lo");
+  bool up = ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+  if (up && !(request.ifr_flags & IFF_UP)) {
+    request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP);
+    up = ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+  }
+  close(fd);
+  return up;
+}
 
 bool PumpUntil(const std::function<void()>& pump, const std::function<bool()>& done,
                int timeoutMs) {

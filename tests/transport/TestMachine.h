@@ -11,6 +11,10 @@ namespace pelmora::testing {
 // True when this process got its own, empty network namespace.
 bool NetworkIsolated();
 
+// Brings the namespace's loopback up (it starts down), for tests that connect to this machine
+// over TCP. False outside a namespace of our own: nothing is changed on the real machine.
+bool LoopbackUp();
+
 // Calls `pump` until `done` holds or `timeoutMs` passed; returns `done()`.
 bool PumpUntil(const std::function<void()>& pump, const std::function<bool()>& done,
                int timeoutMs = 3000);

@@ -33,8 +33,8 @@ bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string
 }  // namespace
 
 std::string UsageLine() {
-  return "usage: pelmora-cli send [--from NAME] [--secure | --confirm [--wait SECONDS]] TARGET "
-         "TEXT... | ping [--wait SECONDS] "
+  return "usage: pelmora-cli send [--from NAME] [--secure | --confirm [--wait SECONDS] | "
+         "--session [--address ADDRESS] [--port PORT]] TARGET TEXT... | ping [--wait SECONDS] "
          "TARGET | query [--wait SECONDS] TARGET | listen [--secure] [--utils] [--count N] "
          "[--timeout SECONDS] | doctor [NAME]";
 }
@@ -45,8 +45,8 @@ std::string HelpText() {
     std::string_view what;
   };
   static constexpr Line kLines[] = {
-      {"send [--from NAME] [--secure] TARGET TEXT...",
-       "send a message to a machine or a workgroup"},
+      {"send [--from NAME] [--secure | --session [--address A] [--port P]] TARGET TEXT...",
+       "send a message (--session: to one machine, over TCP)"},
       {"     --confirm [--wait S] [--from NAME] TARGET TEXT...",
        "or ask first, as Pelmora does, and say what became of it"},
       {"ping [--wait SECONDS] TARGET", "print \"NAME VERSION\" for each copy that answers"},
@@ -95,6 +95,17 @@ std::optional<double> ParseSeconds(std::string_view text) {
   }
   if (!digits) return std::nullopt;
   return whole;
+}
+
+std::optional<long> ParsePort(std::string_view text) {
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  long value = 0;
+  for (const char c : text) {
+    if (!IsDigit(c)) return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > 65535) return std::nullopt;
+  return value;
 }
 
 std::optional<long> ParseCount(std::string_view text) {
@@ -157,6 +168,22 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
       o.secure = true;
     } else if (a == "--confirm" && o.command == Command::Send) {
       o.confirm = true;
+    } else if (a == "--session" && o.command == Command::Send) {
+      o.session = true;
+    } else if (a == "--address" && o.command == Command::Send) {
+      if (!TakeValue(args, i, value, result.error)) return result;
+      if (value.empty()) {
+        result.error = "--address needs an address";
+        return result;
+      }
+      o.address = value;
+    } else if (a == "--port" && o.command == Command::Send) {
+      if (!TakeValue(args, i, value, result.error)) return result;
+      o.port = ParsePort(value);
+      if (!o.port) {
+        result.error = "--port needs a port number from 1 to 65535, not \"" + value + "\"";
+        return result;
+      }
     } else if (a == "--utils" && o.command == Command::Listen) {
       o.utils = true;
     } else if (a == "--wait" && (o.command == Command::Ping || o.command == Command::Query ||
@@ -232,6 +259,14 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         return result;
       }
       break;
+  }
+  if (o.session && o.secure) {
+    result.error = "--session and --secure are two different ways; choose one";
+    return result;
+  }
+  if (!o.session && (!o.address.empty() || o.port)) {
+    result.error = "--address and --port go with --session";
+    return result;
   }
   if (o.command != Command::Listen && o.command != Command::Doctor && o.target.empty()) {
     result.error = "the TARGET is empty";

@@ -19,6 +19,9 @@ struct Options {
   std::string from;          // send: sender name (UTF-8); empty = the computer name
   bool secure = false;       // send, listen
   bool confirm = false;      // send: ask the channel query first and say what became of it
+  bool session = false;      // send: in the messenger's session form (TCP) to one machine
+  std::string address;       // send --session: the machine's address; empty = look TARGET up
+  std::optional<long> port;  // send --session: the TCP port; empty = the configuration's
   bool utils = false;        // listen: also hold "Utils" and answer channel queries
   std::string target;        // send, ping, query; doctor: the name to ping, or empty (UTF-8)
   std::string text;          // send: the words joined by single blanks (UTF-8)
@@ -40,6 +43,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args);
 std::optional<double> ParseSeconds(std::string_view text);
 // A count: decimal digits, 1 or more, at most a million.
 std::optional<long> ParseCount(std::string_view text);
+// A TCP port: decimal digits, 1 to 65535.
+std::optional<long> ParsePort(std::string_view text);
 
 // One field of a listen line: backslash as \\, line breaks (CR LF, LF or CR) as \n, a tab as
 // \t, other control characters as \xHH, so a message always stays on one line and the fields

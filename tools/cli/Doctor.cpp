@@ -104,6 +104,24 @@ std::vector<unsigned long> UdpSocketInodes(std::string_view procNetUdp, std::uin
   return out;
 }
 
+std::vector<unsigned long> TcpListenInodes(std::string_view procNetTcp, std::uint16_t port) {
+  // The same columns as /proc/net/udp; state 0A is LISTEN.
+  std::vector<unsigned long> out;
+  for (std::string_view line : Lines(procNetTcp)) {
+    const std::vector<std::string> w = Words(line);
+    if (w.size() < 10 || w[0] == "sl" || w[3] != "0A") continue;
+    const auto colon = w[1].rfind(':');
+    if (colon == std::string::npos) continue;
+    try {
+      const unsigned long inode = std::stoul(w[9]);
+      if (std::stoul(w[1].substr(colon + 1), nullptr, 16) == port && inode != 0)
+        out.push_back(inode);
+    } catch (const std::exception&) {
+    }
+  }
+  return out;
+}
+
 std::vector<unsigned long> UnixSocketInodes(std::string_view procNetUnix, std::string_view path) {
   // "Num RefCount Protocol Flags Type St Inode Path"
   std::vector<unsigned long> out;
@@ -285,6 +303,23 @@ std::string FormatReport(const Report& r, const Verdict& v) {
     }
     out << "\n";
   }
+  const SessionPort& sp = r.session;
+  out << "session port: ";
+  if (sp.port.value == "0") {
+    out << "off  (" << sp.port.source << ")";
+  } else {
+    out << "TCP " << sp.port.value << "  (" << sp.port.source << "): ";
+    if (!sp.listening) {
+      out << "nobody listens (a running Pelmora listens while it holds the messenger slot)";
+    } else {
+      out << "held by " << (sp.holders.empty() ? "a process of another user" : Holders(sp.holders));
+      if (!sp.holders.empty() && !std::all_of(sp.holders.begin(), sp.holders.end(), IsPelmora))
+        out << ", not by Pelmora: messages in the session form go there";
+      out << (sp.reachable ? "; reachable at " + sp.address
+                           : "; not reachable at " + sp.address + ": " + sp.error);
+    }
+  }
+  out << "\n";
   out << "firewall: ";
   const FirewallResult& f = r.firewall.result;
   switch (f.state) {

@@ -100,6 +100,17 @@ struct NameProbe {
   std::vector<Reply> replies;
 };
 
+// The messenger's session form (TCP): who listens on its port, and whether a connection from
+// this machine to its own LAN address gets through.
+struct SessionPort {
+  Setting port;  // "0": the form is off
+  std::vector<Holder> holders;
+  bool listening = false;
+  bool reachable = false;
+  std::string address;  // where the trial connection went
+  std::string error;    // why it did not get through
+};
+
 struct Report {
   Setting computerName;
   Setting workgroup;
@@ -112,6 +123,7 @@ struct Report {
   Port portState;
   std::vector<Slot> slots;
   Firewall firewall;
+  SessionPort session;
 };
 
 struct Verdict {
@@ -133,6 +145,8 @@ FirewallResult Stricter(const FirewallResult& a, const FirewallResult& b);
 
 // Inodes of the UDP sockets bound to local `port`, from /proc/net/udp.
 std::vector<unsigned long> UdpSocketInodes(std::string_view procNetUdp, std::uint16_t port);
+// Inodes of the TCP sockets listening on local `port`, from /proc/net/tcp.
+std::vector<unsigned long> TcpListenInodes(std::string_view procNetTcp, std::uint16_t port);
 // Inodes of the Unix sockets bound to `path` ("@name" for an abstract one), from /proc/net/unix.
 std::vector<unsigned long> UnixSocketInodes(std::string_view procNetUnix, std::string_view path);
 

@@ -8,6 +8,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -83,6 +84,15 @@ MachineIdentity FillSettings(Report& r) {
               port ? "default; [RED] PUERTO = " + Quoted(*port) + " in " + confName +
                          " is not a port number"
                    : "default"};
+  }
+  const auto sessionPort = fromConf("PUERTO_SESION");
+  if (sessionPort && *sessionPort == std::to_string(id.sessionPort)) {
+    r.session.port = {std::to_string(id.sessionPort), confName + ", [RED] PUERTO_SESION"};
+  } else {
+    r.session.port = {std::to_string(id.sessionPort),
+                      sessionPort ? "default; [RED] PUERTO_SESION = " + Quoted(*sessionPort) +
+                                        " in " + confName + " is not a port number"
+                                  : "default"};
   }
   const int oem = static_cast<int>(id.oem);
   const auto oemText = fromConf("OEM");
@@ -258,6 +268,52 @@ void FillSlots(Report& r, const std::map<unsigned long, Holder>& owners) {
   }
 }
 
+// Who listens on the session port, and a trial connection to it at this machine's first LAN
+// address (the loopback when it has none), closed at once: the listener takes it for a session
+// that ended before it said anything.
+void FillSession(Report& r, const std::map<unsigned long, Holder>& owners) {
+  SessionPort& s = r.session;
+  const auto port = static_cast<std::uint16_t>(std::stoul(s.port.value));
+  if (port == 0) return;
+  const auto tcp = ReadWholeFile("/proc/net/tcp");
+  const auto inodes = tcp ? TcpListenInodes(*tcp, port) : std::vector<unsigned long>{};
+  bool hidden = false;
+  s.holders = HoldersOf(inodes, owners, hidden);
+  s.listening = !inodes.empty();
+  if (!s.listening) return;
+  s.address = "127.0.0.1";
+  for (const Interface& i : r.interfaces) {
+    if (i.carries) {
+      s.address = i.address;
+      break;
+    }
+  }
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  inet_pton(AF_INET, s.address.c_str(), &to.sin_addr);
+  s.address += ":" + s.port.value;
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
+    s.error = std::strerror(errno);
+    return;
+  }
+  int error = 0;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) error = errno;
+  if (error == EINPROGRESS) {
+    pollfd p{fd, POLLOUT, 0};
+    socklen_t length = sizeof error;
+    if (poll(&p, 1, 2000) <= 0) {
+      error = ETIMEDOUT;
+    } else {
+      getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    }
+  }
+  close(fd);
+  s.reachable = error == 0;
+  if (!s.reachable) s.error = std::strerror(error);
+}
+
 // Runs a listing tool (never one that changes anything) and returns its output, or nullopt with
 // the reason when it is missing or refuses.
 std::optional<std::string> RunListing(const std::vector<std::string>& argv, std::string& why) {
@@ -348,6 +404,7 @@ Report Examine() {
   FillPort(r, port, owners);
   FillSlots(r, owners);
   FillFirewall(r, port);
+  FillSession(r, owners);
   return r;
 }
 

@@ -15,6 +15,7 @@
 #include "CliSupport.h"
 #include "ConfirmedSend.h"
 #include "Doctor.h"
+#include "SessionSend.h"
 #include "messaging/Formats.h"
 #include "messaging/IntegerList.h"
 #include "messaging/MessagingCore.h"
@@ -24,6 +25,7 @@
 #include "transport/MachineIdentity.h"
 #include "transport/MailSlot.h"
 #include "transport/SlotPlatform.h"
+#include "transport/NetbiosFrame.h"
 #include "transport/WinPopup.h"
 
 namespace pelmora::cli {
@@ -80,6 +82,36 @@ bool OpenSlot(TmdCustomMailSlot& slot, const std::string& name, const std::strin
 }
 
 int RunConfirmedSend(const Options& o, const std::string& from, const std::string& message);
+// One message in the session form to one machine: named by TARGET, reached at --address or at
+// what the resolver finds for TARGET, on --port or the configured session port.
+int RunSendSession(const Options& o, const std::string& from, const std::string& target,
+                   const std::string& message) {
+  const MachineIdentity& me = ThisMachine();
+  SessionSend r;
+  r.target = NetbiosWireName(target, me.oem);
+  if (r.target.empty()) {
+    PrintError("\"" + o.target + "\" cannot be a machine name");
+    return kExitUsage;
+  }
+  r.address = o.address.empty() ? o.target : o.address;
+  r.port = static_cast<std::uint16_t>(o.port ? *o.port : me.sessionPort);
+  if (r.port == 0) {
+    PrintError(
+        "the session form is off in the machine configuration (PUERTO_SESION = 0); "
+        "give --port");
+    return kExitUsage;
+  }
+  r.callingName = NetbiosWireName(me.computerName, me.oem);
+  r.sender = text::AnsiToOem(from, me.oem);
+  r.recipient = text::AnsiToOem(target, me.oem);
+  r.text = text::AnsiToOem(message, me.oem);
+  const std::string error = SendInSessionForm(r);
+  if (!error.empty()) {
+    PrintError(error);
+    return kExitNothing;
+  }
+  return kExitOk;
+}
 
 int RunSend(const Options& o) {
   const std::string from =
@@ -92,6 +124,7 @@ int RunSend(const Options& o) {
     return kExitUsage;
   }
   if (o.confirm) return RunConfirmedSend(o, from, message);
+  if (o.session) return RunSendSession(o, from, target, message);
   bool sent = false;
   if (o.secure) {
     // The secure format has no escape: a "&" in a name would shift the fields.
@@ -237,7 +270,10 @@ int RunListen(const Options& o) {
 
   winPopup.OnMessage = [&](TmdCustomWinPopup&, const std::string& receiver,
                            const std::string& sender, const std::string& msg) {
-    PrintLine(ListenLine("messenger", sender, receiver, msg));
+    // A message of the session form (smbclient -M, net send to one machine) comes through the
+    // same slot; its channel says how it came.
+    PrintLine(ListenLine(winPopup.DispatchingSessionMessage() ? "session" : "messenger", sender,
+                         receiver, msg));
     ++printed;
   };
   secure.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& datagram) {

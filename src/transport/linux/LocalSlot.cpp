@@ -8,6 +8,10 @@
 #include <cstring>
 
 #include "text/CodePage.h"
+#include "transport/MachineIdentity.h"
+#include "transport/NetbiosFrame.h"
+#include "transport/WinPopup.h"
+#include "transport/linux/SessionListener.h"
 
 namespace pelmora::platform {
 namespace {
@@ -83,9 +87,27 @@ void LinuxServerSlot::StartDraining() {
   drainer_ = std::thread([this] { Drain(); });
   RegisterHeldSlot(lowerName_, this);
   registered_ = true;
+  if (lowerName_ == kMessengerSlot) StartSessionListener();
+}
+
+void LinuxServerSlot::StartSessionListener() {
+  const MachineIdentity& me = ThisMachine();
+  if (me.sessionPort == 0) return;
+  // Without the port (taken, or 139 without the privilege) the slot is held all the same; only
+  // the session form is not heard, as the datagrams from other machines are not without theirs.
+  auto listener = std::make_unique<SessionListener>(
+      me.sessionPort, NetbiosWireName(me.computerName, me.oem),
+      [this](const SessionMessage& m, std::uint32_t) {
+        const std::string datagram = SessionMessageDatagram(m);
+        return Deliver(reinterpret_cast<const std::uint8_t*>(datagram.data()), datagram.size(),
+                       Arrival::Session);
+      });
+  if (listener->Listening()) sessions_ = std::move(listener);
 }
 
 void LinuxServerSlot::Close() {
+  // The listener delivers into this slot: it ends first.
+  sessions_.reset();
   if (registered_) {
     // First out of the receiver's sight, so it never delivers into a slot being taken down.
     UnregisterHeldSlot(lowerName_, this);
@@ -128,30 +150,33 @@ void LinuxServerSlot::DrainSocket() {
       return;  // EAGAIN: drained
     }
     const std::size_t full = static_cast<std::size_t>(n);
-    Push(drainBuffer_.data(), std::min(full, kLargestKeptDatagram), full);
+    Push(drainBuffer_.data(), std::min(full, kLargestKeptDatagram), full, Arrival::Written);
   }
 }
 
-void LinuxServerSlot::Deliver(const std::uint8_t* data, std::size_t size) {
-  Push(data, std::min(size, kLargestKeptDatagram), size);
+bool LinuxServerSlot::Deliver(const std::uint8_t* data, std::size_t size, Arrival arrival) {
+  return Push(data, std::min(size, kLargestKeptDatagram), size, arrival);
 }
 
-void LinuxServerSlot::Push(const std::uint8_t* data, std::size_t size, std::size_t fullSize) {
+bool LinuxServerSlot::Push(const std::uint8_t* data, std::size_t size, std::size_t fullSize,
+                           Arrival arrival) {
   const bool kept = fullSize <= kLargestKeptDatagram;
   const std::size_t cost = (kept ? size : 0) + kSlotDatagramOverhead;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (closed_) return;
+  if (closed_) return false;
   if (queuedBytes_ + cost > kSlotMemoryCap) {
     ++dropped_;
-    return;
+    return false;
   }
   Datagram d;
   d.size = static_cast<std::uint32_t>(std::min<std::size_t>(fullSize, UINT32_MAX));
+  d.arrival = arrival;
   if (kept) d.bytes.assign(data, data + size);
   const bool wasEmpty = queue_.empty();
   queue_.push_back(std::move(d));
   queuedBytes_ += cost;
   if (wasEmpty) ready_.Post();
+  return true;
 }
 
 bool LinuxServerSlot::Peek(bool& waiting, std::uint32_t& nextSize, std::uint32_t& count) {
@@ -169,6 +194,7 @@ long LinuxServerSlot::Read(std::uint8_t* buffer, std::size_t count) {
   if (closed_ || queue_.empty()) return -1;
   Datagram d = std::move(queue_.front());
   queue_.pop_front();
+  lastArrival_ = d.arrival;
   queuedBytes_ -= d.bytes.size() + kSlotDatagramOverhead;
   if (queue_.empty()) ready_.Clear();
   const std::size_t n = std::min(count, d.bytes.size());

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,6 +22,10 @@
 
 #include "transport/SlotPlatform.h"
 #include "platform/linux/UniqueFd.h"
+
+namespace pelmora::platform {
+class SessionListener;
+}
 
 namespace pelmora::platform {
 
@@ -40,14 +45,15 @@ class LinuxServerSlot final : public ServerSlot {
 
   bool Peek(bool& waiting, std::uint32_t& nextSize, std::uint32_t& count) override;
   long Read(std::uint8_t* buffer, std::size_t count) override;
+  Arrival LastArrival() const override { return lastArrival_; }
   std::uint64_t Dropped() const override;
   WaitResult Wait() override;
   void WakeWaiters() override;
   void Close() override;
 
-  // One datagram from outside the socket (the network receiver): queued, or dropped and
-  // counted above the cap. Never blocks on the reader.
-  void Deliver(const std::uint8_t* data, std::size_t size);
+  // One datagram from outside the socket (the network receiver, the session listener): queued,
+  // or dropped and counted above the cap (then false). Never blocks on the reader.
+  bool Deliver(const std::uint8_t* data, std::size_t size, Arrival arrival = Arrival::Written);
 
   bool Ready() const { return ready_.valid() && drainStop_.valid() && waitStop_.valid(); }
   void StartDraining();
@@ -56,6 +62,7 @@ class LinuxServerSlot final : public ServerSlot {
   struct Datagram {
     std::uint32_t size = 0;           // as written
     std::vector<std::uint8_t> bytes;  // empty for a datagram too large to be kept
+    Arrival arrival = Arrival::Written;
   };
 
   void Drain();
@@ -63,7 +70,9 @@ class LinuxServerSlot final : public ServerSlot {
   // every look at the queue, so a datagram whose write has returned is always counted; one
   // caller at a time, so datagrams enter the queue in the order the socket gave them.
   void DrainSocket();
-  void Push(const std::uint8_t* data, std::size_t size, std::size_t fullSize);
+  bool Push(const std::uint8_t* data, std::size_t size, std::size_t fullSize, Arrival arrival);
+  // The messenger slot's session form, while this slot is the messenger slot.
+  void StartSessionListener();
 
   const std::string lowerName_;
   std::mutex drainMutex_;  // taken before mutex_, never after it
@@ -78,6 +87,8 @@ class LinuxServerSlot final : public ServerSlot {
   std::uint64_t dropped_ = 0;
   bool closed_ = false;
   bool registered_ = false;
+  Arrival lastArrival_ = Arrival::Written;  // of the last Read, on the reader's thread
+  std::unique_ptr<SessionListener> sessions_;
   std::thread drainer_;
 };
 

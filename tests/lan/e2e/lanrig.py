@@ -158,6 +158,11 @@ class TestLan:
         return ["ip", "netns", "exec", self.ns(host), "unshare", "--uts", "sh", "-c",
                 'hostname "$0" && exec "$@"', host.lower()] + list(argv)
 
+    def address(self, host):
+        """The host's IPv4 address on the test LAN."""
+        r = run_quiet(["ip", "-n", self.ns(host), "-o", "-4", "addr", "show", "dev", "eth0"])
+        return r.stdout.decode().split()[3].split("/")[0]
+
     def close(self):
         pass  # the harness owns the namespaces
 

@@ -18,6 +18,7 @@ Exit status 0 passed, 1 failed, 77 skipped (no root, no namespaces, no Xvfb).
 
 import argparse
 import os
+import shutil
 import stat
 import struct
 import subprocess
@@ -516,6 +517,35 @@ def accents(rig):
     expect(observed["messenger to the listener"] == "silencio " + ACCENTED_OVER_MESSENGER,
            "messenger channel to SAUCE: %r" % observed["messenger to the listener"])
     del holders
+
+
+@scenario
+def session(rig):
+    """Samba's `smbclient -M` to a running copy, in the session form over TCP: the message shows
+    as a messenger message does (received colour, "PEPE a TEJO", accents intact, echo's line end
+    gone), once, and its sender joins the address book."""
+    if shutil.which("smbclient") is None:
+        raise Skip("smbclient is not installed")
+    copies, _ = start_copies(rig)
+    tejo = copies["TEJO"]
+    text = "\u00bfqu\u00e9 tal? \u00f1and\u00fa"  # ¿qué tal? ñandú
+    mark = tejo.mark()
+    r = subprocess.run(rig.lan.command("SAUCE", ["smbclient", "-N", "-M", "TEJO", "-I",
+                                                 rig.lan.address("TEJO"), "-p", "13139",
+                                                 "-U", "PEPE"]),
+                       input=(text + "\n").encode(), env=rig.host_env("SAUCE"),
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+    expect(r.returncode == 0, "smbclient failed: %s" % r.stderr.decode(errors="replace"))
+    got = arrival(tejo, text, 5, mark, "TEJO")
+    print("session form: %r from %r to %r" % (got.text, got.first, got.second))
+    expect(got.palette == PALETTE_RECEIVED, "palette %s, expected %d (received, messenger "
+           "channel)" % (got.palette, PALETTE_RECEIVED))
+    expect((got.first, got.second) == ("PEPE", "TEJO"),
+           "heading %r a %r, expected PEPE a TEJO" % (got.first, got.second))
+    settle(0.5)
+    expect(count_text(tejo, text) == 1, "arrived more than once on TEJO")
+    ini = os.path.join(rig.home("TEJO"), ".config", "pelmora", "pelmora.ini")
+    expect("PEPE" in settings_file_names(ini), "the sender did not join the address book")
 
 
 # The Windows program's ini file as it wrote it: CR LF, Windows-1252, and the hand edits its

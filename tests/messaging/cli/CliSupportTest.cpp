@@ -29,6 +29,29 @@ TEST(CliArguments, SendTakesOptionsThenTargetThenAllWordsAsText) {
   EXPECT_EQ(r.options->text, "");
 }
 
+TEST(CliArguments, SendInTheSessionForm) {
+  ParseResult r =
+      Parse({"send", "--session", "--address", "10.0.0.5", "--port", "139", "TEJO", "hola"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_TRUE(r.options->session);
+  EXPECT_EQ(r.options->address, "10.0.0.5");
+  EXPECT_EQ(r.options->port, 139);
+  EXPECT_EQ(r.options->target, "TEJO");
+  r = Parse({"send", "--session", "TEJO", "hola"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(r.options->address, "");
+  EXPECT_FALSE(r.options->port);
+  for (const auto& bad :
+       std::vector<std::vector<std::string>>{{"send", "--session", "--secure", "TEJO", "x"},
+                                             {"send", "--address", "10.0.0.5", "TEJO", "x"},
+                                             {"send", "--session", "--port", "0", "TEJO", "x"},
+                                             {"send", "--session", "--port", "65536", "TEJO", "x"},
+                                             {"send", "--session", "--address", "", "TEJO", "x"},
+                                             {"listen", "--session"}}) {
+    EXPECT_FALSE(ParseArguments(bad).options) << bad[1] << " " << bad[2];
+  }
+}
+
 TEST(CliArguments, DefaultsAndNumbers) {
   ParseResult r = Parse({"ping", "MIRLO"});
   ASSERT_TRUE(r.options);

@@ -173,6 +173,20 @@ TEST(DoctorProc, SocketInodesOfThePortAndOfAbstractSlots) {
   EXPECT_EQ(UnixSocketInodes(unixTable, "@pelmora-mailslot:messngr"),
             (std::vector<unsigned long>{5151}));
   EXPECT_TRUE(UnixSocketInodes(unixTable, "@pelmora-mailslot:seguro").empty());
+
+  // The session port: only the socket that listens (state 0A), not the connections to it.
+  const char* tcp =
+      "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  "
+      "timeout inode\n"
+      "   0: 00000000:3353 00000000:0000 0A 00000000:00000000 00:00000000 00000000  1000        "
+      "0 8080 1 0000000000000000 100 0 0 10 0\n"
+      "   1: 0B00E70A:3353 0C00E70A:9C40 01 00000000:00000000 00:00000000 00000000  1000        "
+      "0 8081 1 0000000000000000 20 4 30 10 -1\n"
+      "   2: 00000000:008B 00000000:0000 0A 00000000:00000000 00:00000000 00000000     0        "
+      "0 139 1 0000000000000000 100 0 0 10 0\n";
+  EXPECT_EQ(TcpListenInodes(tcp, 13139), (std::vector<unsigned long>{8080}));
+  EXPECT_EQ(TcpListenInodes(tcp, 139), (std::vector<unsigned long>{139}));
+  EXPECT_TRUE(TcpListenInodes(tcp, 13138).empty());
 }
 
 namespace {
@@ -188,6 +202,7 @@ Report HealthyReport() {
   r.portState.state = PortState::Free;
   r.slots = {{"messngr", false, {}}, {"seguro", false, {}}, {"Utils", false, {}}};
   r.firewall.result.state = FirewallState::NotReadable;
+  r.session.port = {"13139", "default"};
   return r;
 }
 
@@ -303,4 +318,35 @@ TEST(DoctorListed, EachAddressWithItsRouteAndAPingThatCouldNotBeMade) {
   r.interfaces.pop_back();
   r.listed[1].interface = "wg0";
   EXPECT_TRUE(Judge(r).canSend);
+}
+
+TEST(DoctorSession, SaysWhoHoldsTheSessionPortAndLeavesTheVerdictAlone) {
+  const auto line = [](const Report& r) {
+    const std::string text = FormatReport(r, Judge(r));
+    const auto at = text.find("session port: ");
+    return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
+  };
+  Report r = HealthyReport();
+  EXPECT_EQ(line(r),
+            "session port: TCP 13139  (default): nobody listens (a running Pelmora listens while "
+            "it holds the messenger slot)");
+  r.session.listening = true;
+  r.session.holders = {{321, "pelmora"}};
+  r.session.reachable = true;
+  r.session.address = "10.231.0.11:13139";
+  EXPECT_EQ(line(r),
+            "session port: TCP 13139  (default): held by pelmora (pid 321); reachable at "
+            "10.231.0.11:13139");
+  // Samba's smbd on 139 takes the messages instead of Pelmora.
+  r.session.port = {"139", "/etc/pelmora.conf, [RED] PUERTO_SESION"};
+  r.session.holders = {{40, "smbd"}};
+  r.session.reachable = false;
+  r.session.error = "Connection refused";
+  EXPECT_NE(line(r).find("held by smbd (pid 40), not by Pelmora"), std::string::npos) << line(r);
+  EXPECT_NE(line(r).find("not reachable at 10.231.0.11:13139: Connection refused"),
+            std::string::npos)
+      << line(r);
+  EXPECT_TRUE(Judge(r).canReceive);
+  r.session.port = {"0", "/etc/pelmora.conf, [RED] PUERTO_SESION"};
+  EXPECT_EQ(line(r), "session port: off  (/etc/pelmora.conf, [RED] PUERTO_SESION)");
 }
