@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "transport/MessengerSession.h"
-#include "transport/linux/UniqueFd.h"
+#include "platform/linux/UniqueFd.h"
 
 namespace pelmora::platform {
 
