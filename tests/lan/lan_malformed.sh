@@ -12,7 +12,7 @@ PORT=13138
 MIRLO_IP=$(testlan_addr mirlo)
 BCAST=$TESTLAN_SUBNET.255
 
-testlan_spawn mirlo "$TESTLAN_DIR/mirlo.out" "$PROBE" hold --count 4 --timeout-ms 30000 seguro Utils
+testlan_spawn mirlo "$TESTLAN_DIR/mirlo.out" "$PROBE" hold --count 4 --timeout-ms 600000 seguro Utils
 MIRLO=$TESTLAN_PID
 testlan_wait_for "$TESTLAN_DIR/mirlo.out" READY || exit 1
 
@@ -57,7 +57,7 @@ raw "$(frame TEJO pruebas UTILS "al-grupo-raw")"
 write tejo mirlo seguro "despues"
 write tejo pruebas utils "grupo-despues"
 
-testlan_wait_for "$TESTLAN_DIR/mirlo.out" "^DONE" 20 || FAIL=1
+testlan_wait_for "$TESTLAN_DIR/mirlo.out" "^DONE" 120 || FAIL=1
 wait "$MIRLO"
 STATUS=$?
 [ "$STATUS" = 0 ] || { echo "FAIL: the receiving probe ended with status $STATUS"; FAIL=1; }

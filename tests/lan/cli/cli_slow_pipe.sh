@@ -16,7 +16,7 @@ D=$TESTLAN_DIR
 N=400
 # 400 lines of some 420 bytes are far more than a pipe holds (64 KiB): the listener blocks.
 testlan_spawn mirlo "$D/listen.log" sh -c \
-  "'$CLI' listen --count $N --timeout 60 2>'$D/listen.err' | (sleep 6; cat >'$D/listen.out')"
+  "'$CLI' listen --count $N --timeout 600 2>'$D/listen.err' | (sleep 6; cat >'$D/listen.out')"
 LISTEN=$TESTLAN_PID
 testlan_wait_for "$D/listen.err" 'listening' 10 || fail "listen did not start"
 pad=$(printf 'x%.0s' $(seq 400))
