@@ -145,7 +145,11 @@ std::string SaveTarget(const std::string& path) {
 std::string DamagedName(const std::string& target) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
   localtime_r(&now, &local);
+#endif
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   const std::string base = target + ".damaged-" + stamp;

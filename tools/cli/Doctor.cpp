@@ -174,7 +174,7 @@ Verdict Judge(const Report& report) {
                                         [](const Interface& i) { return i.carries; });
   // Without a broadcast interface, frames still leave to the listed addresses it can route to.
   const bool anyListed = std::any_of(report.listed.begin(), report.listed.end(),
-                                     [](const ListedAddress& l) { return !l.interface.empty(); });
+                                     [](const ListedAddress& l) { return !l.device.empty(); });
   v.canSend = anyInterface || anyListed;
   const std::string port = report.port.value;
   std::string receiveReason;
@@ -242,13 +242,13 @@ std::string FormatReport(const Report& r, const Verdict& v) {
   for (const ListedAddress& l : r.listed) {
     out << "  " << l.address << "  ";
     if (l.localBroadcast)
-      out << "the broadcast address of " << l.interface << ": broadcast reaches it already";
-    else if (l.interface.empty())
+      out << "the broadcast address of " << l.device << ": broadcast reaches it already";
+    else if (l.device.empty())
       out << "no route: frames to it cannot leave";
     else if (l.gateway.empty())
-      out << "on the link of " << l.interface;
+      out << "on the link of " << l.device;
     else
-      out << "through " << l.interface << ", router " << l.gateway;
+      out << "through " << l.device << ", router " << l.gateway;
     out << "\n";
   }
   for (const std::string& why : r.listedRejected) out << "  skipped: " << why << "\n";

@@ -78,14 +78,14 @@ struct Firewall {
 // An address listed in DIFUSION and how this machine reaches it.
 struct ListedAddress {
   std::string address;
-  std::string interface;        // the route's interface; empty when there is no route
+  std::string device;           // the route's interface; empty when there is no route
   std::string gateway;          // the route's router; empty when it is on the link
   bool localBroadcast = false;  // a local interface's broadcast address: broadcast reaches it
 };
 
 // The route the main routing table gives for an address (from /proc/net/route).
 struct Route {
-  std::string interface;
+  std::string device;
   std::uint32_t gateway = 0;  // host order; 0 on the link
 };
 

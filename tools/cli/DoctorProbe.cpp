@@ -116,12 +116,12 @@ void FillListed(Report& r, const MachineIdentity& id) {
     for (const Interface& i : r.interfaces) {
       if (i.carries && i.broadcast == l.address) {
         l.localBroadcast = true;
-        l.interface = i.name;
+        l.device = i.name;
       }
     }
     if (!l.localBroadcast && routes) {
       if (const auto route = RouteTo(*routes, address)) {
-        l.interface = route->interface;
+        l.device = route->device;
         if (route->gateway != 0) l.gateway = Ipv4Text(route->gateway);
       }
     }

@@ -291,7 +291,7 @@ TEST(DoctorListed, RouteByLongestPrefixThenMetricOnlyRoutesThatAreUp) {
   const std::string table = head + line("eth0", 0, 0x0AE70001, "0003", 0, 0) + routes;
   const auto via = [&](std::uint32_t a) {
     const auto r = RouteTo(table, a);
-    return r ? r->interface + " " + std::to_string(r->gateway) : std::string("none");
+    return r ? r->device + " " + std::to_string(r->gateway) : std::string("none");
   };
   EXPECT_EQ(via(0x0AE7000C), "eth0 0");                           // on the link
   EXPECT_EQ(via(0x0A2801FF), "wg0 0");                            // the /16
@@ -316,7 +316,7 @@ TEST(DoctorListed, EachAddressWithItsRouteAndAPingThatCouldNotBeMade) {
   EXPECT_EQ(v.line, "cannot tell whether pardal answers: \"Utils\" is taken");
   // Without a broadcast interface a routed listed address still carries frames.
   r.interfaces.pop_back();
-  r.listed[1].interface = "wg0";
+  r.listed[1].device = "wg0";
   EXPECT_TRUE(Judge(r).canSend);
 }
 
