@@ -69,7 +69,10 @@ std::vector<std::uint32_t> ParseExtraAddresses(std::string_view text,
     pos = comma + 1;
     if (entry.empty()) continue;
     const auto address = ParseDottedQuad(entry);
-    std::string quoted = "\"" + std::string(entry) + "\"";
+    // Appended rather than "\"" + std::string(entry): GCC 12 warns falsely about the latter's
+    // insert at the front in optimised 32-bit builds (-Wrestrict), and warnings stop the build.
+    std::string quoted(1, '"');
+    quoted.append(entry).push_back('"');
     for (char& c : quoted)  // the line goes to a terminal
       if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     if (!address) {
