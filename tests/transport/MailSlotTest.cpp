@@ -149,7 +149,13 @@ TEST_F(Endpoint, CheckMessagesReportsTheNextSize) {
   slot.SetActive(true);
   // Nobody pumps the loop, so the datagram stays waiting.
   ASSERT_TRUE(WriteSlotString(".", slot.Slot(), "12345"));
-  slot.CheckMessages();
+  // The carrier hands a local write to the slot's queue on a thread of its own (on Windows it is
+  // in neither the mailslot nor the queue for a moment): look again until it is there.
+  for (int i = 0; i < 500; ++i) {
+    slot.CheckMessages();
+    if (slot.MessageCount() != 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_EQ(slot.MessageCount(), 1u);
   EXPECT_EQ(slot.NextSize(), 5u);
   ASSERT_TRUE(PumpFor(1));
