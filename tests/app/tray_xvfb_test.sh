@@ -215,7 +215,7 @@ if [ -n "$cli" ]; then
     xdotool mousemove --window "$icon" 5 5 click 3
     menu_id() { comm -13 <(echo "$before") <(visible_windows | sort) | head -n 1; }
     menu_up() { [ -n "$(menu_id)" ]; }
-    wait_for 50 menu_up || fail "$2: the right button did not open the tray menu"
+    wait_for 150 menu_up || fail "$2: the right button did not open the tray menu"
     local menu
     menu=$(menu_id)
     sleep 0.2  # the popup takes the keyboard once it is mapped; nothing to wait on from here
