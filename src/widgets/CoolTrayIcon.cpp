@@ -251,7 +251,33 @@ void TCoolTrayIcon::DoMinimizeToTray() {
 
 void TCoolTrayIcon::PopupAtCursor() {
   if (!popupMenu_) return;
-  popupMenu_->popup(QCursor::pos());
+  if (watchedMenu_ != popupMenu_) {
+    if (watchedMenu_) disconnect(watchedMenu_, &QMenu::aboutToHide, this, nullptr);
+    watchedMenu_ = popupMenu_;
+    connect(popupMenu_, &QMenu::aboutToHide, this, &TCoolTrayIcon::MenuHidden);
+  }
+  popupAt_ = QCursor::pos();
+  popupWhileActive_ = QGuiApplication::applicationState() == Qt::ApplicationActive;
+  popupClock_.start();
+  popupMenu_->popup(popupAt_);
+}
+
+// When the program's active window goes away (Esc, "Minimizar", the banner's Esc), Qt waits
+// 0.4 s for another of its windows to take the focus before it calls the program inactive, and
+// then closes every open menu. A right click on the icon in that time would show the menu for an
+// instant only. Such a close is told apart by the state: active when the menu opened, inactive as
+// it closes; the menu opens again where it was, once. Closed by the user (Esc, an entry, a click
+// elsewhere) the state has not changed, and nothing happens.
+void TCoolTrayIcon::MenuHidden() {
+  const bool closedByDeactivation =
+      popupWhileActive_ && QGuiApplication::applicationState() != Qt::ApplicationActive &&
+      popupClock_.isValid() && popupClock_.elapsed() < 1000;
+  popupWhileActive_ = false;
+  popupClock_.invalidate();
+  if (!closedByDeactivation) return;
+  QTimer::singleShot(0, this, [this, at = popupAt_] {
+    if (popupMenu_ && !popupMenu_->isVisible()) popupMenu_->popup(at);
+  });
 }
 
 bool TCoolTrayIcon::eventFilter(QObject* watched, QEvent* event) {

@@ -16,6 +16,7 @@
 // the first release, then DblClick, and no second Click. Both are plain functions of their input,
 // so the mapping is checked without a desktop.
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QMenu>
@@ -190,6 +191,7 @@ class TCoolTrayIcon : public QObject {
 
  private:
   void UpdateCycleTimer();
+  void MenuHidden();
 
   QPointer<QWidget> owner_;
   QSystemTrayIcon* trayIcon_ = nullptr;
@@ -202,6 +204,12 @@ class TCoolTrayIcon : public QObject {
   bool iconVisible_ = true;
   bool enabled_ = true;
   QPointer<QMenu> popupMenu_;
+  // Where and when the menu was last opened, and the program's state then: a menu that the
+  // program's going inactive closes as it appears is opened again (see MenuHidden).
+  QPoint popupAt_;
+  QElapsedTimer popupClock_;
+  bool popupWhileActive_ = false;
+  QPointer<QMenu> watchedMenu_;
   bool leftPopup_ = false;
   bool startMinimized_ = false;
   bool minimizeToTray_ = false;
