@@ -81,9 +81,6 @@ TDOzuZe::TDOzuZe(WindowServices services, QWidget* parent)
   if (endpoints_) endpoints_->Connect(*core_);
 
   CreateParts();
-  settingsIO_ = std::make_unique<TSettingsIO>(
-      services_.settingsStore, vars_,
-      std::array<TScrollRichEdit*, 3>{ui_.SRTime, ui_.SRCab, ui_.SRChat});
   ConnectParts();
   FormCreate();
   if (terminateRequested_) return;
@@ -118,6 +115,10 @@ void TDOzuZe::CreateParts() {
   ui_.SRTime = view_->TimePane();
   ui_.SRCab = view_->HeadingPane();
   ui_.SRChat = view_->TextPane();
+  // The panes show the colours the settings hold.
+  settingsIO_ = std::make_unique<TSettingsIO>(
+      services_.settingsStore, vars_,
+      std::array<TScrollRichEdit*, 3>{ui_.SRTime, ui_.SRCab, ui_.SRChat});
   ui_.ScrollBar = view_->ScrollBar();
 
   CreateOwnControls();
@@ -144,7 +145,7 @@ void TDOzuZe::CreateParts() {
   // Key preview: the window sees every key of its controls before they do.
   keys_ = new KeyPreview(this);
 
-  options_ = std::make_unique<TWindowOptions>(vars_, *view_, *core_, *desktop_,
+  options_ = std::make_unique<TWindowOptions>(vars_, *settingsIO_, *view_, *core_, *desktop_,
                                               services_.fileChooser, services_.linkOpener);
   options_->SetApplyOk([this] { ApplyOptionsOk(); });
 
@@ -203,10 +204,7 @@ void TDOzuZe::ConnectParts() {
   connect(ui_.BOpciones, &QPushButton::clicked, this, [this] { BOpcionesClick(); });
   // The dialog's hot key list edits the letter the settings keep; it is registered again at
   // once, so the new combination works before OK.
-  options_->hotKeyName = [this] { return std::string(1, settingsIO_->HotKeyLetter()); };
-  options_->setHotKeyLetter = [this](const std::string& letter) {
-    if (letter.size() == 1) SetRestoreHotKeyLetter(letter[0]);
-  };
+  options_->hotKeyChanged = [this](char letter) { arrival_->RegisterRestoreHotKey(letter); };
 
   connect(destination_, &DestinationCompose::destinationStatusChanged, this,
           [this](const std::string& text) { SetStatusText(1, text); });

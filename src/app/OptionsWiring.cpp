@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "app/ConversationView.h"
+#include "app/SettingsIO.h"
 #include "messaging/MessagingCore.h"
 #include "options/OptionsLauncher.h"
 #include "options/VOpciones.h"
@@ -12,9 +13,16 @@
 
 namespace pelmora {
 
-TWindowOptions::TWindowOptions(Variables& vars, ConversationView& view, MessagingCore& core,
-                               DesktopServices& desktop, FileChooser* files, LinkOpener* links)
-    : vars_(vars), view_(view), core_(core), desktop_(desktop), files_(files), links_(links) {
+TWindowOptions::TWindowOptions(Variables& vars, TSettingsIO& settings, ConversationView& view,
+                               MessagingCore& core, DesktopServices& desktop, FileChooser* files,
+                               LinkOpener* links)
+    : vars_(vars),
+      settings_(settings),
+      view_(view),
+      core_(core),
+      desktop_(desktop),
+      files_(files),
+      links_(links) {
   if (files_ == nullptr) {
     ownFiles_ = std::make_unique<QtFileChooser>();
     files_ = ownFiles_.get();
@@ -32,21 +40,22 @@ TWindowOptions::~TWindowOptions() = default;
 
 void TWindowOptions::SetApplyOk(std::function<void()> applyOk) { applyOk_ = std::move(applyOk); }
 
-TScrollRichEdit& TWindowOptions::Pane(int which) {
+const WindowSettings& TWindowOptions::WindowPart() { return settings_.Window(); }
+
+void TWindowOptions::SetWindowPart(const WindowSettings& settings) {
+  const char before = settings_.HotKeyLetter();
+  settings_.SetWindow(settings);
+  if (settings.HotKeyLetter != before && hotKeyChanged) hotKeyChanged(settings.HotKeyLetter);
+}
+
+void TWindowOptions::RedrawConversation() { view_.Actualizar_memos(nullptr); }
+
+const TScrollRichEdit& TWindowOptions::Pane(int which) {
   switch (which) {
     case 0: return *view_.TimePane();
     case 1: return *view_.HeadingPane();
     default: return *view_.TextPane();
   }
-}
-
-void TWindowOptions::RedrawConversation() { view_.Actualizar_memos(nullptr); }
-
-std::string TWindowOptions::HotKeyName() { return hotKeyName ? hotKeyName() : letter_; }
-
-void TWindowOptions::SetHotKeyLetter(const std::string& letter) {
-  letter_ = letter;
-  if (setHotKeyLetter) setHotKeyLetter(letter);
 }
 
 void TWindowOptions::SendSilentWorkgroupPing() { core_.SendSilentWorkgroupPing(); }

@@ -1,7 +1,7 @@
 #pragma once
-// The main window's side of the options dialog: what the dialog edits (the shared state, the
-// conversation panes, the hot key) and the desktop services it uses, behind the dialog's
-// OptionsHost, and the dialog's life cycle (TOptionsLauncher) that "&Opciones" runs.
+// The main window's side of the options dialog: what the dialog edits (the shared state and the
+// window's part of the settings: colours and hot key) and the desktop services it uses, behind
+// the dialog's OptionsHost, and the dialog's life cycle (TOptionsLauncher) that "&Opciones" runs.
 
 #include <functional>
 #include <memory>
@@ -17,18 +17,18 @@ class FileChooser;
 class LinkOpener;
 class MessagingCore;
 class TOptionsLauncher;
+class TSettingsIO;
 
 class TWindowOptions : public OptionsHost {
  public:
   // `files` and `links` may be null: the Qt implementations are used then.
-  TWindowOptions(Variables& vars, ConversationView& view, MessagingCore& core,
-                 DesktopServices& desktop, FileChooser* files, LinkOpener* links);
+  TWindowOptions(Variables& vars, TSettingsIO& settings, ConversationView& view,
+                 MessagingCore& core, DesktopServices& desktop, FileChooser* files,
+                 LinkOpener* links);
   ~TWindowOptions() override;
 
-  // The restore hot key's current key name and setting a new letter. Until they are given, the
-  // letter is only remembered here.
-  std::function<std::string()> hotKeyName;
-  std::function<void(const std::string& letter)> setHotKeyLetter;
+  // Registers the restore hot key with a new letter, when the dialog changed it.
+  std::function<void(char letter)> hotKeyChanged;
 
   TOptionsLauncher& Launcher() { return *launcher_; }
   // The window's part of OK, run by the launcher.
@@ -36,10 +36,10 @@ class TWindowOptions : public OptionsHost {
 
   // --- OptionsHost -------------------------------------------------------------------------
   Variables& Vars() override { return vars_; }
-  TScrollRichEdit& Pane(int which) override;
+  const WindowSettings& WindowPart() override;
+  void SetWindowPart(const WindowSettings& settings) override;
   void RedrawConversation() override;
-  std::string HotKeyName() override;
-  void SetHotKeyLetter(const std::string& letter) override;
+  const TScrollRichEdit& Pane(int which) override;
   void SendSilentWorkgroupPing() override;
   QString ChooseSaveFile(QWidget* parent, const QString& title, const QString& filter,
                          const QString& proposed) override;
@@ -48,6 +48,7 @@ class TWindowOptions : public OptionsHost {
 
  private:
   Variables& vars_;
+  TSettingsIO& settings_;
   ConversationView& view_;
   MessagingCore& core_;
   DesktopServices& desktop_;
@@ -55,7 +56,6 @@ class TWindowOptions : public OptionsHost {
   std::unique_ptr<LinkOpener> ownLinks_;
   FileChooser* files_;
   LinkOpener* links_;
-  std::string letter_ = "N";
   std::function<void()> applyOk_;
   std::unique_ptr<TOptionsLauncher> launcher_;
 };

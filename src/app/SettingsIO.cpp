@@ -21,18 +21,8 @@ TSettingsIO::~TSettingsIO() {
   if (senderSave_.isActive() && store_ != nullptr) store_->Save();
 }
 
-WindowSettings TSettingsIO::Current() const {
-  WindowSettings s;
-  const TScrollRichEdit* reference = panes_[0];
-  s.Background = reference->Color();
-  for (int i = 0; i < kPaletteCount; ++i)
-    s.Palette[static_cast<std::size_t>(i)] =
-        reference->GetPaletteColor(static_cast<std::uint8_t>(i));
-  s.HotKeyLetter = hotKeyLetter_;
-  return s;
-}
-
-void TSettingsIO::Apply(const WindowSettings& settings) {
+void TSettingsIO::SetWindow(const WindowSettings& settings) {
+  window_ = settings;
   for (TScrollRichEdit* pane : panes_) {
     pane->SetColor(settings.Background);
     for (int i = 0; i < kPaletteCount; ++i) {
@@ -40,14 +30,13 @@ void TSettingsIO::Apply(const WindowSettings& settings) {
                             settings.Palette[static_cast<std::size_t>(i)]);
     }
   }
-  hotKeyLetter_ = settings.HotKeyLetter;
 }
 
 MigrationResult TSettingsIO::LoadAtStart(const std::string& legacyPath) {
   if (store_ == nullptr) return MigrationResult::NoLegacyFile;
-  WindowSettings s = Current();
+  WindowSettings s = window_;
   const MigrationResult result = LoadStartupSettingsOnly(*store_, legacyPath, vars_, s);
-  Apply(s);
+  SetWindow(s);
   stored_ = CaptureSettings(vars_, s);
   if (result == MigrationResult::Loaded) pendingLegacyPath_ = legacyPath;
   return result;
@@ -57,22 +46,21 @@ MigrationResult TSettingsIO::CompleteMigration() {
   if (store_ == nullptr || pendingLegacyPath_.empty()) return MigrationResult::NoLegacyFile;
   const std::string path = std::move(pendingLegacyPath_);
   pendingLegacyPath_.clear();
-  const WindowSettings window = Current();
-  stored_ = CaptureSettings(vars_, window);
-  return pelmora::CompleteMigration(*store_, path, vars_, window);
+  stored_ = CaptureSettings(vars_, window_);
+  return pelmora::CompleteMigration(*store_, path, vars_, window_);
 }
 
 void TSettingsIO::Load() {
   if (store_ == nullptr) return;
-  WindowSettings s = Current();
+  WindowSettings s = window_;
   LoadSettings(*store_, vars_, s);
-  Apply(s);
+  SetWindow(s);
   stored_ = CaptureSettings(vars_, s);
 }
 
 bool TSettingsIO::Save() {
   if (store_ == nullptr) return false;
-  const SettingsModel now = CaptureSettings(vars_, Current());
+  const SettingsModel now = CaptureSettings(vars_, window_);
   WriteSettings(*store_, now, &stored_);
   // Written into the store either way: a store that could not save keeps the changes and puts
   // them into the file at its next save.

@@ -1,9 +1,9 @@
 #pragma once
 // The main window's side of the settings: the store it loads from and saves into, the model as
-// the store was last loaded or saved (so that a save writes only what changed since), and what
-// of the settings the window holds itself (the colours of the three conversation panes, the
-// letter of the restore hot key). The table of keys lives in messaging/Settings.h, without a
-// window.
+// the store was last loaded or saved (so that a save writes only what changed since), and the
+// window's own part of the model (the colours of the conversation, the letter of the restore hot
+// key), which the three panes only show. The table of keys lives in messaging/Settings.h, without
+// a window.
 //
 // New senders are written into the store at once but saved together: a burst of arrivals from
 // unknown names costs a few saves a second, not one synced save each.
@@ -26,7 +26,7 @@ class TSettingsIO {
   static constexpr int kSenderSaveDelayMs = 500;
 
   // `store` may be null: the window then runs on what Variables holds, loads and saves nothing.
-  // The panes are SRTime, SRCab and SRChat; SRTime's colours are the ones saved.
+  // The panes are SRTime, SRCab and SRChat.
   TSettingsIO(SettingsStore* store, Variables& vars, std::array<TScrollRichEdit*, 3> panes);
   // Saves the names that are still waiting.
   ~TSettingsIO();
@@ -51,18 +51,19 @@ class TSettingsIO {
   bool SavePending() const { return senderSave_.isActive(); }
 
   // Letter of the Ctrl+Alt hot key that brings the window back.
-  char HotKeyLetter() const { return hotKeyLetter_; }
-  void SetHotKeyLetter(char letter) { hotKeyLetter_ = letter; }
+  char HotKeyLetter() const { return window_.HotKeyLetter; }
+  void SetHotKeyLetter(char letter) { window_.HotKeyLetter = letter; }
 
-  // The colours and hot key letter as they are now, and putting such a set in place.
-  WindowSettings Current() const;
-  void Apply(const WindowSettings& settings);
+  // The colours and hot key letter as they are now, and new ones: the colours go into the panes
+  // at once (the lines already shown take them when the conversation is redrawn).
+  const WindowSettings& Window() const { return window_; }
+  void SetWindow(const WindowSettings& settings);
 
  private:
   SettingsStore* store_;
   Variables& vars_;
   std::array<TScrollRichEdit*, 3> panes_;
-  char hotKeyLetter_ = 'N';
+  WindowSettings window_;
   std::string pendingLegacyPath_;  // read at start, not yet saved into the store
   SettingsModel stored_;           // what the store holds as far as the program wrote it
   QTimer senderSave_;

@@ -1,13 +1,14 @@
 #pragma once
 // What the options dialog takes from the program around it. The dialog has no copy of the
-// options: every control writes straight into the shared state, the conversation panes or the
-// hot key through this interface the moment the user changes it. The main window implements it;
+// options: every control writes straight into the shared state or the window's part of the
+// settings through this interface the moment the user changes it. The main window implements it;
 // the tests give a fake.
 
 #include <QString>
 #include <QUrl>
 #include <string>
 
+#include "messaging/Settings.h"
 #include "messaging/Variables.h"
 
 class QWidget;
@@ -22,16 +23,16 @@ class OptionsHost {
 
   virtual Variables& Vars() = 0;
 
-  // The three panes of the conversation view: 0 time, 1 headings, 2 texts. They always carry
-  // the same palette and background, so pane 0 serves when a colour is read back.
-  virtual TScrollRichEdit& Pane(int which) = 0;
+  // The window's part of the settings: the conversation's background and palette and the
+  // letter of the hot key. Setting it puts the colours into the panes at once and registers a
+  // new letter system-wide at once.
+  virtual const WindowSettings& WindowPart() = 0;
+  virtual void SetWindowPart(const WindowSettings& settings) = 0;
   // Redraws the conversation view, so that palette changes show on the lines already there.
   virtual void RedrawConversation() = 0;
-
-  // The key of the global hot key (normally one letter, "N"), and setting a new letter, which
-  // takes effect system-wide at once.
-  virtual std::string HotKeyName() = 0;
-  virtual void SetHotKeyLetter(const std::string& letter) = 0;
+  // The three panes of the conversation view (0 time, 1 headings, 2 texts), read to save the
+  // conversation into a file.
+  virtual const TScrollRichEdit& Pane(int which) = 0;
 
   // One silent identification request to the own workgroup (the names page's ping).
   virtual void SendSilentWorkgroupPing() = 0;

@@ -6,7 +6,6 @@
 #include "options/OptionsHost.h"
 #include "options/PageNombres.h"
 #include "options/VOpciones.h"
-#include "widgets/ScrollRichEdit.h"
 
 namespace pelmora {
 
@@ -19,7 +18,7 @@ TOptionsLauncher::~TOptionsLauncher() = default;
 int TOptionsLauncher::BOpcionesClick(QWidget* parent) {
   if (dialog_) return QDialog::Rejected;
   Variables& vars = host_.Vars();
-  snapshot_ = CaptureSettings(vars, WindowPart());
+  snapshot_ = CaptureSettings(vars, host_.WindowPart());
   arrivedSenders_.clear();
 
   auto* dlg = new TVOpciones(host_, parent);
@@ -49,33 +48,12 @@ int TOptionsLauncher::BOpcionesClick(QWidget* parent) {
   return result;
 }
 
-WindowSettings TOptionsLauncher::WindowPart() {
-  WindowSettings w;
-  const TScrollRichEdit& reference = host_.Pane(0);
-  w.Background = reference.Color();
-  for (int i = 0; i < kPaletteCount; ++i)
-    w.Palette[static_cast<std::size_t>(i)] =
-        reference.GetPaletteColor(static_cast<std::uint8_t>(i));
-  const std::string key = host_.HotKeyName();
-  if (key.size() == 1) w.HotKeyLetter = key[0];
-  return w;
-}
-
 void TOptionsLauncher::RestoreOnCancel() {
   Variables& vars = host_.Vars();
   WindowSettings window;
   ApplySettings(snapshot_, vars, window);
   for (const std::string& name : arrivedSenders_) vars.NameList.Add(name);
-  for (int p = 0; p < 3; ++p) {
-    TScrollRichEdit& pane = host_.Pane(p);
-    pane.SetColor(window.Background);
-    for (int i = 0; i < kPaletteCount; ++i) {
-      pane.SetPaletteColor(static_cast<std::uint8_t>(i),
-                           window.Palette[static_cast<std::size_t>(i)]);
-    }
-  }
-  const std::string letter(1, window.HotKeyLetter);
-  if (host_.HotKeyName() != letter) host_.SetHotKeyLetter(letter);
+  host_.SetWindowPart(window);
   // The lines already shown take the colours back at once, as after OK.
   host_.RedrawConversation();
 }

@@ -63,8 +63,6 @@ class TOptionsLauncher : public QObject {
   void Opened(TVOpciones* dialog);
 
  private:
-  // The panes' colours and the hot key letter as the window shows them now.
-  WindowSettings WindowPart();
   void RestoreOnCancel();
 
   OptionsHost& host_;

@@ -82,7 +82,7 @@ int QuickDestinationKindChosen(QuickDestination& d, int kind,
 // --- The snapshot Cancel restores ----------------------------------------------------------
 
 // The settings model (messaging/Settings.h) taken when the dialog opens: everything the dialog
-// edits in the shared state and in the window (the panes' colours, the hot key letter). Cancel
+// edits in the shared state and in the window's part (its colours, the hot key letter). Cancel
 // puts it back exactly, whether or not the settings could be written.
 using OptionsSnapshot = SettingsModel;
 

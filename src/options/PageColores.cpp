@@ -80,7 +80,7 @@ TPageColores::TPageColores(OptionsHost& host, QWidget* parent) : QWidget(parent)
 
 void TPageColores::Fill() {
   SelectClass(0);
-  ui_.ColorCombo2->SetSelectedColor(host_.Pane(0).Color());
+  ui_.ColorCombo2->SetSelectedColor(host_.WindowPart().Background);
   ShowPreview();
 }
 
@@ -114,32 +114,35 @@ void TPageColores::ShowPreview() {
 }
 
 void TPageColores::RGColoresClick() {
-  const auto index = static_cast<std::uint8_t>(SelectedClass());
-  ui_.ColorCombo1->SetSelectedColor(host_.Pane(0).GetPaletteColor(index));
+  ui_.ColorCombo1->SetSelectedColor(
+      host_.WindowPart().Palette[static_cast<std::size_t>(SelectedClass())]);
   ShowPreview();
 }
 
 void TPageColores::ColorCombo1Change() {
-  const TColor c = ui_.ColorCombo1->GetSelectedColor();
-  const auto index = static_cast<std::uint8_t>(SelectedClass());
-  for (int pane = 0; pane < 3; ++pane) host_.Pane(pane).SetPaletteColor(index, c);
+  WindowSettings window = host_.WindowPart();
+  window.Palette[static_cast<std::size_t>(SelectedClass())] = ui_.ColorCombo1->GetSelectedColor();
+  host_.SetWindowPart(window);
   ShowPreview();
   host_.RedrawConversation();
 }
 
 void TPageColores::ColorCombo2Change() {
-  const TColor c = ui_.ColorCombo2->GetSelectedColor();
-  for (int pane = 0; pane < 3; ++pane) host_.Pane(pane).SetColor(c);
+  WindowSettings window = host_.WindowPart();
+  window.Background = ui_.ColorCombo2->GetSelectedColor();
+  host_.SetWindowPart(window);
   ShowPreview();
 }
 
 void TPageColores::BDefaultClick() {
-  host_.Pane(0).ResetColors();
-  host_.Pane(2).ResetColors();
-  host_.Pane(1).ResetColors();
-  ui_.ColorCombo2->SetSelectedColor(host_.Pane(0).Color());
-  ui_.ColorCombo1->SetSelectedColor(
-      host_.Pane(0).GetPaletteColor(static_cast<std::uint8_t>(SelectedClass())));
+  // The colours of a fresh start; the hot key stays.
+  WindowSettings window = host_.WindowPart();
+  const WindowSettings defaults;
+  window.Background = defaults.Background;
+  window.Palette = defaults.Palette;
+  host_.SetWindowPart(window);
+  ui_.ColorCombo2->SetSelectedColor(window.Background);
+  ui_.ColorCombo1->SetSelectedColor(window.Palette[static_cast<std::size_t>(SelectedClass())]);
   ShowPreview();
 }
 

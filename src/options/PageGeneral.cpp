@@ -96,9 +96,9 @@ void TPageGeneral::Fill() {
   Variables& v = host_.Vars();
   ui_.CBTecla->clear();
   for (char c = 'A'; c <= 'Z'; ++c) ui_.CBTecla->addItem(QString(QLatin1Char(c)));
-  const std::string key = host_.HotKeyName();
+  const char key = host_.WindowPart().HotKeyLetter;
   int keyRow = -1;
-  if (key.size() == 1 && key[0] >= 'A' && key[0] <= 'Z') keyRow = key[0] - 'A';
+  if (key >= 'A' && key <= 'Z') keyRow = key - 'A';
   ui_.CBTecla->setCurrentIndex(keyRow);
 
   ui_.ChBRestaurar->setChecked(v.OptRestore);
@@ -145,7 +145,9 @@ void TPageGeneral::ChBRestaurarClick() {
 
 void TPageGeneral::CBTeclaChange(int index) {
   if (index < 0 || index >= 26) return;
-  host_.SetHotKeyLetter(std::string(1, static_cast<char>('A' + index)));
+  WindowSettings window = host_.WindowPart();
+  window.HotKeyLetter = static_cast<char>('A' + index);
+  host_.SetWindowPart(window);
 }
 
 void TPageGeneral::CBIdiomasChange(int index) {

@@ -269,9 +269,9 @@ void TCoolTrayIcon::PopupAtCursor() {
 // it closes; the menu opens again where it was, once. Closed by the user (Esc, an entry, a click
 // elsewhere) the state has not changed, and nothing happens.
 void TCoolTrayIcon::MenuHidden() {
-  const bool closedByDeactivation =
-      popupWhileActive_ && QGuiApplication::applicationState() != Qt::ApplicationActive &&
-      popupClock_.isValid() && popupClock_.elapsed() < 1000;
+  const bool closedByDeactivation = popupWhileActive_ &&
+                                    QGuiApplication::applicationState() != Qt::ApplicationActive &&
+                                    popupClock_.isValid() && popupClock_.elapsed() < 1000;
   popupWhileActive_ = false;
   popupClock_.invalidate();
   if (!closedByDeactivation) return;

@@ -15,6 +15,7 @@
 
 #include "AppTestSupport.h"
 #include "app/OptionsWiring.h"
+#include "app/SettingsIO.h"
 #include "messaging/Settings.h"
 #include "model/SettingsStore.h"
 #include "options/OptionsLauncher.h"
@@ -141,7 +142,10 @@ void OptionsWindowTest::CancelLeavesFileAndWindowAsTheyWere() {
     QVERIFY(w.hotKeys.Press(HotKeyModifiers(ssCtrl | ssAlt), 'Q'));
     QCOMPARE(w->Vars().ViewMode, mode);
     QVERIFY(dlg.isVisible());
-    w->Ui().SRChat->SetPaletteColor(kPaletteSent, clBlue);
+    WindowSettings colours = w->Options().WindowPart();  // as the colours page changes them
+    colours.Palette[kPaletteSent] = clBlue;
+    w->Options().SetWindowPart(colours);
+    QCOMPARE(w->Ui().SRChat->GetPaletteColor(kPaletteSent), clBlue);
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QVERIFY(dlg.isVisible());  // Esc is ignored
     dlg.BCancel()->click();
@@ -156,7 +160,7 @@ void OptionsWindowTest::CancelLeavesFileAndWindowAsTheyWere() {
   QCOMPARE(w->Vars().NameList.Count(), 3);
   QCOMPARE(w->Vars().GroupList.Item(0).Members().Items(), std::vector<std::string>{"MIRLO"});
   QCOMPARE(w->Ui().SRChat->GetPaletteColor(kPaletteSent), clLime);
-  QCOMPARE(w->Options().HotKeyName(), std::string("N"));
+  QCOMPARE(w->Settings().HotKeyLetter(), 'N');
   QCOMPARE(HeldKey(w.hotKeys), std::uint32_t('N'));
   // Nothing else of the window changed.
   QCOMPARE(w->StatusText(1), status);

@@ -163,12 +163,17 @@ class SettingsWindowTest : public QObject {
     QVERIFY(w->Vars().OptHardway);
     QVERIFY(!w.ui().PHardway->isHidden());
 
-    w.ui().SRTime->SetPaletteColor(kPaletteSent, clFuchsia);
+    // A colour changed in the settings shows in every pane and is what a save writes.
+    WindowSettings colours = w->Settings().Window();
+    colours.Palette[kPaletteSent] = clFuchsia;
+    w->Settings().SetWindow(colours);
+    QCOMPARE(w.ui().SRCab->GetPaletteColor(kPaletteSent), clFuchsia);
     QVERIFY(w->Settings().Save());
     QCOMPARE(store.ReadString("OPCIONES", "COLOR ENVIO", ""), std::string("clFuchsia"));
     QCOMPARE(store.ReadString("NOMBRES", "ZORRO", ""), std::string("S"));
-    // Cancel in the dialog: the saved colours come back into every pane.
-    w.ui().SRChat->SetPaletteColor(kPaletteSent, clRed);
+    // Loaded again: the saved colours come back into every pane.
+    colours.Palette[kPaletteSent] = clRed;
+    w->Settings().SetWindow(colours);
     w->Settings().Load();
     QCOMPARE(w.ui().SRChat->GetPaletteColor(kPaletteSent), clFuchsia);
   }

@@ -101,7 +101,7 @@ class OptionsDialogTest : public QObject {
   void PingSendsThreeBroadcastsPerPress();
   void QuickDestinationRewrittenOnlyByTheUser();
   void GroupsPageCaseMembersAndSections();
-  void ColoursActOnThePanes();
+  void ColoursActOnTheWindowsSettings();
   void LogSavingAndItsFailures();
   void AboutPageOpensItsLinks();
   void OpensQuicklyWithALargeAddressBook();
@@ -146,7 +146,7 @@ void OptionsDialogTest::GeneralPageWritesFlagsHotKeyAndLanguage() {
   host.vars.OptRestore = true;
   host.vars.OptPreview = true;
   host.vars.OptHardway = true;
-  host.hotKey = "F5";  // not a letter: nothing selected, the key left alone
+  host.window.HotKeyLetter = '5';  // not a letter: nothing selected, the key left alone
   TVOpciones dlg(host);
   const auto& ui = dlg.General().Ui();
   QCOMPARE(ui.CBTecla->count(), 26);
@@ -155,7 +155,7 @@ void OptionsDialogTest::GeneralPageWritesFlagsHotKeyAndLanguage() {
   QVERIFY(ui.ChBHardway->isChecked());
   QVERIFY(!ui.ChBBeep->isChecked());
   QVERIFY(ui.ChBNotificar->isChecked());  // desktop notifications are on by default
-  QCOMPARE(host.hotKey, std::string("F5"));
+  QCOMPARE(host.window.HotKeyLetter, '5');
 
   ui.ChBRestaurar->click();  // off: preview off and greyed
   QVERIFY(!host.vars.OptRestore);
@@ -174,7 +174,7 @@ void OptionsDialogTest::GeneralPageWritesFlagsHotKeyAndLanguage() {
   QVERIFY(!host.vars.OptNotify);
 
   Pick(ui.CBTecla, 'Q' - 'A');
-  QCOMPARE(host.hotKey, std::string("Q"));
+  QCOMPARE(host.window.HotKeyLetter, 'Q');
 
   QCOMPARE(ui.CBIdiomas->count(), 3);
   QCOMPARE(ui.CBIdiomas->itemText(0), QStringLiteral("Español"));
@@ -405,9 +405,10 @@ void OptionsDialogTest::GroupsPageCaseMembersAndSections() {
   QVERIFY(Checked(ui.CLNombres).isEmpty());  // Amigos now holds only FANTASMA
 }
 
-void OptionsDialogTest::ColoursActOnThePanes() {
+void OptionsDialogTest::ColoursActOnTheWindowsSettings() {
   FakeOptionsHost host;
-  for (auto& p : host.panes) p->SetPaletteColor(0, 0x123456);  // a custom time colour
+  host.window.Palette[0] = 0x123456;  // a custom time colour
+  host.window.HotKeyLetter = 'K';
   TVOpciones dlg(host);
   auto& page = dlg.Colores();
   const auto& ui = page.Ui();
@@ -420,19 +421,18 @@ void OptionsDialogTest::ColoursActOnThePanes() {
   page.SelectClass(kPaletteReceived);
   QCOMPARE(ui.ColorCombo1->currentText(), QStringLiteral("clYellow"));
   Pick(ui.ColorCombo1, 9);  // clRed
-  for (auto& p : host.panes) QCOMPARE(p->GetPaletteColor(kPaletteReceived), clRed);
+  QCOMPARE(host.window.Palette[kPaletteReceived], clRed);
   QCOMPARE(host.redraws, 1);
   QCOMPARE(ui.LPrueba->palette().color(QPalette::WindowText), QColor(Qt::red));
 
   Pick(ui.ColorCombo2, 17);  // clWhite
-  for (auto& p : host.panes) QCOMPARE(p->Color(), clWhite);
+  QCOMPARE(host.window.Background, clWhite);
 
-  ui.BDefault->click();
-  for (auto& p : host.panes) {
-    QCOMPARE(p->Color(), clBlack);
-    QCOMPARE(p->GetPaletteColor(0), clSilver);
-    QCOMPARE(p->GetPaletteColor(kPaletteReceived), clYellow);
-  }
+  ui.BDefault->click();  // the colours of a fresh start, the hot key left alone
+  QCOMPARE(host.window.Background, clBlack);
+  QCOMPARE(host.window.Palette[0], clSilver);
+  QCOMPARE(host.window.Palette[kPaletteReceived], clYellow);
+  QCOMPARE(host.window.HotKeyLetter, 'K');
   QCOMPARE(ui.ColorCombo1->currentText(), QStringLiteral("clYellow"));
   QCOMPARE(ui.ColorCombo2->currentIndex(), 0);
   page.SelectClass(0);

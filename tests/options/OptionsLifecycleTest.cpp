@@ -91,8 +91,8 @@ void OptionsLifecycleTest::CancelPutsEverythingBack() {
     // Live while open.
     QVERIFY(!host.vars.OptBeep);
     QVERIFY(!host.vars.OptNotify);
-    QCOMPARE(host.hotKey, std::string("Q"));
-    QCOMPARE(host.Pane(1).GetPaletteColor(kPaletteSent), clBlue);
+    QCOMPARE(host.window.HotKeyLetter, 'Q');
+    QCOMPARE(host.window.Palette[kPaletteSent], clBlue);
     redrawsBeforeCancel = host.redraws;
     dlg.BCancel()->click();
   });
@@ -107,15 +107,12 @@ void OptionsLifecycleTest::CancelPutsEverythingBack() {
   QVERIFY(host.vars.OptNotify);
   QVERIFY(!host.vars.OptHardway);
   QCOMPARE(host.vars.LanguageIndex, kLanguageSpanish);
-  QCOMPARE(host.hotKey, std::string("N"));
+  QCOMPARE(host.window.HotKeyLetter, 'N');
   QCOMPARE(host.vars.NameList.Items(), (std::vector<std::string>{"MIRLO", "TEJO"}));
   QCOMPARE(host.vars.GroupList.Count(), 1);
   QCOMPARE(host.vars.GroupList.Item(0).Members().Items(), std::vector<std::string>{"TEJO"});
   QCOMPARE(host.vars.QuickDestinations[2].Kind, qdName);
-  for (auto& p : host.panes) {
-    QCOMPARE(p->GetPaletteColor(kPaletteSent), clLime);
-    QCOMPARE(p->Color(), clBlack);
-  }
+  QCOMPARE(host.window, WindowSettings{});
 }
 
 void OptionsLifecycleTest::CloseBoxIsCancel() {
@@ -151,11 +148,11 @@ void OptionsLifecycleTest::OkKeepsTheChangesAndHandsOverToTheWindow() {
   QVERIFY(!host.vars.OptionsOpen);
   QVERIFY(!host.vars.OptBeep);
   QVERIFY(host.vars.OptHardway);
-  QCOMPARE(host.hotKey, std::string("Q"));
+  QCOMPARE(host.window.HotKeyLetter, 'Q');
   QVERIFY(host.vars.NameList.Empty());
   QCOMPARE(host.vars.GroupList.Count(), 2);
   QCOMPARE(host.vars.QuickDestinations[2].Kind, qdNone);
-  QCOMPARE(host.Pane(2).GetPaletteColor(kPaletteSent), clBlue);
+  QCOMPARE(host.window.Palette[kPaletteSent], clBlue);
 
   // The next opening starts afresh on page 0 and shows what OK kept.
   WhenOpen(launcher, [&](TVOpciones& dlg) {

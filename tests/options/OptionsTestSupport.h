@@ -1,7 +1,7 @@
 #pragma once
-// A stand-in for the main window around the options dialog: the shared state, three real
-// conversation panes, and records of what the dialog asked of the desktop (hot key, pings,
-// save dialog, links, error boxes).
+// A stand-in for the main window around the options dialog: the shared state, the window's part
+// of the settings, three real conversation panes, and records of what the dialog asked of the
+// desktop (pings, save dialog, links, error boxes).
 
 #include <QString>
 #include <QUrl>
@@ -24,10 +24,12 @@ class FakeOptionsHost : public OptionsHost {
     }
   }
   Variables& Vars() override { return vars; }
-  TScrollRichEdit& Pane(int which) override { return *panes[static_cast<std::size_t>(which)]; }
+  const WindowSettings& WindowPart() override { return window; }
+  void SetWindowPart(const WindowSettings& settings) override { window = settings; }
   void RedrawConversation() override { ++redraws; }
-  std::string HotKeyName() override { return hotKey; }
-  void SetHotKeyLetter(const std::string& letter) override { hotKey = letter; }
+  const TScrollRichEdit& Pane(int which) override {
+    return *panes[static_cast<std::size_t>(which)];
+  }
   void SendSilentWorkgroupPing() override { ++pings; }
   QString ChooseSaveFile(QWidget*, const QString& title, const QString& filter,
                          const QString& proposed) override {
@@ -41,14 +43,14 @@ class FakeOptionsHost : public OptionsHost {
 
   // One conversation entry in the three panes, as the window adds it.
   void AddEntry(const std::string& time, const std::string& heading, const std::string& text) {
-    Pane(0).AddText(time, 0, true);
-    Pane(1).AddText(heading, 1, true);
-    Pane(2).AddText(text, 2, true);
+    panes[0]->AddText(time, 0, true);
+    panes[1]->AddText(heading, 1, true);
+    panes[2]->AddText(text, 2, true);
   }
 
   Variables vars;
   std::array<std::unique_ptr<TScrollRichEdit>, 3> panes;
-  std::string hotKey = "N";
+  WindowSettings window;
   int redraws = 0;
   int pings = 0;
   QString saveAnswer;
