@@ -877,11 +877,11 @@ def banner(rig):
     mark = tejo.mark()
     cli_send(rig, "SAUCE", "SAUCE", "tejo", "quinto")
     arrival(tejo, "quinto", 5, mark, "TEJO")
+    wait_until(lambda: len(lost_records(lost)) == 2, 5,
+               what="the arrival after Esc kept in the file as a second record")
     settle(0.3)
     expect(not desk.banner_shown(tejo.pid) and not desk.main_window_shown(tejo.pid),
            "an arrival after Esc brought something up")
-    expect(len(lost_records(lost)) == 2,
-           "an arrival after Esc was not kept in the file: %r" % lost_records(lost))
     icon = desk.tray_icon_of(tejo.pid)
     desk.xdo("mousemove", "--window", icon, 5, 5, "click", 1)
     desk.main_window_of(tejo.pid)
