@@ -46,12 +46,14 @@ void DrainEvents(long n) {
   if (n % 128 == 0) QCoreApplication::processEvents();
 }
 
-// One window per size and kind, filled once and kept, so the fill is not timed. They go before
-// the application object does (main): a window that outlives it crashes at exit.
-std::map<std::pair<int, bool>, std::unique_ptr<TDOzuZe>> windows;
+// One window per size and kind, filled once and kept, so the fill is not timed. main owns them
+// after its application object, so they go first: a window that outlives the application crashes
+// at exit.
+using Windows = std::map<std::pair<int, bool>, std::unique_ptr<TDOzuZe>>;
+Windows* windows = nullptr;
 
 TDOzuZe& WindowWithLines(int lines, bool refill = false) {
-  auto& w = windows[{lines, refill}];
+  auto& w = (*windows)[{lines, refill}];
   if (!w) {
     w = MakeWindow(refill);
     while (w->Ui().SRChat->LineCount() < lines) {
@@ -121,9 +123,11 @@ BENCHMARK(BM_AppendWrappedLine)->Arg(100)->Arg(100000)->Unit(benchmark::kMicrose
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  Windows kept;
+  windows = &kept;
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  windows.clear();
+  windows = nullptr;
   return 0;
 }

@@ -18,7 +18,7 @@ for candidate in python3 /usr/bin/python3; do
   if "$candidate" -c 'import pyatspi' 2>/dev/null; then py=$candidate; break; fi
 done
 source "$here/../support/xvfb_desk.sh"
-desk_require Xvfb openbox dbus-daemon trayer xdotool
+desk_require Xvfb openbox dbus-daemon dbus-send trayer xdotool
 [ -n "$launcher" ] || { echo "SKIP: at-spi2-core's bus launcher is not installed"; exit 77; }
 [ -n "$py" ] || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
 
@@ -32,7 +32,12 @@ wait_for 100 test -S "$work/bus" || { echo "FAIL: the session bus did not start"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
 "$launcher" --launch-immediately >"$work/atspi.log" 2>&1 &
 pids+=($!)
-sleep 1
+# The accessibility bus is up once the launcher gives out its address.
+a11y_bus_up() {
+  dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+    2>/dev/null | grep -q 'string "unix:'
+}
+wait_for 100 a11y_bus_up || { echo "FAIL: the accessibility bus did not start"; cat "$work/atspi.log"; exit 1; }
 
 cat >"$work/pelmora.conf" <<CONF
 [RED]

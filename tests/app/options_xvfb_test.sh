@@ -63,7 +63,8 @@ xdotool mousemove --window "$icon" 5 5 click 1
 wait_for 50 main_window_shown || fail "a left click on the icon did not show the window"
 window=$(xdotool search --onlyvisible --name '^Pelmora 0\.31b$' | head -n 1)
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-sleep 0.3
+window_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]; }
+wait_for 50 window_active || fail "the main window did not become active"
 
 xdotool key alt+o
 wait_for 50 dialog_shown || fail "Alt+O did not open the options dialog"

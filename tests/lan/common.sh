@@ -23,10 +23,17 @@ write() {
 # count NAME PATTERN: how many lines of NAME's output match.
 count() { grep -Ec -- "$2" "$TESTLAN_DIR/$1.out"; }
 
-# expect_count NAME PATTERN N WHAT
+# expect_count NAME PATTERN N WHAT: a count above zero is waited for (up to 20 s), so that a
+# datagram still on its way on a loaded machine is not taken for a lost one; one copy too many,
+# or any of what must not arrive, shows only after a `settle`.
 expect_count() {
-  local n
+  local n tries=0
   n=$(count "$1" "$2")
+  while [ "${n:-0}" -lt "$3" ] && [ "$tries" -lt 400 ]; do
+    sleep 0.05
+    tries=$((tries + 1))
+    n=$(count "$1" "$2")
+  done
   if [ "$n" != "$3" ]; then
     echo "FAIL: $4: $1 received /$2/ $n times, expected $3"
     sed 's/^/  | /' "$TESTLAN_DIR/$1.out"
@@ -34,7 +41,8 @@ expect_count() {
   fi
 }
 
-# A datagram that is broadcast to the port needs a moment to arrive everywhere.
+# The time a datagram that must not arrive, or a second copy, would need to show: what must
+# arrive is waited for by expect_count.
 settle() { sleep "${1:-0.5}"; }
 
 FAIL=0

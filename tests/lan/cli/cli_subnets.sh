@@ -70,14 +70,23 @@ testlan_run tejo "$CLI" doctor PARDAL >"$D/d2.out" 2>&1 && fail "doctor PARDAL s
 tail -n 1 "$D/d2.out" | grep -q "nor through the listed addresses (10.231.1.12); it could be behind one of them" \
   || fail "doctor verdict: $(tail -n 1 "$D/d2.out")"
 
-# Everything has arrived that will (the last sends went out a second ago, by the pings); count.
-sleep 0.5
 # expect HOST TEXT N
 expect() {
   local n
   n=$(grep -cE -- $'\t'"$2"$'(\t4)?$' "$D/$1.out")
   [ "$n" = "$3" ] || { cat "$D/$1.out" >&2; fail "$1 got [$2] $n times, expected $3"; }
 }
+# What must arrive is waited for; then a moment more for a second copy, or for what must not
+# arrive, should either come.
+arrived() {
+  testlan_wait_for "$D/$1.out" $'\t'"$2"$'(\t4)?$' 30 || fail "$1 never got [$2]"
+}
+for t in "a nombre" "a todos" "a todos seguro" "solo la máquina" "sin reenvío"; do
+  arrived gorrion "$t"
+done
+for t in "sin lista a todos" "a todos" "a todos seguro"; do arrived mirlo "$t"; done
+arrived pardal "a todos seguro"
+sleep 0.5
 for t in "sin lista" "sin lista a todos"; do expect gorrion "$t" 0; expect pardal "$t" 0; done
 expect mirlo "sin lista a todos" 1
 for t in "a nombre" "a todos" "a todos seguro" "solo la máquina" "sin reenvío"; do
