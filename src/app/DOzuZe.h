@@ -75,13 +75,8 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void ApplyLanguage(std::uint8_t index);
   MessagingCore& Core() { return *core_; }
 
-  // The parts, for whoever wires more to them.
+  // The parts the tests look into.
   ConversationView& View() { return *view_; }
-  DestinationCompose& Destination() { return *destination_; }
-  KeyPreview& Keys() { return *keys_; }
-  TrayMenu& Tray() { return *tray_; }
-  ViewModeMachine& ViewModes() { return viewModes_; }
-  DesktopServices& Desktop() { return *desktop_; }
   TWindowOptions& Options() { return *options_; }
 
   // "&Opciones": the options dialog, modal; on OK the window saves the settings and brings its
@@ -170,7 +165,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void CreateNameFieldAndStatusBar();
   void ConnectParts();
   void FormCreate();
-  // Start-up steps whose own work arrives later keep their place in the order.
+  // The steps of start-up that FormCreate runs in order.
   void LoadSettingsStep();
   void RegisterHotKeyStep();
   void RecoverLostMessagesStep();
@@ -179,9 +174,6 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void AppendEntry(const std::string& time, const std::string& first, const std::string& second,
                    const std::string& text, int paletteIndex);
   void Ping();
-  // The desktop notification of one arrival, when the option is on and the window is not the
-  // active one.
-  void NotifyDesktop(const std::string& sender, const std::string& text);
   // The window's part of the options dialog's OK.
   void ApplyOptionsOk();
 

@@ -37,17 +37,6 @@ void Pick(QComboBox* box, int index) {
   emit box->activated(index);
 }
 
-// Runs `act` inside the dialog's modal loop, once it is shown.
-void WhenOpen(TDOzuZe& w, std::function<void(TVOpciones&)> act) {
-  TOptionsLauncher& launcher = w.Options().Launcher();
-  auto conn = std::make_shared<QMetaObject::Connection>();
-  *conn = QObject::connect(&launcher, &TOptionsLauncher::Opened, &launcher,
-                           [conn, act](TVOpciones* dlg) {
-                             QObject::disconnect(*conn);
-                             QTimer::singleShot(0, dlg, [dlg, act] { act(*dlg); });
-                           });
-}
-
 QByteArray FileBytes(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
