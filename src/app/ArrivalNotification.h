@@ -1,11 +1,11 @@
 #pragma once
-// What makes an arrival noticed while the window is away: the count of new messages in the tray
-// tip and the preview banner, the banner itself, the lost-messages file that keeps what arrives
-// while only the banner (or nothing) is shown, and the global hot key "Restaurar" that brings the
-// window back.
+// What makes an arrival noticed while the window is away: the beep and the desktop notification,
+// the count of new messages in the tray tip and the preview banner, the banner itself, the
+// lost-messages file that keeps what arrives while only the banner (or nothing) is shown, and the
+// global hot key "Restaurar" that brings the window back.
 //
-// The view-mode machine decides what happens; this part carries out its banner, counter and file
-// actions. Its rules for the file:
+// The view-mode machine decides how the window is presented; this part carries out its banner,
+// counter and file actions. Its rules for the file:
 // - it is opened (created, or added to when it exists) when the banner starts, at the first
 //   record written while the window is away, or at start when it holds messages a previous run
 //   left (they stay in it until the window is shown); an open file is never emptied;
