@@ -122,7 +122,7 @@ void TDOzuZe::CreateParts() {
   CreateOwnControls();
 
   destination_ = new DestinationCompose(vars_, ui_.PGeneral, fixed);
-  static_cast<DestinationCompose::Controls&>(ui_) = destination_->Ui();
+  ui_.Destination = &destination_->Ui();
   // The own-name field lies over the compose area while it is open, and comes last in the
   // tab order.
   CreateNameFieldAndStatusBar();

@@ -129,8 +129,10 @@ class TDOzuZe : public QWidget, public MessagingHost {
   // Releases the wait threads and deactivates the endpoints; runs once, at the real end.
   void ShutdownEndpoints() { shutdown_->ShutdownEndpoints(); }
 
-  // The controls, for the tests: the window's own and those of its parts.
-  struct Controls : DestinationCompose::Controls {
+  // The controls, for the tests: the window's own and those of its parts. The destination and
+  // compose controls are their part's, as it holds them.
+  struct Controls {
+    const DestinationCompose::Controls* Destination = nullptr;
     QWidget* PGeneral = nullptr;
     QWidget* ScrollingText = nullptr;
     QLabel* LForro = nullptr;
