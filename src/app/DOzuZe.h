@@ -26,15 +26,12 @@
 #include "widgets/AnsiText.h"
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 class QScrollBar;
 class QTimer;
-class QToolButton;
 
 namespace pelmora {
 
@@ -47,9 +44,7 @@ class TSettingsIO;
 class DesktopServices;
 class KeyPreview;
 class QtMailSlotDispatcher;
-class TComposeMemo;
 class TCoolTrayIcon;
-class TKeyLineEdit;
 class TScrollRichEdit;
 class TStatusPanels;
 class TrayMenu;
