@@ -30,14 +30,14 @@ void ApplyAccessibleNames(const TDOzuZe::Controls& ui, const Variables& vars) {
   name(ui.SRChat, kRowHintPanes);
   name(ui.ScrollBar, kRowHintPanes);
   // "P" says nothing; the options dialog's button of the same deed is "&Ping".
-  name(ui.BPing, kRowPing);
-  name(ui.BPingGrupos, kRowPing);
-  name(ui.CBNombres, kRowNombres);
-  name(ui.CBGrupos, kRowGruposPage);
-  name(ui.EReceptor, kRowDestino);
-  name(ui.EReceptor_hardway, kRowDestino);
-  name(ui.MTexto, kRowEscribirMensaje);
-  name(ui.MTexto_hardway, kRowEscribirMensaje);
+  name(ui.Destination->BPing, kRowPing);
+  name(ui.Destination->BPingGrupos, kRowPing);
+  name(ui.Destination->CBNombres, kRowNombres);
+  name(ui.Destination->CBGrupos, kRowGruposPage);
+  name(ui.Destination->EReceptor, kRowDestino);
+  name(ui.Destination->EReceptor_hardway, kRowDestino);
+  name(ui.Destination->MTexto, kRowEscribirMensaje);
+  name(ui.Destination->MTexto_hardway, kRowEscribirMensaje);
   // The own-name field opens over the compose area; the status bar calls that name "Origen".
   name(ui.ECambioNombre, kRowOrigen);
 }

@@ -7,7 +7,9 @@
 #include "app/PreviewBanner.h"
 #include "messaging/TextTable.h"
 #include "messaging/Variables.h"
-#include "widgets/x11/X11Desktop.h"
+#include "widgets/AnsiText.h"
+#include "widgets/Desktop.h"
+#include "widgets/DesktopNotifier.h"
 
 namespace pelmora {
 
@@ -15,10 +17,16 @@ namespace {
 constexpr const char* kProgramName = "Pelmora";
 }  // namespace
 
-ArrivalNotification::ArrivalNotification(Variables& vars, QWidget* window, HotKeyBackend* hotKeys,
+ArrivalNotification::ArrivalNotification(Variables& vars, QWidget* window, DesktopServices& desktop,
+                                         ArrivalNotifier& notifier, HotKeyBackend* hotKeys,
                                          std::string lostMessagesPath)
-    : QObject(window), vars_(vars), window_(window), path_(std::move(lostMessagesPath)) {
-  banner_ = new TPreviewBanner(nullptr);
+    : QObject(window),
+      vars_(vars),
+      window_(window),
+      desktop_(desktop),
+      notifier_(notifier),
+      path_(std::move(lostMessagesPath)) {
+  banner_ = new TPreviewBanner(desktop_, nullptr);
   connect(banner_, &TPreviewBanner::doubleClicked, this, &ArrivalNotification::bannerDoubleClicked);
   connect(banner_, &TPreviewBanner::escapePressed, this, &ArrivalNotification::bannerEscape);
 
@@ -44,6 +52,15 @@ std::string ArrivalNotification::CounterText(const Variables& vars, std::int32_t
 std::string ArrivalNotification::TrayTip(const std::string& counter) {
   if (counter.empty()) return {};
   return std::string(kProgramName) + " (" + counter + ")";
+}
+
+void ArrivalNotification::Announce(const std::string& sender, const std::string& text) {
+  if (vars_.OptBeep) desktop_.Beep();
+  // The window in front already shows the line; anywhere else (tray, banner, behind another
+  // window, a desktop that refused to raise it) the arrival might go unseen.
+  if (!vars_.OptNotify || (window_ && desktop_.IsActiveWindow(window_))) return;
+  notifier_.SetOpenLabel(ToQ(vars_.Text(kRowNotificationOpen)));
+  notifier_.Notify(ToQ(sender), ToQ(text));
 }
 
 void ArrivalNotification::CountArrival() {
@@ -77,7 +94,7 @@ bool ArrivalNotification::OpenLostMessages() {
 void ArrivalNotification::EnterBanner() {
   // The window the user works in keeps the keyboard; should showing the banner take it anyway,
   // it is handed back.
-  const std::uint32_t userWindow = x11::ActiveWindowId();
+  const DesktopServices::WindowId userWindow = desktop_.ActiveWindow();
 
   if (vars_.OptRecoverLost) OpenLostMessages();
 
@@ -92,7 +109,7 @@ void ArrivalNotification::EnterBanner() {
   }
   banner_->ShowBanner();
 
-  if (userWindow != 0 && x11::ActiveWindowId() != userWindow) x11::ActivateWindowId(userWindow);
+  if (userWindow != 0 && desktop_.ActiveWindow() != userWindow) desktop_.ActivateWindow(userWindow);
 }
 
 void ArrivalNotification::LeaveBanner() {

@@ -1,11 +1,11 @@
 #pragma once
-// What makes an arrival noticed while the window is away: the count of new messages in the tray
-// tip and the preview banner, the banner itself, the lost-messages file that keeps what arrives
-// while only the banner (or nothing) is shown, and the global hot key "Restaurar" that brings the
-// window back.
+// What makes an arrival noticed while the window is away: the beep and the desktop notification,
+// the count of new messages in the tray tip and the preview banner, the banner itself, the
+// lost-messages file that keeps what arrives while only the banner (or nothing) is shown, and the
+// global hot key "Restaurar" that brings the window back.
 //
-// The view-mode machine decides what happens; this part carries out its banner, counter and file
-// actions. Its rules for the file:
+// The view-mode machine decides how the window is presented; this part carries out its banner,
+// counter and file actions. Its rules for the file:
 // - it is opened (created, or added to when it exists) when the banner starts, at the first
 //   record written while the window is away, or at start when it holds messages a previous run
 //   left (they stay in it until the window is shown); an open file is never emptied;
@@ -28,6 +28,8 @@ class QWidget;
 namespace pelmora {
 
 struct Variables;
+class ArrivalNotifier;
+class DesktopServices;
 class TPreviewBanner;
 class HotKeyBackend;
 
@@ -35,9 +37,12 @@ class ArrivalNotification : public QObject {
   Q_OBJECT
 
  public:
-  // `window` is the main window, whose place the banner saves and restores; `hotKeys` may be
-  // null (no global keys). `lostMessagesPath` is where the file lives; empty: no file is kept.
-  ArrivalNotification(Variables& vars, QWidget* window, HotKeyBackend* hotKeys,
+  // `window` is the main window, whose place the banner saves and restores; `desktop` shows the
+  // banner without taking the user's keyboard and beeps; `notifier` shows desktop notifications
+  // (both must outlive this part); `hotKeys` may be null (no global keys). `lostMessagesPath` is
+  // where the file lives; empty: no file is kept.
+  ArrivalNotification(Variables& vars, QWidget* window, DesktopServices& desktop,
+                      ArrivalNotifier& notifier, HotKeyBackend* hotKeys,
                       std::string lostMessagesPath);
   ~ArrivalNotification() override;
 
@@ -48,6 +53,11 @@ class ArrivalNotification : public QObject {
 
   // Hands the tray tip to the tray (set by the window).
   std::function<void(const std::string& tip)> setTrayTip;
+
+  // An arrival's signals, before the view mode moves (what counts is whether the window was in
+  // front when the message came): the beep, with BEEP, and with NOTIFICAR a desktop
+  // notification unless the window is the active one.
+  void Announce(const std::string& sender, const std::string& text);
 
   // --- the machine's actions ---
   // One more new message: counter, banner text and tray tip.
@@ -97,6 +107,8 @@ class ArrivalNotification : public QObject {
 
   Variables& vars_;
   QPointer<QWidget> window_;
+  DesktopServices& desktop_;
+  ArrivalNotifier& notifier_;
   std::string path_;
   TWriteMessageFile file_;
   bool openFailureSaid_ = false;

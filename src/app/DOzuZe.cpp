@@ -28,8 +28,6 @@
 #include "messaging/LostMessageRecovery.h"
 #include "messaging/TextTable.h"
 #include "model/MessageFile.h"
-#include "options/OptionsLauncher.h"
-#include "options/VOpciones.h"
 #include "text/CodePage.h"
 #include "widgets/Accessibility.h"
 #include "widgets/CoolTrayIcon.h"
@@ -124,14 +122,15 @@ void TDOzuZe::CreateParts() {
   CreateOwnControls();
 
   destination_ = new DestinationCompose(vars_, ui_.PGeneral, fixed);
-  static_cast<DestinationCompose::Controls&>(ui_) = destination_->Ui();
+  ui_.Destination = &destination_->Ui();
   // The own-name field lies over the compose area while it is open, and comes last in the
   // tab order.
   CreateNameFieldAndStatusBar();
 
   // The banner that stands in for the window while new messages wait, the lost-messages file and
   // the restore hot key.
-  arrival_ = new ArrivalNotification(vars_, this, services_.hotKeys, services_.lostMessagesPath);
+  arrival_ = new ArrivalNotification(vars_, this, *desktop_, *notifier_, services_.hotKeys,
+                                     services_.lostMessagesPath);
   ui_.ScrollingText = arrival_->Banner().ScrollingText();
   ui_.LForro = arrival_->Banner().LForro();
 
@@ -145,9 +144,12 @@ void TDOzuZe::CreateParts() {
   // Key preview: the window sees every key of its controls before they do.
   keys_ = new KeyPreview(this);
 
-  options_ = std::make_unique<TWindowOptions>(vars_, *settingsIO_, *view_, *core_, *desktop_,
-                                              services_.fileChooser, services_.linkOpener);
-  options_->SetApplyOk([this] { ApplyOptionsOk(); });
+  // The dialog's hot key list edits the letter the settings keep; it is registered again at
+  // once, so the new combination works before OK.
+  options_ = std::make_unique<TWindowOptions>(
+      vars_, *settingsIO_, *view_, *core_, *desktop_, services_.fileChooser, services_.linkOpener,
+      [this] { ApplyOptionsOk(); },
+      [this](char letter) { arrival_->RegisterRestoreHotKey(letter); });
 
   answerTimer_ = new AnswerTimer([this] { core_->TimerTimer(); },
                                   [this] { return core_->AnswerDeadlinePending(); }, this);
@@ -202,9 +204,6 @@ void TDOzuZe::ConnectParts() {
   connect(ui_.BBorrar, &QPushButton::clicked, this, [this] { BBorrarClick(); });
   view_->languageIndex = [this] { return vars_.LanguageIndex; };
   connect(ui_.BOpciones, &QPushButton::clicked, this, [this] { BOpcionesClick(); });
-  // The dialog's hot key list edits the letter the settings keep; it is registered again at
-  // once, so the new combination works before OK.
-  options_->hotKeyChanged = [this](char letter) { arrival_->RegisterRestoreHotKey(letter); };
 
   connect(destination_, &DestinationCompose::destinationStatusChanged, this,
           [this](const std::string& text) { SetStatusText(1, text); });
@@ -262,7 +261,6 @@ void TDOzuZe::Ping() {
 
 void TDOzuZe::FormCreate() {
   vars_.ReallyQuit = false;
-  // The ping-identifier list belongs to the messaging core, made with it.
   // Times carry no AM/PM designator for the whole run.
   timeFormat_ = SystemLongTimeFormat();
   viewModes_.Start();
@@ -295,17 +293,7 @@ void TDOzuZe::FormCreate() {
   }
   ReadIdentity();
 
-  if (vars_.OptLoadWorkgroup) {
-    vars_.Destination = vars_.WorkgroupName;
-    vars_.NameList.Add(vars_.WorkgroupName);
-  } else if (!vars_.NameList.Empty()) {
-    vars_.Destination = vars_.NameList.Item(0);
-  }
-  if (vars_.OptHardway) {
-    destination_->ApplyHardwayLayout();
-    vars_.Destination = vars_.Text(kRowNinguno);
-  }
-
+  destination_->ChooseStartDestination();
   SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName);
   destination_->ShowDestination();
   destination_->FillSelectors();
@@ -438,9 +426,7 @@ void TDOzuZe::RestNormalCompose() { destination_->RestNormalCompose(); }
 
 void TDOzuZe::RestHardwayCompose() { destination_->RestHardwayCompose(); }
 
-void TDOzuZe::AddToOptionsNameLists(const std::string& name) {
-  options_->Launcher().AddToNameLists(name);
-}
+void TDOzuZe::AddToOptionsNameLists(const std::string& name) { options_->AddToNameLists(name); }
 
 void TDOzuZe::DeliveryStarted(DeliveryId id, const std::string& label,
                               const std::vector<std::string>& targets) {
@@ -458,52 +444,21 @@ void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,
   // The secure channel can bring an empty sender: nobody to add, store or answer, and never the
   // destination (a message to an empty name would go nowhere anyone reads).
   if (!sender.empty()) {
-    if (!vars_.NameList.Contains(sender)) {
-      if (vars_.OptionsOpen) {
-        // Storing the name now would write the dialog's unconfirmed changes with it. The dialog
-        // shows the name at once, its Cancel keeps it, and it is stored when the dialog closes.
-        vars_.NameList.Add(sender);
-        options_->Launcher().AddToNameLists(sender);
-        options_->Launcher().SenderArrived(sender);
-      } else {
-        settingsIO_->RememberSender(sender);
-      }
-    }
+    if (!vars_.NameList.Contains(sender)) options_->NewSender(sender);
     destination_->ArrivalFrom(sender);
   }
-  if (vars_.OptBeep) desktop_->Beep();
-  // Before the view mode moves: what counts is whether the window was in front when the
-  // message came.
-  NotifyDesktop(sender, text);
-  // While the options dialog is open an arrival is counted but brings nothing up: the dialog is
-  // modal, and a banner or window over it would take input it cannot have.
-  const bool restore = vars_.OptRestore && !vars_.OptionsOpen;
-  viewActions_->Run(viewModes_.Arrival(restore, vars_.OptPreview));
+  arrival_->Announce(sender, text);
+  viewActions_->Run(viewModes_.Arrival(vars_.OptRestore, vars_.OptPreview, options_->DialogOpen()));
   if (viewModes_.KeepsLostMessages())
     arrival_->KeepLostMessage(paletteIndex, sender, receiver, text);
-}
-
-void TDOzuZe::NotifyDesktop(const std::string& sender, const std::string& text) {
-  // The window in front already shows the line; anywhere else (tray, banner, behind another
-  // window, a desktop that refused to raise it) the arrival might go unseen.
-  if (!vars_.OptNotify || desktop_->IsActiveWindow(this)) return;
-  notifier_->SetOpenLabel(ToQ(vars_.Text(kRowNotificationOpen)));
-  notifier_->Notify(ToQ(sender), ToQ(text));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Options dialog
 
-void TDOzuZe::BOpcionesClick() {
-  TOptionsLauncher& launcher = options_->Launcher();
-  const int result = launcher.BOpcionesClick(this);
-  // Senders that wrote while the dialog was open were kept out of the file until now; OK has
-  // saved them with everything else.
-  if (result != QDialog::Accepted && !launcher.ArrivedSenders().empty()) settingsIO_->Save();
-}
+void TDOzuZe::BOpcionesClick() { options_->Open(this); }
 
 void TDOzuZe::ApplyOptionsOk() {
-  settingsIO_->Save();
   ApplyLanguage(vars_.LanguageIndex);
   destination_->AfterOptions();
   view_->Actualizar_memos(nullptr);

@@ -26,15 +26,12 @@
 #include "widgets/AnsiText.h"
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 class QScrollBar;
 class QTimer;
-class QToolButton;
 
 namespace pelmora {
 
@@ -47,9 +44,7 @@ class TSettingsIO;
 class DesktopServices;
 class KeyPreview;
 class QtMailSlotDispatcher;
-class TComposeMemo;
 class TCoolTrayIcon;
-class TKeyLineEdit;
 class TScrollRichEdit;
 class TStatusPanels;
 class TrayMenu;
@@ -75,13 +70,8 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void ApplyLanguage(std::uint8_t index);
   MessagingCore& Core() { return *core_; }
 
-  // The parts, for whoever wires more to them.
+  // The parts the tests look into.
   ConversationView& View() { return *view_; }
-  DestinationCompose& Destination() { return *destination_; }
-  KeyPreview& Keys() { return *keys_; }
-  TrayMenu& Tray() { return *tray_; }
-  ViewModeMachine& ViewModes() { return viewModes_; }
-  DesktopServices& Desktop() { return *desktop_; }
   TWindowOptions& Options() { return *options_; }
 
   // "&Opciones": the options dialog, modal; on OK the window saves the settings and brings its
@@ -134,8 +124,10 @@ class TDOzuZe : public QWidget, public MessagingHost {
   // Releases the wait threads and deactivates the endpoints; runs once, at the real end.
   void ShutdownEndpoints() { shutdown_->ShutdownEndpoints(); }
 
-  // The controls, for the tests: the window's own and those of its parts.
-  struct Controls : DestinationCompose::Controls {
+  // The controls, for the tests: the window's own and those of its parts. The destination and
+  // compose controls are their part's, as it holds them.
+  struct Controls {
+    const DestinationCompose::Controls* Destination = nullptr;
     QWidget* PGeneral = nullptr;
     QWidget* ScrollingText = nullptr;
     QLabel* LForro = nullptr;
@@ -170,7 +162,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void CreateNameFieldAndStatusBar();
   void ConnectParts();
   void FormCreate();
-  // Start-up steps whose own work arrives later keep their place in the order.
+  // The steps of start-up that FormCreate runs in order.
   void LoadSettingsStep();
   void RegisterHotKeyStep();
   void RecoverLostMessagesStep();
@@ -179,9 +171,6 @@ class TDOzuZe : public QWidget, public MessagingHost {
   void AppendEntry(const std::string& time, const std::string& first, const std::string& second,
                    const std::string& text, int paletteIndex);
   void Ping();
-  // The desktop notification of one arrival, when the option is on and the window is not the
-  // active one.
-  void NotifyDesktop(const std::string& sender, const std::string& text);
   // The window's part of the options dialog's OK.
   void ApplyOptionsOk();
 

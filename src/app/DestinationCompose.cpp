@@ -301,6 +301,19 @@ bool DestinationCompose::EReceptor_hardwayKeyPress(int key) {
   return false;
 }
 
+void DestinationCompose::ChooseStartDestination() {
+  if (vars_.OptLoadWorkgroup) {
+    vars_.Destination = vars_.WorkgroupName;
+    vars_.NameList.Add(vars_.WorkgroupName);
+  } else if (!vars_.NameList.Empty()) {
+    vars_.Destination = vars_.NameList.Item(0);
+  }
+  if (vars_.OptHardway) {
+    ApplyHardwayLayout();
+    vars_.Destination = vars_.Text(kRowNinguno);
+  }
+}
+
 void DestinationCompose::ApplyHardwayLayout() {
   ui_.PNoHardway->setVisible(!vars_.OptHardway);
   ui_.PHardway->setVisible(vars_.OptHardway);

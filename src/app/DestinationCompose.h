@@ -68,6 +68,10 @@ class DestinationCompose : public QObject {
   bool EReceptor_hardwayKeyPress(int key);
   // Switches between the normal and the typed-destination compose area.
   void ApplyHardwayLayout();
+  // At start, once the settings and the machine's names are read: the workgroup (added to the
+  // names) with "load the workgroup", else the first name; in the typed-destination layout,
+  // which it switches to, nobody until a name is typed.
+  void ChooseStartDestination();
   // Alt+digit on the window: quick destination 0..9.
   void SelectQuickDestination(int index);
   // After a send or a cancel: the box empties and closes, the button that opens it has the focus.

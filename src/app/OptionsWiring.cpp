@@ -1,5 +1,6 @@
 #include "app/OptionsWiring.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 
@@ -15,14 +16,17 @@ namespace pelmora {
 
 TWindowOptions::TWindowOptions(Variables& vars, TSettingsIO& settings, ConversationView& view,
                                MessagingCore& core, DesktopServices& desktop, FileChooser* files,
-                               LinkOpener* links)
+                               LinkOpener* links, std::function<void()> applyOk,
+                               std::function<void(char letter)> hotKeyChanged)
     : vars_(vars),
       settings_(settings),
       view_(view),
       core_(core),
       desktop_(desktop),
       files_(files),
-      links_(links) {
+      links_(links),
+      applyOk_(std::move(applyOk)),
+      hotKeyChanged_(std::move(hotKeyChanged)) {
   if (files_ == nullptr) {
     ownFiles_ = std::make_unique<QtFileChooser>();
     files_ = ownFiles_.get();
@@ -32,20 +36,47 @@ TWindowOptions::TWindowOptions(Variables& vars, TSettingsIO& settings, Conversat
     links_ = ownLinks_.get();
   }
   launcher_ = std::make_unique<TOptionsLauncher>(*this, [this] {
+    settings_.Save();
     if (applyOk_) applyOk_();
   });
 }
 
 TWindowOptions::~TWindowOptions() = default;
 
-void TWindowOptions::SetApplyOk(std::function<void()> applyOk) { applyOk_ = std::move(applyOk); }
+int TWindowOptions::Open(QWidget* parent) {
+  const int result = launcher_->BOpcionesClick(parent);
+  // Senders that wrote while the dialog was open were kept out of the file until now; OK has
+  // saved them with everything else.
+  if (result != QDialog::Accepted && !launcher_->ArrivedSenders().empty()) settings_.Save();
+  return result;
+}
+
+bool TWindowOptions::DialogOpen() const { return launcher_->IsOpen(); }
+
+bool TWindowOptions::BringDialogForward() { return launcher_->BringForward(); }
+
+void TWindowOptions::CloseDialogThen(std::function<void()> next) {
+  launcher_->CloseThen(std::move(next));
+}
+
+void TWindowOptions::AddToNameLists(const std::string& name) { launcher_->AddToNameLists(name); }
+
+void TWindowOptions::NewSender(const std::string& name) {
+  if (!DialogOpen()) {
+    settings_.RememberSender(name);
+    return;
+  }
+  vars_.NameList.Add(name);
+  launcher_->AddToNameLists(name);
+  launcher_->SenderArrived(name);
+}
 
 const WindowSettings& TWindowOptions::WindowPart() { return settings_.Window(); }
 
 void TWindowOptions::SetWindowPart(const WindowSettings& settings) {
   const char before = settings_.HotKeyLetter();
   settings_.SetWindow(settings);
-  if (settings.HotKeyLetter != before && hotKeyChanged) hotKeyChanged(settings.HotKeyLetter);
+  if (settings.HotKeyLetter != before && hotKeyChanged_) hotKeyChanged_(settings.HotKeyLetter);
 }
 
 void TWindowOptions::RedrawConversation() { view_.Actualizar_memos(nullptr); }
@@ -77,5 +108,7 @@ void TWindowOptions::ShowError(QWidget* parent, const QString& text) {
   // No title of its own: the desktop shows the program's name there.
   desktop_.ShowMessage(parent, DesktopServices::MessageKind::Error, QString(), text);
 }
+
+void TWindowOptions::BringForward(QWidget* dialog) { desktop_.BringForward(dialog); }
 
 }  // namespace pelmora

@@ -21,18 +21,34 @@ class TSettingsIO;
 
 class TWindowOptions : public OptionsHost {
  public:
-  // `files` and `links` may be null: the Qt implementations are used then.
+  // `files` and `links` may be null: the Qt implementations are used then. `applyOk` is the
+  // window's part of OK (run after the settings were saved); `hotKeyChanged` registers the
+  // restore hot key with a new letter the dialog chose, at once.
   TWindowOptions(Variables& vars, TSettingsIO& settings, ConversationView& view,
                  MessagingCore& core, DesktopServices& desktop, FileChooser* files,
-                 LinkOpener* links);
+                 LinkOpener* links, std::function<void()> applyOk,
+                 std::function<void(char letter)> hotKeyChanged);
   ~TWindowOptions() override;
 
-  // Registers the restore hot key with a new letter, when the dialog changed it.
-  std::function<void(char letter)> hotKeyChanged;
-
+  // The dialog's life cycle, for the tests; the window's parts use what follows.
   TOptionsLauncher& Launcher() { return *launcher_; }
-  // The window's part of OK, run by the launcher.
-  void SetApplyOk(std::function<void()> applyOk);
+
+  // Whether the dialog is open: the launcher's answer, the only one.
+  bool DialogOpen() const;
+  // The open dialog to the front with the keyboard; false when none is open.
+  bool BringDialogForward();
+  // Closes an open dialog as Cancel and runs `next` once it has gone; at once without one.
+  void CloseDialogThen(std::function<void()> next);
+  // An identification answer while the dialog is open: its two name lists show the name.
+  void AddToNameLists(const std::string& name);
+
+  // "&Opciones": the dialog, modal over `parent`; OK saves the settings. Returns the dialog's
+  // result (QDialog::Accepted or Rejected).
+  int Open(QWidget* parent);
+  // A message's sender the address book does not hold yet: stored at once, or, while the
+  // dialog is open, shown in it and stored when it closes (storing it then would write the
+  // dialog's unconfirmed changes with it; its Cancel keeps the name).
+  void NewSender(const std::string& name);
 
   // --- OptionsHost -------------------------------------------------------------------------
   Variables& Vars() override { return vars_; }
@@ -45,6 +61,7 @@ class TWindowOptions : public OptionsHost {
                          const QString& proposed) override;
   void OpenLink(QWidget* parent, const QUrl& url) override;
   void ShowError(QWidget* parent, const QString& text) override;
+  void BringForward(QWidget* dialog) override;
 
  private:
   Variables& vars_;
@@ -57,6 +74,7 @@ class TWindowOptions : public OptionsHost {
   FileChooser* files_;
   LinkOpener* links_;
   std::function<void()> applyOk_;
+  std::function<void(char letter)> hotKeyChanged_;
   std::unique_ptr<TOptionsLauncher> launcher_;
 };
 

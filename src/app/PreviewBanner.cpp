@@ -7,12 +7,13 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "widgets/x11/X11Desktop.h"
+#include "widgets/Desktop.h"
 
 namespace pelmora {
 
-TPreviewBanner::TPreviewBanner(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+TPreviewBanner::TPreviewBanner(DesktopServices& desktop, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      desktop_(desktop) {
   setObjectName(QStringLiteral("PreviewBanner"));
   setWindowTitle(QStringLiteral("Pelmora"));
   // The user's window keeps the keyboard when the banner appears.
@@ -85,7 +86,7 @@ void TPreviewBanner::showEvent(QShowEvent* event) {
   }
   QTimer::singleShot(100, this, [this] {
     if (isVisible()) {
-      x11::SkipTaskbarAndPager(this);
+      desktop_.KeepOutOfTaskBar(this);
       move(Corner());
     }
   });
@@ -95,7 +96,7 @@ bool TPreviewBanner::eventFilter(QObject* watched, QEvent* event) {
   if (watched == windowHandle() && event->type() == QEvent::Expose && hintsPending_ &&
       windowHandle()->isExposed()) {
     hintsPending_ = false;
-    x11::SkipTaskbarAndPager(this);
+    desktop_.KeepOutOfTaskBar(this);
   }
   if ((watched == lForro_ || watched == scrollingText_) &&
       event->type() == QEvent::MouseButtonDblClick) {

@@ -17,6 +17,8 @@
 
 namespace pelmora {
 
+class DesktopServices;
+
 class TPreviewBanner : public QWidget {
   Q_OBJECT
 
@@ -25,7 +27,8 @@ class TPreviewBanner : public QWidget {
   static constexpr int kHeight = 17;
   static constexpr int kRightMargin = 54;
 
-  explicit TPreviewBanner(QWidget* parent = nullptr);
+  // `desktop` keeps the banner out of the task bar; it must outlive the banner.
+  explicit TPreviewBanner(DesktopServices& desktop, QWidget* parent = nullptr);
 
   // Where the banner stands on a screen `screenWidth` pixels wide: top 0, left = width - 73 - 54.
   static QPoint PlaceOnScreen(int screenWidth);
@@ -57,6 +60,7 @@ class TPreviewBanner : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  DesktopServices& desktop_;
   TALScrollingText* scrollingText_;
   QLabel* lForro_;
   bool hintsPending_ = false;

@@ -1,13 +1,10 @@
 #include "app/ViewActionRunner.h"
 
-#include <QApplication>
-
 #include "app/ArrivalNotification.h"
 #include "app/DestinationCompose.h"
 #include "app/OptionsWiring.h"
 #include "app/TrayMenu.h"
 #include "messaging/TextTable.h"
-#include "options/OptionsLauncher.h"
 #include "widgets/Desktop.h"
 
 namespace pelmora {
@@ -83,7 +80,10 @@ void ViewActionRunner::RefreshMenuFirstEntry() {
   tray_.SetFirstEntryText(vars_.Text(row));
 }
 
-bool ViewActionRunner::OptionsDialogForward() { return options_.Launcher().BringForward(); }
+bool ViewActionRunner::OptionsDialogForward() {
+  // With the options dialog open the window cannot take input: the dialog is what comes forward.
+  return options_.BringDialogForward();
+}
 
 void ViewActionRunner::TrayIconClick() {
   if (OptionsDialogForward()) return;
@@ -96,11 +96,7 @@ void ViewActionRunner::MenuFirstEntry() {
 }
 
 void ViewActionRunner::RestoreHotKey() {
-  // With the options dialog open the window cannot take input: the dialog is what comes forward.
-  if (vars_.OptionsOpen) {
-    if (QWidget* dialog = QApplication::activeModalWidget()) desktop_.BringForward(dialog);
-    return;
-  }
+  if (OptionsDialogForward()) return;
   Run(machine_.RestoreHotKey());
 }
 

@@ -102,7 +102,8 @@ ViewActions ViewModeMachine::BannerDoubleClick() {
   return LeaveBannerForNormal();
 }
 
-ViewActions ViewModeMachine::Arrival(bool restore, bool preview) {
+ViewActions ViewModeMachine::Arrival(bool restore, bool preview, bool dialogOpen) {
+  if (dialogOpen) restore = false;
   ViewActions out;
   if (mode_ == vmNormal) {
     out = {A::ResetCounter, A::ResetTrayHint, A::BringForwardIfBehind};

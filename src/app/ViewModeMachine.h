@@ -69,8 +69,9 @@ class ViewModeMachine {
   // A double-click on the banner.
   ViewActions BannerDoubleClick();
   // A message was shown: `restore` and `preview` are the options that bring the window back
-  // and choose the banner for it.
-  ViewActions Arrival(bool restore, bool preview);
+  // and choose the banner for it. While the modal options dialog is open (`dialogOpen`) an
+  // arrival is only counted: a banner or window over the dialog would take input it cannot have.
+  ViewActions Arrival(bool restore, bool preview, bool dialogOpen = false);
   // Messages from the file a previous run left were shown at start.
   ViewActions Recovered();
   // Whether an arrival in the current mode is also kept in the lost-messages file: whenever the

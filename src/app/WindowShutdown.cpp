@@ -10,7 +10,6 @@
 #include "app/QtDispatcher.h"
 #include "app/TrayMenu.h"
 #include "messaging/Variables.h"
-#include "options/OptionsLauncher.h"
 
 namespace pelmora {
 
@@ -60,8 +59,8 @@ void WindowShutdown::ShutdownEndpoints() {
 void WindowShutdown::Close() {
   // The dialog edits the lists in place: it goes first, as Cancel, and the end follows once
   // its modal loop has returned.
-  if (options_.Launcher().IsOpen()) {
-    options_.Launcher().CloseThen([this] { Close(); });
+  if (options_.DialogOpen()) {
+    options_.CloseDialogThen([this] { Close(); });
     return;
   }
   vars_.ReallyQuit = true;
@@ -71,8 +70,8 @@ void WindowShutdown::Close() {
 }
 
 void WindowShutdown::SessionEnds() {
-  if (options_.Launcher().IsOpen()) {
-    options_.Launcher().CloseThen([this] { SessionEnds(); });
+  if (options_.DialogOpen()) {
+    options_.CloseDialogThen([this] { SessionEnds(); });
     return;
   }
   // The session may end: the window only goes to the tray, then the program ends.

@@ -45,6 +45,8 @@ class OptionsHost {
   virtual void OpenLink(QWidget* parent, const QUrl& url) = 0;
   // A modal error box over `parent`.
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
+  // The open `dialog` to the front with the keyboard focus.
+  virtual void BringForward(QWidget* dialog) = 0;
 };
 
 }  // namespace pelmora

@@ -4,7 +4,6 @@
 #include <QTimer>
 
 #include "options/OptionsHost.h"
-#include "options/PageNombres.h"
 #include "options/VOpciones.h"
 
 namespace pelmora {
@@ -26,8 +25,6 @@ int TOptionsLauncher::BOpcionesClick(QWidget* parent) {
   vars.OptionsOpen = true;
   emit Opened(dlg);
   const int result = dlg->exec();
-  // Pings not yet sent die with the dialog, even before it is deleted.
-  dlg->Nombres().Ui().TimerPing->stop();
 
   if (result == QDialog::Accepted) {
     if (applyOk_) applyOk_();
@@ -60,9 +57,7 @@ void TOptionsLauncher::RestoreOnCancel() {
 
 bool TOptionsLauncher::BringForward() {
   if (!dialog_) return false;
-  dialog_->show();
-  dialog_->raise();
-  dialog_->activateWindow();
+  host_.BringForward(dialog_);
   return true;
 }
 

@@ -41,10 +41,13 @@ class TOptionsLauncher : public QObject {
   // dialog is already open.
   int BOpcionesClick(QWidget* parent);
 
+  // Whether the dialog is open. The launcher alone decides it; it keeps the shared state's
+  // OptionsOpen, which the messaging core reads, in step.
   bool IsOpen() const { return dialog_ != nullptr; }
   TVOpciones* Dialog() const { return dialog_; }
 
-  // Raises and activates the open dialog; false when none is open.
+  // The open dialog to the front with the keyboard, where whatever would show the main window
+  // brings it instead; false when none is open.
   bool BringForward();
   // Closes the open dialog as Cancel, then runs `next` once BOpcionesClick has finished (from
   // the event loop). With no dialog open, `next` runs at once.

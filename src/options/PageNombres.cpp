@@ -189,6 +189,8 @@ void TPageNombres::BPing_AllClick() {
   ui_.TimerPing->start();
 }
 
+void TPageNombres::StopPings() { ui_.TimerPing->stop(); }
+
 void TPageNombres::TimerPingTimer() {
   ++pingTicks_;
   if (pingTicks_ > 2) ui_.TimerPing->stop();

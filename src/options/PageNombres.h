@@ -34,6 +34,8 @@ class TPageNombres : public QWidget {
 
   // Pressing "&Ping": three silent workgroup pings, 100 ms apart, the first 100 ms from now.
   void BPing_AllClick();
+  // The pings a press of "&Ping" has still to send are dropped.
+  void StopPings();
   int PingTicks() const { return pingTicks_; }
 
   struct Controls {

@@ -135,6 +135,11 @@ void TVOpciones::keyPressEvent(QKeyEvent* event) {
   }
 }
 
+void TVOpciones::done(int result) {
+  nombres_->StopPings();
+  QDialog::done(result);
+}
+
 void TVOpciones::BGrabarClick() {
   const QString path = host_.ChooseSaveFile(this, saveDialogTitle_, QString::fromLatin1(kLogFilter),
                                             logFileName_);

@@ -53,6 +53,10 @@ class TVOpciones : public QDialog {
   // The file name the save dialog proposes next.
   const QString& LogFileName() const { return logFileName_; }
 
+ public slots:
+  // OK, Cancel, the close box or the program ending: pings not yet sent die with the dialog.
+  void done(int result) override;
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
 

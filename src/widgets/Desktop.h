@@ -4,6 +4,7 @@
 // and answer, and another platform gives them its own implementation (QtDesktop.h has Qt's).
 
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 class QUrl;
@@ -33,6 +34,17 @@ class DesktopServices {
   // Whether the window manager holds `window` as the active window now. Asked of the window
   // manager itself where it can be: Qt learns of a focus change a moment later.
   virtual bool IsActiveWindow(QWidget* window) = 0;
+
+  // The window manager's name for a top-level window of any program; 0 names none.
+  using WindowId = std::uint64_t;
+  // The window the window manager holds as active now, whichever program shows it; 0 when it
+  // cannot be known (no window manager to ask).
+  virtual WindowId ActiveWindow() = 0;
+  // Asks the window manager to activate window `id`, as a task bar would; false when not asked.
+  virtual bool ActivateWindow(WindowId id) = 0;
+  // Keeps the shown `window` out of the task bar and the pager; false when not done (not mapped
+  // yet, or no window manager to ask).
+  virtual bool KeepOutOfTaskBar(QWidget* window) = 0;
 };
 
 // A save-file dialog.

@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 #include <QWidget>
+#include <cstdint>
 
 #include "widgets/x11/X11Desktop.h"
 
@@ -51,6 +52,18 @@ bool QtDesktopServices::IsActiveWindow(QWidget* window) {
     return x11::ActiveWindowId() == static_cast<std::uint32_t>(window->winId());
   }
   return window->isActiveWindow();
+}
+
+DesktopServices::WindowId QtDesktopServices::ActiveWindow() { return x11::ActiveWindowId(); }
+
+bool QtDesktopServices::ActivateWindow(WindowId id) {
+  // X window ids are 32 bits wide; anything else names no window of this display.
+  if (id == 0 || id > UINT32_MAX) return false;
+  return x11::ActivateWindowId(static_cast<std::uint32_t>(id));
+}
+
+bool QtDesktopServices::KeepOutOfTaskBar(QWidget* window) {
+  return x11::SkipTaskbarAndPager(window);
 }
 
 std::optional<QString> QtFileChooser::ChooseSaveFile(QWidget* parent, const QString& title,

@@ -14,6 +14,9 @@ class QtDesktopServices : public DesktopServices {
   bool AskYesNo(QWidget* parent, const QString& title, const QString& text) override;
   bool BringForward(QWidget* window) override;
   bool IsActiveWindow(QWidget* window) override;
+  WindowId ActiveWindow() override;
+  bool ActivateWindow(WindowId id) override;
+  bool KeepOutOfTaskBar(QWidget* window) override;
 };
 
 class QtFileChooser : public FileChooser {

@@ -76,8 +76,8 @@ class AccessibleNamesTest : public QObject {
     QCOMPARE(Spoken(ui.SRTime), panes[0]);
     QCOMPARE(Spoken(ui.SRCab), panes[1]);
     QCOMPARE(Spoken(ui.SRChat), panes[2]);
-    QCOMPARE(Spoken(ui.BPing), QStringLiteral("Ping"));
-    QCOMPARE(Spoken(ui.BPingGrupos), QStringLiteral("Ping"));
+    QCOMPARE(Spoken(ui.Destination->BPing), QStringLiteral("Ping"));
+    QCOMPARE(Spoken(ui.Destination->BPingGrupos), QStringLiteral("Ping"));
   }
 
   void descriptionsArePlainTextEvenForNamesFromTheNetwork() {
@@ -85,11 +85,13 @@ class AccessibleNamesTest : public QObject {
       v.GroupList.SetGroup("RED", std::vector<std::string>{"<B>JEFE</B>", "A&B"});
     });
     const auto& ui = w.ui();
-    ui.ChBGrupos->click();
+    ui.Destination->ChBGrupos->click();
     // The members' tip is markup so that Qt shows the names literally; the bus gets the text.
-    QVERIFY(ui.CBGrupos->toolTip().contains(QStringLiteral("&lt;B&gt;")));
-    QCOMPARE(Spoken(ui.CBGrupos, QAccessible::Description), QStringLiteral("<B>JEFE</B>, A&B"));
-    QCOMPARE(Spoken(ui.BTexto, QAccessible::Description), QStringLiteral("Escribir nuevo mensaje"));
+    QVERIFY(ui.Destination->CBGrupos->toolTip().contains(QStringLiteral("&lt;B&gt;")));
+    QCOMPARE(Spoken(ui.Destination->CBGrupos, QAccessible::Description),
+             QStringLiteral("<B>JEFE</B>, A&B"));
+    QCOMPARE(Spoken(ui.Destination->BTexto, QAccessible::Description),
+             QStringLiteral("Escribir nuevo mensaje"));
     // A description set on purpose stays.
     QCOMPARE(Spoken(ui.SRChat, QAccessible::Description), QStringLiteral("Mensajes"));
     ui.SRChat->setToolTip(QStringLiteral("<p>x</p>"));

@@ -7,7 +7,10 @@
 #include <QKeyEvent>
 #include <QString>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,11 +18,13 @@
 #include <vector>
 
 #include "app/DOzuZe.h"
-#include "widgets/HotKeyBackend.h"
 #include "app/Endpoints.h"
+#include "app/OptionsWiring.h"
 #include "messaging/MessagingCore.h"
+#include "options/OptionsLauncher.h"
 #include "widgets/Desktop.h"
 #include "widgets/DesktopNotifier.h"
+#include "widgets/HotKeyBackend.h"
 
 namespace pelmora::testing {
 
@@ -95,7 +100,28 @@ class FakeDesktop : public DesktopServices {
   bool IsActiveWindow(QWidget* window) override {
     return activeAnswer ? *activeAnswer : window->isActiveWindow();
   }
+  // The window manager's active window: the next of `activeWindows` while any is left, then
+  // `activeWindow`. Activation requests are recorded, and granted.
+  WindowId ActiveWindow() override {
+    if (activeWindows.empty()) return activeWindow;
+    activeWindow = activeWindows.front();
+    activeWindows.pop_front();
+    return activeWindow;
+  }
+  bool ActivateWindow(WindowId id) override {
+    activated.push_back(id);
+    activeWindow = id;
+    return true;
+  }
+  bool KeepOutOfTaskBar(QWidget*) override {
+    ++keptOutOfTaskBar;
+    return true;
+  }
   std::optional<bool> activeAnswer;
+  std::deque<WindowId> activeWindows;
+  WindowId activeWindow = 0;
+  std::vector<WindowId> activated;
+  int keptOutOfTaskBar = 0;
   bool trayAvailable = true;
   bool answer = true;
   int beeps = 0;
@@ -207,6 +233,17 @@ struct TestWindow {
   FakeHotKeys hotKeys;  // before the window, which gives its keys back as it goes
   std::unique_ptr<TDOzuZe> window;
 };
+
+// Runs `act` inside the options dialog's modal loop, once it is shown.
+inline void WhenOpen(TDOzuZe& w, std::function<void(TVOpciones&)> act) {
+  TOptionsLauncher& launcher = w.Options().Launcher();
+  auto conn = std::make_shared<QMetaObject::Connection>();
+  *conn = QObject::connect(&launcher, &TOptionsLauncher::Opened, &launcher,
+                           [conn, act](TVOpciones* dlg) {
+                             QObject::disconnect(*conn);
+                             QTimer::singleShot(0, dlg, [dlg, act] { act(*dlg); });
+                           });
+}
 
 // A key press and release, sent where the keyboard focus is (the window itself when nothing
 // has it), as a real keyboard would.

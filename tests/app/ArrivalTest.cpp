@@ -145,6 +145,25 @@ class ArrivalTest : public QObject {
     QCOMPARE(a.Banner().Text(), std::string());
   }
 
+  // The banner never keeps the keyboard from the window the user works in: should showing it take
+  // the keyboard all the same, it goes back to that window; an unknown one is left alone.
+  void TheBannerLeavesTheKeyboardWithTheUsersWindow() {
+    using Ids = std::vector<DesktopServices::WindowId>;
+    struct Case {
+      Ids activeBeforeAndAfter;
+      Ids handedBack;
+    };
+    for (const Case& c : {Case{{42, 7}, {42}}, Case{{42, 42}, {}}, Case{{0, 7}, {}}}) {
+      ArrivalWindow a({});
+      a.w.desktop.activeWindows.assign(c.activeBeforeAndAfter.begin(),
+                                       c.activeBeforeAndAfter.end());
+      a.Arrive("mirlo");
+      QCOMPARE(a.Mode(), vmPreview);
+      QVERIFY(a.Banner().isVisible());
+      QCOMPARE(a.w.desktop.activated, c.handedBack);
+    }
+  }
+
   void EscKeepsTheFileAndTheBannerAgainAddsToIt() {
     ArrivalWindow a({});
     a.Arrive("mirlo", "uno");
@@ -283,17 +302,24 @@ class ArrivalTest : public QObject {
 
   void WhileTheOptionsAreOpenArrivalsAreOnlyCounted() {
     ArrivalWindow a({});
-    a.w->Vars().OptionsOpen = true;
-    a.Arrive("mirlo");
-    QCOMPARE(a.Mode(), vmMinimized);
-    QVERIFY(!a.Banner().isVisible());
-    QCOMPARE(a.w->Vars().NewMessageCount, 1);
-    // The hot key brings the dialog forward, not the window behind it.
-    const int forward = a.w.desktop.broughtForward;
-    QVERIFY(a.w.hotKeys.Press(3, 0x4E));
-    QCOMPARE(a.Mode(), vmMinimized);
-    QVERIFY(!a.w->isVisible());
-    QCOMPARE(a.w.desktop.broughtForward, forward);  // no modal dialog in this test
+    bool ran = false;
+    WhenOpen(*a.w, [&](TVOpciones& dlg) {
+      ran = true;
+      a.Arrive("mirlo");
+      QCOMPARE(a.Mode(), vmMinimized);
+      QVERIFY(!a.Banner().isVisible());
+      QCOMPARE(a.w->Vars().NewMessageCount, 1);
+      // The hot key and the tray bring the dialog forward, not the window behind it.
+      const int forward = a.w.desktop.broughtForward;
+      QVERIFY(a.w.hotKeys.Press(3, 0x4E));
+      a.w->TrayIconClick();
+      QCOMPARE(a.Mode(), vmMinimized);
+      QVERIFY(!a.w->isVisible());
+      QCOMPARE(a.w.desktop.broughtForward, forward + 2);
+      dlg.reject();
+    });
+    a.w->BOpcionesClick();
+    QVERIFY(ran);
   }
 
   void CounterTextAndTipInEveryLanguage() {

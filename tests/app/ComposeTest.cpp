@@ -61,10 +61,11 @@ class ComposeTest : public QObject {
     QCOMPARE(w->Vars().Destination, std::string("ALAMO"));  // alphabetically first
     QCOMPARE(w->StatusText(0), QStringLiteral("Origen: TEJO"));
     QCOMPARE(w->StatusText(1), QStringLiteral("Destino: ALAMO"));
-    QCOMPARE(w.ui().CBNombres->currentText(), QStringLiteral("ALAMO"));
-    QCOMPARE(w.ui().CBGrupos->count(), 2);
-    QCOMPARE(w.ui().CBGrupos->currentIndex(), 0);
-    QCOMPARE(w.ui().CBGrupos->toolTip().contains(QStringLiteral("ALAMO, MIRLO, PINO")), true);
+    QCOMPARE(w.ui().Destination->CBNombres->currentText(), QStringLiteral("ALAMO"));
+    QCOMPARE(w.ui().Destination->CBGrupos->count(), 2);
+    QCOMPARE(w.ui().Destination->CBGrupos->currentIndex(), 0);
+    QCOMPARE(w.ui().Destination->CBGrupos->toolTip().contains(QStringLiteral("ALAMO, MIRLO, PINO")),
+             true);
     QVERIFY(!w->isVisible());  // the window starts in the tray
     QCOMPARE(w->Vars().ViewMode, vmMinimized);
     QCOMPARE(w->Vars().FindOutboxEntry("XX_XX"), kOutboxSize - 1);
@@ -76,53 +77,53 @@ class ComposeTest : public QObject {
 
     TestWindow workgroup([](Variables& v) { v.OptLoadWorkgroup = true; });
     QCOMPARE(workgroup->StatusText(1), QStringLiteral("Destino: OFICINA"));
-    QCOMPARE(workgroup.ui().CBNombres->findText(QStringLiteral("OFICINA")), 0);
+    QCOMPARE(workgroup.ui().Destination->CBNombres->findText(QStringLiteral("OFICINA")), 0);
   }
 
   void typingANewDestination() {
     TestWindow w(AddressBook);
     ShowAndActivate(w);
     const auto& ui = w.ui();
-    ui.BReceptor->click();
-    QVERIFY(ui.BReceptor->isHidden());
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.EReceptor));
-    QTest::keyClicks(ui.EReceptor, QStringLiteral("caja2"));
+    ui.Destination->BReceptor->click();
+    QVERIFY(ui.Destination->BReceptor->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->EReceptor));
+    QTest::keyClicks(ui.Destination->EReceptor, QStringLiteral("caja2"));
     Key(w.window.get(), Qt::Key_Return);
     QCOMPARE(w->Vars().Destination, std::string("CAJA2"));
     QVERIFY(w->Vars().NameList.Contains("CAJA2"));
-    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("CAJA2"));
+    QCOMPARE(ui.Destination->CBNombres->currentText(), QStringLiteral("CAJA2"));
     QCOMPARE(w->StatusText(1), QStringLiteral("Destino: CAJA2"));
-    QVERIFY(ui.EReceptor->isHidden());
-    QVERIFY(!ui.BReceptor->isHidden());
+    QVERIFY(ui.Destination->EReceptor->isHidden());
+    QVERIFY(!ui.Destination->BReceptor->isHidden());
     // The compose box is open at once.
-    QVERIFY(!ui.MTexto->isHidden());
-    QVERIFY(ui.BTexto->isHidden());
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.MTexto));
+    QVERIFY(!ui.Destination->MTexto->isHidden());
+    QVERIFY(ui.Destination->BTexto->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->MTexto));
 
     // Enter in an empty field is Esc: the field goes, the destination stays.
-    ui.BReceptor->click();
+    ui.Destination->BReceptor->click();
     Key(w.window.get(), Qt::Key_Return);
-    QVERIFY(ui.EReceptor->isHidden());
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.BReceptor));
+    QVERIFY(ui.Destination->EReceptor->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->BReceptor));
     QCOMPARE(w->Vars().Destination, std::string("CAJA2"));
     QVERIFY(w->isVisible());  // Esc in the field never reaches the window
 
     // "&Escribir mensaje" while a name is being typed takes the name first.
     TestWindow w2(AddressBook);
-    w2.ui().BReceptor->click();
-    w2.ui().EReceptor->setText(QStringLiteral("pino"));
-    w2.ui().BTexto->click();
+    w2.ui().Destination->BReceptor->click();
+    w2.ui().Destination->EReceptor->setText(QStringLiteral("pino"));
+    w2.ui().Destination->BTexto->click();
     QCOMPARE(w2->Vars().Destination, std::string("PINO"));
-    QVERIFY(!w2.ui().MTexto->isHidden());
+    QVERIFY(!w2.ui().Destination->MTexto->isHidden());
   }
 
   void sendingAndCancellingInTheComposeBox() {
     TestWindow w(AddressBook);
     ShowAndActivate(w);
     const auto& ui = w.ui();
-    ui.BTexto->click();
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.MTexto));
-    QTest::keyClicks(ui.MTexto, QStringLiteral("hola"));
+    ui.Destination->BTexto->click();
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->MTexto));
+    QTest::keyClicks(ui.Destination->MTexto, QStringLiteral("hola"));
     Key(w.window.get(), Qt::Key_Return);
     // The real core echoed it and queued it with a channel query to the target.
     QCOMPARE(ui.SRChat->LineCount(), 1);
@@ -130,24 +131,24 @@ class ComposeTest : public QObject {
     QCOMPARE(ui.SRCab->GetLine(0), std::string("TEJO a ALAMO"));
     QCOMPARE(UtilityWrites(w, "ACK_WINPOPUP"), 1);
     QCOMPARE(w.transport.writes.back().server, std::string("ALAMO"));
-    QVERIFY(ui.MTexto->isHidden());
-    QVERIFY(ui.MTexto->toPlainText().isEmpty());
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.BTexto));
+    QVERIFY(ui.Destination->MTexto->isHidden());
+    QVERIFY(ui.Destination->MTexto->toPlainText().isEmpty());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->BTexto));
 
     // Esc discards without an echo.
-    ui.BTexto->click();
-    QTest::keyClicks(ui.MTexto, QStringLiteral("olvidalo"));
+    ui.Destination->BTexto->click();
+    QTest::keyClicks(ui.Destination->MTexto, QStringLiteral("olvidalo"));
     Key(w.window.get(), Qt::Key_Escape);
     QCOMPARE(ui.SRChat->LineCount(), 1);
-    QVERIFY(ui.MTexto->isHidden());
+    QVERIFY(ui.Destination->MTexto->isHidden());
     QVERIFY(w->isVisible());
 
     // No selection in groups mode with no group: the button does nothing.
     TestWindow none;
-    none.ui().BTexto->click();
-    QVERIFY(none.ui().MTexto->isHidden());
-    none.ui().ChBGrupos->setChecked(true);
-    QVERIFY(!none.ui().ChBGrupos->isChecked());  // no groups: the box stays unchecked
+    none.ui().Destination->BTexto->click();
+    QVERIFY(none.ui().Destination->MTexto->isHidden());
+    none.ui().Destination->ChBGrupos->setChecked(true);
+    QVERIFY(!none.ui().Destination->ChBGrupos->isChecked());  // no groups: the box stays unchecked
     QCOMPARE(none->StatusText(1), QStringLiteral("Destino: Ninguno"));
   }
 
@@ -196,16 +197,16 @@ class ComposeTest : public QObject {
     TestWindow w(AddressBook);
     ShowAndActivate(w);
     const auto& ui = w.ui();
-    ui.BTexto->setFocus();
+    ui.Destination->BTexto->setFocus();
     // Alt+3, a group, while in names mode: groups mode comes on with the group selected.
     Key(w.window.get(), Qt::Key_3, Qt::AltModifier);
-    QVERIFY(ui.ChBGrupos->isChecked());
-    QVERIFY(!ui.PGrupos->isHidden());
-    QVERIFY(ui.PNombres->isHidden());
-    QCOMPARE(ui.CBGrupos->currentText(), QStringLiteral("OFICINA"));
+    QVERIFY(ui.Destination->ChBGrupos->isChecked());
+    QVERIFY(!ui.Destination->PGrupos->isHidden());
+    QVERIFY(ui.Destination->PNombres->isHidden());
+    QCOMPARE(ui.Destination->CBGrupos->currentText(), QStringLiteral("OFICINA"));
     QCOMPARE(w->Vars().Destination, std::string("OFICINA"));
     QCOMPARE(w->StatusText(1), QStringLiteral("Destino: OFICINA"));
-    QCOMPARE(ui.CBGrupos->toolTip().contains(QStringLiteral("CAJA1")), true);
+    QCOMPARE(ui.Destination->CBGrupos->toolTip().contains(QStringLiteral("CAJA1")), true);
 
     // Alt+P in groups mode pings every member of the group.
     Key(w.window.get(), Qt::Key_P, Qt::AltModifier);
@@ -214,8 +215,8 @@ class ComposeTest : public QObject {
 
     // Alt+5, a name written in other letter case: names mode, the name selected.
     Key(w.window.get(), Qt::Key_5, Qt::AltModifier);
-    QVERIFY(!ui.ChBGrupos->isChecked());
-    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("MIRLO"));
+    QVERIFY(!ui.Destination->ChBGrupos->isChecked());
+    QCOMPARE(ui.Destination->CBNombres->currentText(), QStringLiteral("MIRLO"));
     QCOMPARE(w->Vars().Destination, std::string("MIRLO"));
     Key(w.window.get(), Qt::Key_F1, Qt::AltModifier);
     QCOMPARE(UtilityWrites(w, "&IDENTIFY&"), 2);
@@ -223,18 +224,18 @@ class ComposeTest : public QObject {
 
     // Ctrl+Alt+3 on the main keyboard does nothing; on the keypad it is Alt+3.
     Key(w.window.get(), Qt::Key_3, Qt::AltModifier | Qt::ControlModifier);
-    QVERIFY(!ui.ChBGrupos->isChecked());
+    QVERIFY(!ui.Destination->ChBGrupos->isChecked());
     QCOMPARE(w->Vars().Destination, std::string("MIRLO"));
     Key(w.window.get(), Qt::Key_3, Qt::AltModifier | Qt::ControlModifier | Qt::KeypadModifier);
-    QVERIFY(ui.ChBGrupos->isChecked());
+    QVERIFY(ui.Destination->ChBGrupos->isChecked());
     QCOMPARE(w->Vars().Destination, std::string("OFICINA"));
     // An empty quick destination and a plain digit change nothing.
     Key(w.window.get(), Qt::Key_7, Qt::AltModifier);
     Key(w.window.get(), Qt::Key_5);
     QCOMPARE(w->Vars().Destination, std::string("OFICINA"));
     // The ping button beside the names pings the destination once.
-    ui.ChBGrupos->setChecked(false);
-    ui.BPing->click();
+    ui.Destination->ChBGrupos->setChecked(false);
+    ui.Destination->BPing->click();
     QCOMPARE(w.transport.writes.back().server, std::string("MIRLO"));
   }
 
@@ -244,7 +245,7 @@ class ComposeTest : public QObject {
     // must still be seen as a new key.
     TestWindow w(AddressBook);
     ShowAndActivate(w);
-    w.ui().BTexto->setFocus();
+    w.ui().Destination->BTexto->setFocus();
     QWidget* target = w.window->focusWidget();
     alignas(QKeyEvent) unsigned char slot[sizeof(QKeyEvent)];
     auto* alt = new (slot) QKeyEvent(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
@@ -265,35 +266,35 @@ class ComposeTest : public QObject {
     });
     ShowAndActivate(w);
     const auto& ui = w.ui();
-    ui.CBNombres->setFocus();
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.CBNombres));
-    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("ALAMO"));
+    ui.Destination->CBNombres->setFocus();
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->CBNombres));
+    QCOMPARE(ui.Destination->CBNombres->currentText(), QStringLiteral("ALAMO"));
     Key(w.window.get(), Qt::Key_P, Qt::AltModifier, QStringLiteral("p"));
     QCOMPARE(UtilityWrites(w, "&IDENTIFY&"), 1);
-    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("ALAMO"));
+    QCOMPARE(ui.Destination->CBNombres->currentText(), QStringLiteral("ALAMO"));
     QCOMPARE(w->Vars().Destination, std::string("ALAMO"));
     // A plain P still searches the list, as it should.
     Key(w.window.get(), Qt::Key_P, Qt::NoModifier, QStringLiteral("p"));
-    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("PINO"));
+    QCOMPARE(ui.Destination->CBNombres->currentText(), QStringLiteral("PINO"));
 
     // Alt+digit in a field being typed selects the quick destination and types nothing.
-    ui.BReceptor->click();
-    QTest::keyClicks(ui.EReceptor, QStringLiteral("ca"));
+    ui.Destination->BReceptor->click();
+    QTest::keyClicks(ui.Destination->EReceptor, QStringLiteral("ca"));
     Key(w.window.get(), Qt::Key_7, Qt::AltModifier, QStringLiteral("7"));
     Key(w.window.get(), Qt::Key_F1, Qt::AltModifier);
     Key(w.window.get(), Qt::Key_P, Qt::AltModifier, QStringLiteral("p"));
-    QCOMPARE(ui.EReceptor->text(), QStringLiteral("ca"));
+    QCOMPARE(ui.Destination->EReceptor->text(), QStringLiteral("ca"));
     // Ctrl+Alt with a main-keyboard digit is no window key: it types (AltGr on some keyboards).
     Key(w.window.get(), Qt::Key_2, Qt::AltModifier | Qt::ControlModifier, QStringLiteral("@"));
-    QCOMPARE(ui.EReceptor->text(), QStringLiteral("ca@"));
+    QCOMPARE(ui.Destination->EReceptor->text(), QStringLiteral("ca@"));
 
     // In the compose box too.
     Key(w.window.get(), Qt::Key_Escape);
-    ui.BTexto->click();
-    QTest::keyClicks(ui.MTexto, QStringLiteral("hola"));
+    ui.Destination->BTexto->click();
+    QTest::keyClicks(ui.Destination->MTexto, QStringLiteral("hola"));
     Key(w.window.get(), Qt::Key_5, Qt::AltModifier, QStringLiteral("5"));
     Key(w.window.get(), Qt::Key_P, Qt::AltModifier, QStringLiteral("p"));
-    QCOMPARE(ui.MTexto->toPlainText(), QStringLiteral("hola"));
+    QCOMPARE(ui.Destination->MTexto->toPlainText(), QStringLiteral("hola"));
 
     // The typed-destination layout has no window keys, and they still type nothing.
     TestWindow hw([](Variables& v) {
@@ -301,11 +302,11 @@ class ComposeTest : public QObject {
       v.OptHardway = true;
     });
     ShowAndActivate(hw);
-    hw.ui().BReceptor_hardway->click();
+    hw.ui().Destination->BReceptor_hardway->click();
     Key(hw.window.get(), Qt::Key_1, Qt::AltModifier, QStringLiteral("1"));
     Key(hw.window.get(), Qt::Key_2, Qt::AltModifier, QStringLiteral("2"));
     Key(hw.window.get(), Qt::Key_P, Qt::AltModifier, QStringLiteral("p"));
-    QCOMPARE(hw.ui().EReceptor_hardway->text(), QString());
+    QCOMPARE(hw.ui().Destination->EReceptor_hardway->text(), QString());
     QCOMPARE(UtilityWrites(hw, "&IDENTIFY&"), 0);
     QCOMPARE(hw->StatusText(1), QStringLiteral("Destino: Ninguno"));
   }
@@ -315,17 +316,17 @@ class ComposeTest : public QObject {
     ShowAndActivate(w);
     const auto& ui = w.ui();
     // Send a message with the keyboard alone, then Enter opens the compose box again.
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.BTexto));
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->BTexto));
     Key(w.window.get(), Qt::Key_Return);
-    QVERIFY(!ui.MTexto->isHidden());
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.MTexto));
-    QTest::keyClicks(ui.MTexto, QStringLiteral("uno"));
+    QVERIFY(!ui.Destination->MTexto->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->MTexto));
+    QTest::keyClicks(ui.Destination->MTexto, QStringLiteral("uno"));
     Key(w.window.get(), Qt::Key_Return);
     QCOMPARE(ui.SRChat->LineCount(), 1);
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.BTexto));
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->BTexto));
     Key(w.window.get(), Qt::Key_Enter, Qt::KeypadModifier);
-    QVERIFY(!ui.MTexto->isHidden());
-    QTest::keyClicks(ui.MTexto, QStringLiteral("dos"));
+    QVERIFY(!ui.Destination->MTexto->isHidden());
+    QTest::keyClicks(ui.Destination->MTexto, QStringLiteral("dos"));
     Key(w.window.get(), Qt::Key_Return);
     QCOMPARE(ui.SRChat->LineCount(), 2);
     // Enter held down after that send: its repeats reach the button and press nothing, so no
@@ -334,22 +335,22 @@ class ComposeTest : public QObject {
       QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
       QApplication::sendEvent(w->focusWidget(), &repeat);
     }
-    QVERIFY(ui.MTexto->isHidden());
+    QVERIFY(ui.Destination->MTexto->isHidden());
     QCOMPARE(ui.SRChat->LineCount(), 2);
 
     // Enter on "Destino" opens the name field; on "Borrar todo" it clears.
-    ui.BReceptor->setFocus();
+    ui.Destination->BReceptor->setFocus();
     Key(w.window.get(), Qt::Key_Return);
-    QVERIFY(!ui.EReceptor->isHidden());
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.EReceptor));
+    QVERIFY(!ui.Destination->EReceptor->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->EReceptor));
     Key(w.window.get(), Qt::Key_Escape);
     ui.BBorrar->setFocus();
     Key(w.window.get(), Qt::Key_Return);
     QCOMPARE(ui.SRChat->LineCount(), 0);
     // Enter on a check box is not a press.
-    ui.ChBGrupos->setFocus();
+    ui.Destination->ChBGrupos->setFocus();
     Key(w.window.get(), Qt::Key_Return);
-    QVERIFY(!ui.ChBGrupos->isChecked());
+    QVERIFY(!ui.Destination->ChBGrupos->isChecked());
 
     // The typed-destination layout: Enter on "Destino" opens its field.
     TestWindow hw([](Variables& v) {
@@ -357,12 +358,12 @@ class ComposeTest : public QObject {
       v.OptHardway = true;
     });
     ShowAndActivate(hw);
-    QCOMPARE(hw->focusWidget(), static_cast<QWidget*>(hw.ui().BReceptor_hardway));
+    QCOMPARE(hw->focusWidget(), static_cast<QWidget*>(hw.ui().Destination->BReceptor_hardway));
     Key(hw.window.get(), Qt::Key_Return);
-    QVERIFY(!hw.ui().EReceptor_hardway->isHidden());
-    QTest::keyClicks(hw.ui().EReceptor_hardway, QStringLiteral("pino"));
+    QVERIFY(!hw.ui().Destination->EReceptor_hardway->isHidden());
+    QTest::keyClicks(hw.ui().Destination->EReceptor_hardway, QStringLiteral("pino"));
     Key(hw.window.get(), Qt::Key_Return);
-    QCOMPARE(hw->focusWidget(), static_cast<QWidget*>(hw.ui().MTexto_hardway));
+    QCOMPARE(hw->focusWidget(), static_cast<QWidget*>(hw.ui().Destination->MTexto_hardway));
     QCOMPARE(hw->Vars().Destination, std::string("PINO"));
   }
 
@@ -373,8 +374,8 @@ class ComposeTest : public QObject {
     });
     ShowAndActivate(w);
     const auto& ui = w.ui();
-    QVERIFY(ui.PNoHardway->isHidden());
-    QVERIFY(!ui.PHardway->isHidden());
+    QVERIFY(ui.Destination->PNoHardway->isHidden());
+    QVERIFY(!ui.Destination->PHardway->isHidden());
     QCOMPARE(w->StatusText(1), QStringLiteral("Destino: Ninguno"));
     SaveScreenshot(w.window.get(), QStringLiteral("app_typed_destination_rest"));
 
@@ -385,15 +386,15 @@ class ComposeTest : public QObject {
     QCOMPARE(w.transport.writes.size(), writes);
     QCOMPARE(w->StatusText(1), QStringLiteral("Destino: Ninguno"));
 
-    ui.BReceptor_hardway->click();
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.EReceptor_hardway));
-    QTest::keyClicks(ui.EReceptor_hardway, QStringLiteral("pino"));
+    ui.Destination->BReceptor_hardway->click();
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->EReceptor_hardway));
+    QTest::keyClicks(ui.Destination->EReceptor_hardway, QStringLiteral("pino"));
     Key(w.window.get(), Qt::Key_Return);
     QCOMPARE(w->Vars().Destination, std::string("PINO"));
     QVERIFY(!w->Vars().NameList.Contains("PINO"));  // typed for this one message only
-    QVERIFY(ui.BReceptor_hardway->isHidden());
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.MTexto_hardway));
-    QTest::keyClicks(ui.MTexto_hardway, QStringLiteral("que tal"));
+    QVERIFY(ui.Destination->BReceptor_hardway->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->MTexto_hardway));
+    QTest::keyClicks(ui.Destination->MTexto_hardway, QStringLiteral("que tal"));
     SaveScreenshot(w.window.get(), QStringLiteral("app_typed_destination_layout"));
     Key(w.window.get(), Qt::Key_Return);
     QCOMPARE(ui.SRCab->GetLine(0), std::string("TEJO a PINO"));
@@ -401,15 +402,15 @@ class ComposeTest : public QObject {
     // Back to rest: a new destination is needed for the next message.
     QCOMPARE(w->StatusText(1), QStringLiteral("Destino: Ninguno"));
     QCOMPARE(w->Vars().Destination, std::string("Ninguno"));
-    QVERIFY(ui.MTexto_hardway->isHidden());
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.BReceptor_hardway));
+    QVERIFY(ui.Destination->MTexto_hardway->isHidden());
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(ui.Destination->BReceptor_hardway));
 
     // Enter in the empty destination field is Esc.
-    ui.BReceptor_hardway->click();
+    ui.Destination->BReceptor_hardway->click();
     Key(w.window.get(), Qt::Key_Return);
-    QVERIFY(ui.EReceptor_hardway->isHidden());
-    QVERIFY(!ui.BReceptor_hardway->isHidden());
-    QVERIFY(ui.MTexto_hardway->isHidden());
+    QVERIFY(ui.Destination->EReceptor_hardway->isHidden());
+    QVERIFY(!ui.Destination->BReceptor_hardway->isHidden());
+    QVERIFY(ui.Destination->MTexto_hardway->isHidden());
   }
 
   void arrivalReaction() {
@@ -422,23 +423,23 @@ class ComposeTest : public QObject {
     w->NotifyArrival(sender, "TEJO", "hola", kPaletteReceived);
     QCOMPARE(sender, std::string("CAJA3"));
     QVERIFY(w->Vars().NameList.Contains("CAJA3"));
-    QVERIFY(ui.CBNombres->findText(QStringLiteral("CAJA3")) >= 0);
+    QVERIFY(ui.Destination->CBNombres->findText(QStringLiteral("CAJA3")) >= 0);
     QCOMPARE(w->Vars().Destination, std::string("CAJA3"));
-    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("CAJA3"));
+    QCOMPARE(ui.Destination->CBNombres->currentText(), QStringLiteral("CAJA3"));
     QCOMPARE(w->StatusText(1), QStringLiteral("Destino: CAJA3"));
 
     // A message from the own name never changes the destination.
     std::string self = "tejo";
     w->NotifyArrival(self, "TEJO", "eco", kPaletteReceived);
     QCOMPARE(w->Vars().Destination, std::string("CAJA3"));
-    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("CAJA3"));  // selection kept
+    QCOMPARE(ui.Destination->CBNombres->currentText(), QStringLiteral("CAJA3"));  // selection kept
 
     // Nor does one that arrives while a message is being written.
-    ui.BTexto->click();
+    ui.Destination->BTexto->click();
     std::string other = "MIRLO";
     w->NotifyArrival(other, "TEJO", "otra", kPaletteSecure);
     QCOMPARE(w->Vars().Destination, std::string("CAJA3"));
-    QCOMPARE(ui.CBNombres->currentText(), QStringLiteral("CAJA3"));
+    QCOMPARE(ui.Destination->CBNombres->currentText(), QStringLiteral("CAJA3"));
   }
 
   void arrivalsNotifyTheDesktopWhileTheWindowIsNotActive() {
@@ -477,7 +478,7 @@ class ComposeTest : public QObject {
   void escAndCloseSendTheWindowToTheTray() {
     TestWindow w(AddressBook);
     ShowAndActivate(w);
-    w.ui().BTexto->setFocus();
+    w.ui().Destination->BTexto->setFocus();
     Key(w.window.get(), Qt::Key_Escape);
     QVERIFY(!w->isVisible());
     QCOMPARE(w->Vars().ViewMode, vmMinimized);
@@ -486,7 +487,7 @@ class ComposeTest : public QObject {
     QVERIFY(w->isVisible());
     QCOMPARE(w->Vars().ViewMode, vmNormal);
     QCOMPARE(w.ui().Restaurar1->text(), QStringLiteral("&Minimizar"));
-    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(w.ui().BTexto));
+    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(w.ui().Destination->BTexto));
 
     QVERIFY(!w->close());  // the title bar's close only hides
     QVERIFY(!w->isVisible());
@@ -527,8 +528,8 @@ class ComposeTest : public QObject {
     QVERIFY(!ui.Timer->isActive());
 
     // A silent target: the timer runs until the deadline sends the message anyway.
-    ui.BTexto->click();
-    QTest::keyClicks(ui.MTexto, QStringLiteral("hola"));
+    ui.Destination->BTexto->click();
+    QTest::keyClicks(ui.Destination->MTexto, QStringLiteral("hola"));
     Key(w.window.get(), Qt::Key_Return);
     QVERIFY(ui.Timer->isActive());
     Key(w.window.get(), Qt::Key_Escape);  // to the tray
@@ -547,11 +548,11 @@ class ComposeTest : public QObject {
     ShowAndActivate(w);
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     for (int round = 0; round < 3; ++round) {
-      QApplication::sendEvent(w.ui().BTexto, &esc);
+      QApplication::sendEvent(w.ui().Destination->BTexto, &esc);
       QVERIFY2(!w->isVisible(), qPrintable(QStringLiteral("round %1").arg(round)));
       w->TrayIconClick();
       QVERIFY(w->isVisible());
-      QCOMPARE(w->focusWidget(), static_cast<QWidget*>(w.ui().BTexto));
+      QCOMPARE(w->focusWidget(), static_cast<QWidget*>(w.ui().Destination->BTexto));
     }
     // A press passed on to a control that takes Esc itself, its release lost too: the next press
     // on the window, at the same address, is a new one once the event loop has turned.

@@ -255,14 +255,14 @@ class ConversationViewTest : public QObject {
     QCOMPARE(ui.SRChat->toPlainText(), QStringLiteral("<img src=a> y <b>x</b>"));
 
     // The members hint: a tip that Qt shows as rich text must carry the markup escaped.
-    const QString tip = ui.CBGrupos->toolTip();
+    const QString tip = ui.Destination->CBGrupos->toolTip();
     QVERIFY(tip.contains(QStringLiteral("&lt;b&gt;x&lt;/b&gt;")));
     QVERIFY(tip.contains(QStringLiteral("&lt;img src=a&gt;")));
-    QCOMPARE(ui.CBGrupos->itemText(0), QStringLiteral("<i>G</i>"));
+    QCOMPARE(ui.Destination->CBGrupos->itemText(0), QStringLiteral("<i>G</i>"));
 
     // A name typed as a destination ends up in the status bar as plain text.
-    ui.BReceptor->click();
-    ui.EReceptor->setText(QStringLiteral("<b>caja</b>"));
+    ui.Destination->BReceptor->click();
+    ui.Destination->EReceptor->setText(QStringLiteral("<b>caja</b>"));
     w->EReceptorKeyPress(13);
     QCOMPARE(w->StatusText(1), QStringLiteral("Destino: <B>CAJA</B>"));
     for (QLabel* label : ui.StatusBar->findChildren<QLabel*>()) {
@@ -304,8 +304,8 @@ class ConversationViewTest : public QObject {
     QCOMPARE(shown.begin().fragment().charFormat().foreground().color(), QColor(Qt::green));
 
     // A group, one member silent; its name is shown as the text it is, never as markup.
-    ui.ChBGrupos->setChecked(true);
-    ui.CBGrupos->setCurrentIndex(0);
+    ui.Destination->ChBGrupos->setChecked(true);
+    ui.Destination->CBGrupos->setCurrentIndex(0);
     QCOMPARE(bar.MessageText(), QString());  // the new destination shows at once
     const int group = send("VENTAS", "reunion");
     core.MSUtilsMessageAvail("12&MIRLO&ANS_WINPOPUP&NO");
@@ -337,7 +337,7 @@ class ConversationViewTest : public QObject {
     QVERIFY(!QToolTip::text().contains(QStringLiteral("<b>SAUCE</b>")));
     QToolTip::hideText();
 
-    ui.ChBGrupos->setChecked(false);
+    ui.Destination->ChBGrupos->setChecked(false);
     // A late answer corrects a message still on show; one cleared away stays cleared.
     const int late = send("PINO", "tarde");
     timeOut();

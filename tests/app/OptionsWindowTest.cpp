@@ -37,17 +37,6 @@ void Pick(QComboBox* box, int index) {
   emit box->activated(index);
 }
 
-// Runs `act` inside the dialog's modal loop, once it is shown.
-void WhenOpen(TDOzuZe& w, std::function<void(TVOpciones&)> act) {
-  TOptionsLauncher& launcher = w.Options().Launcher();
-  auto conn = std::make_shared<QMetaObject::Connection>();
-  *conn = QObject::connect(&launcher, &TOptionsLauncher::Opened, &launcher,
-                           [conn, act](TVOpciones* dlg) {
-                             QObject::disconnect(*conn);
-                             QTimer::singleShot(0, dlg, [dlg, act] { act(*dlg); });
-                           });
-}
-
 QByteArray FileBytes(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -125,7 +114,7 @@ void OptionsWindowTest::CancelLeavesFileAndWindowAsTheyWere() {
   StoredWindow w(Seed);
   const QByteArray before = FileBytes(w.path);
   const QString status = w->StatusText(1);
-  const QString names = w->Ui().CBNombres->currentText();
+  const QString names = w->Ui().Destination->CBNombres->currentText();
   const QString button = w->Ui().BOpciones->text();
   bool open = false;
   WhenOpen(*w, [&](TVOpciones& dlg) {
@@ -164,7 +153,7 @@ void OptionsWindowTest::CancelLeavesFileAndWindowAsTheyWere() {
   QCOMPARE(HeldKey(w.hotKeys), std::uint32_t('N'));
   // Nothing else of the window changed.
   QCOMPARE(w->StatusText(1), status);
-  QCOMPARE(w->Ui().CBNombres->currentText(), names);
+  QCOMPARE(w->Ui().Destination->CBNombres->currentText(), names);
   QCOMPARE(w->Ui().BOpciones->text(), button);
 }
 
@@ -172,7 +161,8 @@ void OptionsWindowTest::OkSavesAndRefreshesTheWindow() {
   StoredWindow w(Seed);
   const QString spanishButton = w->Ui().BOpciones->text();
   // The user had picked SAUCE; it stays selected. MIRLO goes.
-  w->Ui().CBNombres->setCurrentIndex(w->Ui().CBNombres->findText(QStringLiteral("SAUCE")));
+  w->Ui().Destination->CBNombres->setCurrentIndex(
+      w->Ui().Destination->CBNombres->findText(QStringLiteral("SAUCE")));
   WhenOpen(*w, [&](TVOpciones& dlg) {
     dlg.General().Ui().ChBBeep->click();
     Pick(dlg.General().Ui().CBIdiomas, kLanguageEnglish);
@@ -194,10 +184,10 @@ void OptionsWindowTest::OkSavesAndRefreshesTheWindow() {
 
   // The window: its language, the selectors, the destination in the status bar.
   QVERIFY(w->Ui().BOpciones->text() != spanishButton);
-  QCOMPARE(w->Ui().CBNombres->count(), 3);
-  QCOMPARE(w->Ui().CBNombres->currentText(), QStringLiteral("SAUCE"));
-  QCOMPARE(w->Ui().CBGrupos->count(), 2);
-  QCOMPARE(w->Ui().CBGrupos->itemText(1), QStringLiteral("CASA"));
+  QCOMPARE(w->Ui().Destination->CBNombres->count(), 3);
+  QCOMPARE(w->Ui().Destination->CBNombres->currentText(), QStringLiteral("SAUCE"));
+  QCOMPARE(w->Ui().Destination->CBGrupos->count(), 2);
+  QCOMPARE(w->Ui().Destination->CBGrupos->itemText(1), QStringLiteral("CASA"));
   QCOMPARE(w->Vars().Destination, std::string("SAUCE"));
   QVERIFY(w->StatusText(1).endsWith(QStringLiteral("SAUCE")));
 
@@ -222,7 +212,7 @@ void OptionsWindowTest::OkSavesAndRefreshesTheWindow() {
     dlg.BOK()->click();
   });
   w->Ui().BOpciones->click();
-  QCOMPARE(w->Ui().CBNombres->currentText(), QStringLiteral("OFICINA"));
+  QCOMPARE(w->Ui().Destination->CBNombres->currentText(), QStringLiteral("OFICINA"));
 }
 
 void OptionsWindowTest::OkWithTypedDestinationAndEmptyNameList() {
@@ -232,7 +222,7 @@ void OptionsWindowTest::OkWithTypedDestinationAndEmptyNameList() {
     dlg.BOK()->click();
   });
   w->Ui().BOpciones->click();
-  QCOMPARE(w->Ui().CBNombres->currentIndex(), -1);
+  QCOMPARE(w->Ui().Destination->CBNombres->currentIndex(), -1);
   QCOMPARE(w->Vars().Destination, LocalText(22, kLanguageSpanish));
 
   WhenOpen(*w, [&](TVOpciones& dlg) {
@@ -240,8 +230,8 @@ void OptionsWindowTest::OkWithTypedDestinationAndEmptyNameList() {
     dlg.BOK()->click();
   });
   w->Ui().BOpciones->click();
-  QVERIFY(w->Ui().PHardway->isVisible());
-  QVERIFY(!w->Ui().PNoHardway->isVisible());
+  QVERIFY(w->Ui().Destination->PHardway->isVisible());
+  QVERIFY(!w->Ui().Destination->PNoHardway->isVisible());
   QCOMPARE(w->Vars().Destination, LocalText(22, kLanguageSpanish));
 }
 

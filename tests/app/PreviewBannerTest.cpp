@@ -2,12 +2,13 @@
 // starts and stops, and the two things the user does to it (double click, Esc).
 #include <QScreen>
 #include <QSignalSpy>
-#include <map>
 #include <QtTest/QtTest>
+#include <map>
 
+#include "AppTestSupport.h"
 #include "app/PreviewBanner.h"
-#include "widgets/x11/X11Desktop.h"
-#include "widgets/x11/X11HotKeyBackend.h"
+#include "widgets/DesktopPlatform.h"
+#include "widgets/QtDesktop.h"
 
 using namespace pelmora;
 
@@ -32,9 +33,12 @@ class PaintCounter : public QObject {
 class PreviewBannerTest : public QObject {
   Q_OBJECT
 
+ private:
+  testing::FakeDesktop desktop_;
+
  private slots:
   void SizePlaceAndLook() {
-    TPreviewBanner banner;
+    TPreviewBanner banner(desktop_);
     QCOMPARE(banner.size(), QSize(73, 17));
     QCOMPARE(TPreviewBanner::PlaceOnScreen(1280), QPoint(1153, 0));
     QCOMPARE(TPreviewBanner::PlaceOnScreen(1024), QPoint(897, 0));
@@ -54,12 +58,14 @@ class PreviewBannerTest : public QObject {
   }
 
   void ScrollsOnlyWhileShown() {
-    TPreviewBanner banner;
+    TPreviewBanner banner(desktop_);
     QVERIFY(!banner.ScrollingText()->TimerRunning());
     banner.SetText("1 mensaje nuevo   ");
     banner.ShowBanner();
     QVERIFY(QTest::qWaitForWindowExposed(&banner));
     QCOMPARE(banner.pos(), TPreviewBanner::Corner());
+    // Once the window manager has it, the banner asks to stay out of the task bar.
+    QTRY_VERIFY(desktop_.keptOutOfTaskBar > 0);
     QVERIFY(banner.Scrolling());
     QVERIFY(banner.ScrollingText()->TimerRunning());
     QCOMPARE(banner.ScrollingText()->TimerIntervalMs(), 16);
@@ -76,7 +82,7 @@ class PreviewBannerTest : public QObject {
   // A step redraws the text's band of the scrolling text and nothing else: not the label over it,
   // not the window. What reaches the window is the whole frame all the same.
   void AStepRedrawsOnlyWhatMoved() {
-    TPreviewBanner banner;
+    TPreviewBanner banner(desktop_);
     banner.SetText("2 mensajes nuevos");
     banner.ShowBanner();
     QVERIFY(QTest::qWaitForWindowExposed(&banner));
@@ -117,22 +123,22 @@ class PreviewBannerTest : public QObject {
     QCOMPARE(shown.copy(0, 0, 73, 17), full);
   }
 
-  void DesktopHelpersAnswerNotDoneOffX11() {
+  void DesktopServicesAnswerNotDoneOffX11() {
     // The offscreen platform hands out an X11 interface with no connection behind it.
-    QVERIFY(!x11::Available());
-    x11::X11HotKeyBackend backend;
-    QVERIFY(!backend.Available());
-    QVERIFY(!backend.Register(0xA000, 3, 0x4E));
-    backend.Unregister(0xA000);
-    TPreviewBanner banner;
+    const std::unique_ptr<HotKeyBackend> backend = desktop::MakeHotKeyBackend();
+    QVERIFY(!backend->Available());
+    QVERIFY(!backend->Register(0xA000, 3, 0x4E));
+    backend->Unregister(0xA000);
+    QtDesktopServices qt;
+    TPreviewBanner banner(qt);
     banner.ShowBanner();
-    QVERIFY(!x11::ActivateWindow(&banner));
-    QVERIFY(!x11::SkipTaskbarAndPager(&banner));
-    QCOMPARE(x11::ActiveWindowId(), 0u);
+    QVERIFY(!qt.ActivateWindow(static_cast<DesktopServices::WindowId>(banner.winId())));
+    QVERIFY(!qt.KeepOutOfTaskBar(&banner));
+    QCOMPARE(qt.ActiveWindow(), DesktopServices::WindowId{0});
   }
 
   void DoubleClickAndEscape() {
-    TPreviewBanner banner;
+    TPreviewBanner banner(desktop_);
     banner.ShowBanner();
     QVERIFY(QTest::qWaitForWindowExposed(&banner));
     QSignalSpy dbl(&banner, &TPreviewBanner::doubleClicked);

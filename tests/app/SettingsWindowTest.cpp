@@ -86,21 +86,21 @@ class SettingsWindowTest : public QObject {
       QCOMPARE(int(w->Vars().LanguageIndex), lang);
       QCOMPARE(ui.BOpciones->text(), Row(3, lang));
       QCOMPARE(ui.BBorrar->text(), Row(4, lang));
-      QCOMPARE(ui.BReceptor->text(), Row(5, lang));
-      QCOMPARE(ui.ChBGrupos->text(), Row(6, lang));
-      QCOMPARE(ui.BTexto->text(), Row(7, lang));
-      QCOMPARE(ui.BReceptor_hardway->text(), Row(5, lang));
+      QCOMPARE(ui.Destination->BReceptor->text(), Row(5, lang));
+      QCOMPARE(ui.Destination->ChBGrupos->text(), Row(6, lang));
+      QCOMPARE(ui.Destination->BTexto->text(), Row(7, lang));
+      QCOMPARE(ui.Destination->BReceptor_hardway->text(), Row(5, lang));
       // Hints are plain text: compare what a reader of the tip sees.
       auto tip = [](QWidget* wid) { return QTextDocumentFragment::fromHtml(wid->toolTip()).toPlainText(); };
       QCOMPARE(tip(ui.BOpciones), Row(10, lang));
       QCOMPARE(tip(ui.BBorrar), Row(11, lang));
-      QCOMPARE(tip(ui.BReceptor), Row(12, lang));
-      QCOMPARE(tip(ui.BReceptor_hardway), Row(12, lang));
-      QCOMPARE(tip(ui.CBNombres), Row(13, lang));
-      QCOMPARE(tip(ui.ChBGrupos), Row(14, lang));
-      QCOMPARE(tip(ui.BTexto), Row(15, lang));
-      QCOMPARE(tip(ui.MTexto), Row(15, lang));
-      QCOMPARE(tip(ui.MTexto_hardway), Row(15, lang));
+      QCOMPARE(tip(ui.Destination->BReceptor), Row(12, lang));
+      QCOMPARE(tip(ui.Destination->BReceptor_hardway), Row(12, lang));
+      QCOMPARE(tip(ui.Destination->CBNombres), Row(13, lang));
+      QCOMPARE(tip(ui.Destination->ChBGrupos), Row(14, lang));
+      QCOMPARE(tip(ui.Destination->BTexto), Row(15, lang));
+      QCOMPARE(tip(ui.Destination->MTexto), Row(15, lang));
+      QCOMPARE(tip(ui.Destination->MTexto_hardway), Row(15, lang));
       QCOMPARE(ui.SRTime->accessibleDescription(), Row(16, lang));
       QCOMPARE(ui.SRCab->accessibleDescription(), Row(16, lang));
       QCOMPARE(ui.SRChat->accessibleDescription(), Row(16, lang));
@@ -138,7 +138,7 @@ class SettingsWindowTest : public QObject {
     w->TrayIconClick();
     QCOMPARE(w->Vars().ViewMode, vmNormal);
     w->ApplyLanguage(2);
-    QCOMPARE(w.ui().BTexto->text(), QStringLiteral("&New message"));
+    QCOMPARE(w.ui().Destination->BTexto->text(), QStringLiteral("&New message"));
     QCOMPARE(w.ui().Restaurar1->text(), QStringLiteral("&Minimize"));
     QCOMPARE(w->StatusText(1), QStringLiteral("Target name: MIRLO"));
     QCOMPARE(w.ui().SRCab->GetLine(0), std::string("MIRLO a TEJO"));
@@ -161,7 +161,7 @@ class SettingsWindowTest : public QObject {
     }
     QCOMPARE(w->Settings().HotKeyLetter(), 'K');
     QVERIFY(w->Vars().OptHardway);
-    QVERIFY(!w.ui().PHardway->isHidden());
+    QVERIFY(!w.ui().Destination->PHardway->isHidden());
 
     // A colour changed in the settings shows in every pane and is what a save writes.
     WindowSettings colours = w->Settings().Window();
@@ -202,7 +202,7 @@ class SettingsWindowTest : public QObject {
     QCOMPARE(w.ui().BOpciones->text(), QStringLiteral("&Options"));
     QVERIFY(!fs::exists(legacy));
     QVERIFY(ReadRaw(path).find("IDIOMA=ENGLISH\n") != std::string::npos);
-    QCOMPARE(w.ui().CBNombres->currentText(), QStringLiteral("zorro"));
+    QCOMPARE(w.ui().Destination->CBNombres->currentText(), QStringLiteral("zorro"));
   }
 
   void lostMessagesComeBackAsTheFirstLines() {
@@ -327,11 +327,11 @@ class SettingsWindowTest : public QObject {
     QVERIFY(field->isHidden());
     QCOMPARE(w->Vars().OwnName, std::string("CAJA2"));
     QCOMPARE(w->StatusText(0), QStringLiteral("Origen: CAJA2"));
-    QVERIFY(w.ui().BTexto->hasFocus());
+    QVERIFY(w.ui().Destination->BTexto->hasFocus());
 
     // The next message carries the new name.
-    w.ui().BTexto->click();
-    QTest::keyClicks(w.ui().MTexto, QStringLiteral("hola"));
+    w.ui().Destination->BTexto->click();
+    QTest::keyClicks(w.ui().Destination->MTexto, QStringLiteral("hola"));
     Key(w.window.get(), Qt::Key_Return);
     QCOMPARE(w.ui().SRCab->GetLine(0), std::string("CAJA2 a MIRLO"));
     QVERIFY(!w.transport.writes.empty());

@@ -157,6 +157,13 @@ TEST(ViewModeMachine, ArrivalsByModeAndOptions) {
                          A::RestFocus}));
   EXPECT_EQ(restore.mode, vmNormal);
   EXPECT_FALSE(restore.m.KeepsLostMessages());
+
+  // While the options dialog is open nothing comes up over it: the arrival is only counted.
+  Machine underDialog(vmMinimized);
+  EXPECT_EQ(underDialog.m.Arrival(true, false, /*dialogOpen=*/true),
+            (ViewActions{A::CountArrival}));
+  EXPECT_EQ(underDialog.m.Arrival(true, true, /*dialogOpen=*/true), (ViewActions{A::CountArrival}));
+  EXPECT_EQ(underDialog.mode, vmMinimized);
 }
 
 // Messages a previous run left are shown at start; until the window is shown they stay in their

@@ -203,6 +203,7 @@ void OptionsLifecycleTest::WhileOpen() {
     // A second "&Opciones" does not open a second dialog.
     QCOMPARE(launcher.BOpcionesClick(nullptr), int(QDialog::Rejected));
     QVERIFY(launcher.BringForward());
+    QCOMPARE(host.broughtForward, 1);  // through the desktop, as the main window is
     QVERIFY(dlg.isVisible());
     // A ping answer lands in the lists; a message's sender joins the address book.
     host.vars.NameList.Add("PINO");

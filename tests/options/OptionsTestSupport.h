@@ -40,6 +40,11 @@ class FakeOptionsHost : public OptionsHost {
   }
   void OpenLink(QWidget*, const QUrl& url) override { links.push_back(url); }
   void ShowError(QWidget*, const QString& text) override { errors.push_back(text); }
+  void BringForward(QWidget* dialog) override {
+    ++broughtForward;
+    dialog->raise();
+    dialog->activateWindow();
+  }
 
   // One conversation entry in the three panes, as the window adds it.
   void AddEntry(const std::string& time, const std::string& heading, const std::string& text) {
@@ -57,6 +62,7 @@ class FakeOptionsHost : public OptionsHost {
   QString saveTitle, saveFilter, saveProposed;
   std::vector<QUrl> links;
   std::vector<QString> errors;
+  int broughtForward = 0;
 };
 
 }  // namespace pelmora::testing

@@ -82,9 +82,9 @@ void ReportCaptions(pelmora::TDOzuZe& window) {
   };
   report("BOpciones", ui.BOpciones->text());
   report("BBorrar", ui.BBorrar->text());
-  report("BReceptor", ui.BReceptor->text());
-  report("ChBGrupos", ui.ChBGrupos->text());
-  report("BTexto", ui.BTexto->text());
+  report("BReceptor", ui.Destination->BReceptor->text());
+  report("ChBGrupos", ui.Destination->ChBGrupos->text());
+  report("BTexto", ui.Destination->BTexto->text());
   report("Restaurar1", ui.Restaurar1->text());
   report("Cerrar1", ui.Cerrar1->text());
   report("StatusBar0", window.StatusText(0));
