@@ -36,6 +36,36 @@
 #include "transport/linux/LocalSlot.h"
 
 namespace pelmora::platform {
+
+std::vector<LocalAddress> LocalAddresses() {
+  std::vector<LocalAddress> out;
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return out;
+  const auto hostOrder = [](const sockaddr* a) {
+    return ntohl(reinterpret_cast<const sockaddr_in*>(a)->sin_addr.s_addr);
+  };
+  for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
+    LocalAddress l;
+    l.interfaceName = a->ifa_name;
+    l.address = hostOrder(a->ifa_addr);
+    l.mask = a->ifa_netmask != nullptr ? hostOrder(a->ifa_netmask) : ~0u;
+    const unsigned flags = a->ifa_flags;
+    if ((flags & IFF_BROADCAST) && a->ifa_broadaddr != nullptr)
+      l.broadcast = hostOrder(a->ifa_broadaddr);
+    if (flags & IFF_LOOPBACK) {
+      l.notCarrying = "loopback";
+    } else if (!(flags & IFF_UP)) {
+      l.notCarrying = "down";
+    } else if (!l.broadcast) {
+      l.notCarrying = "no broadcast address";
+    }
+    out.push_back(std::move(l));
+  }
+  freeifaddrs(list);
+  return out;
+}
+
 namespace {
 
 struct Interface {
@@ -48,21 +78,14 @@ using Subnets = std::set<std::pair<std::uint32_t, std::uint32_t>>;  // address, 
 
 std::vector<Interface> BroadcastInterfaces() {
   std::vector<Interface> out;
-  ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return out;
-  for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
-    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
-    const unsigned flags = a->ifa_flags;
-    if (!(flags & IFF_UP) || (flags & IFF_LOOPBACK) || !(flags & IFF_BROADCAST) ||
-        a->ifa_broadaddr == nullptr)
-      continue;
+  for (const LocalAddress& a : LocalAddresses()) {
+    if (!a.Carries()) continue;
     Interface i{};
-    i.index = if_nametoindex(a->ifa_name);
-    i.address = reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr;
-    i.broadcast = reinterpret_cast<sockaddr_in*>(a->ifa_broadaddr)->sin_addr;
+    i.index = if_nametoindex(a.interfaceName.c_str());
+    i.address.s_addr = htonl(a.address);
+    i.broadcast.s_addr = htonl(*a.broadcast);
     if (i.index != 0) out.push_back(i);
   }
-  freeifaddrs(list);
   return out;
 }
 
@@ -87,17 +110,10 @@ std::vector<Interface> RecentBroadcastInterfaces() {
 void OwnAddresses(std::set<std::uint32_t>& own, Subnets& subnets) {
   own.clear();
   subnets.clear();
-  ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return;
-  for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
-    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
-    const std::uint32_t address = reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr;
-    own.insert(address);
-    const std::uint32_t mask =
-        a->ifa_netmask ? reinterpret_cast<sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr : ~0u;
-    subnets.emplace(ntohl(address), ntohl(mask));
+  for (const LocalAddress& a : LocalAddresses()) {
+    own.insert(htonl(a.address));
+    subnets.emplace(a.address, a.mask);
   }
-  freeifaddrs(list);
 }
 
 // Machines heard from outside the local subnets: the receiver learns them, writers read them.

@@ -10,6 +10,7 @@
 #include <iphlpapi.h>
 // clang-format on
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -27,17 +28,21 @@
 #include "transport/windows/WindowsSlot.h"
 
 namespace pelmora::platform {
+
 namespace {
+std::string Utf8(const wchar_t* wide) {
+  if (wide == nullptr) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, out.data(), n, nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(n - 1));
+  return out;
+}
+}  // namespace
 
-struct Interface {
-  std::uint32_t address;    // network order
-  std::uint32_t broadcast;  // network order
-};
-
-// The adapters' IPv4 addresses: with `broadcastOnly`, those of adapters that are up, not
-// loopback, on a subnet that has a broadcast address; otherwise every address of the machine.
-std::vector<Interface> Addresses(bool broadcastOnly) {
-  std::vector<Interface> out;
+std::vector<LocalAddress> LocalAddresses() {
+  std::vector<LocalAddress> out;
   ULONG size = 16 * 1024;
   std::vector<unsigned char> buffer;
   ULONG result = ERROR_BUFFER_OVERFLOW;
@@ -50,20 +55,40 @@ std::vector<Interface> Addresses(bool broadcastOnly) {
   if (result != NO_ERROR) return out;
   for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a != nullptr;
        a = a->Next) {
-    if (broadcastOnly &&
-        (a->OperStatus != IfOperStatusUp || a->IfType == IF_TYPE_SOFTWARE_LOOPBACK))
-      continue;
     for (auto* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {
       if (u->Address.lpSockaddr == nullptr || u->Address.lpSockaddr->sa_family != AF_INET) continue;
-      Interface i{};
-      i.address = reinterpret_cast<sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr;
+      LocalAddress l;
+      l.interfaceName = Utf8(a->FriendlyName);
+      l.address = ntohl(reinterpret_cast<sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr);
       const unsigned prefix = u->OnLinkPrefixLength;
+      l.mask = prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - std::min(prefix, 32u));
       // A /31 or /32 has no broadcast address (nor does an address without a prefix).
-      if (broadcastOnly && (prefix == 0 || prefix > 30)) continue;
-      const std::uint32_t mask = prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - prefix);
-      i.broadcast = htonl(ntohl(i.address) | ~mask);
-      out.push_back(i);
+      if (prefix > 0 && prefix <= 30) l.broadcast = l.address | ~l.mask;
+      if (a->IfType == IF_TYPE_SOFTWARE_LOOPBACK) {
+        l.notCarrying = "loopback";
+      } else if (a->OperStatus != IfOperStatusUp) {
+        l.notCarrying = "down";
+      } else if (!l.broadcast) {
+        l.notCarrying = "no broadcast address";
+      }
+      out.push_back(std::move(l));
     }
+  }
+  return out;
+}
+
+namespace {
+
+struct Interface {
+  std::uint32_t address;    // network order
+  std::uint32_t broadcast;  // network order
+};
+
+// The addresses the carrier broadcasts from.
+std::vector<Interface> BroadcastInterfaces() {
+  std::vector<Interface> out;
+  for (const LocalAddress& a : LocalAddresses()) {
+    if (a.Carries()) out.push_back(Interface{htonl(a.address), htonl(*a.broadcast)});
   }
   return out;
 }
@@ -78,7 +103,7 @@ std::vector<Interface> RecentBroadcastInterfaces() {
   const auto now = std::chrono::steady_clock::now();
   if (readAt == std::chrono::steady_clock::time_point{} ||
       now - readAt > std::chrono::milliseconds(250)) {
-    cached = Addresses(true);
+    cached = BroadcastInterfaces();
     readAt = now;
   }
   return cached;
@@ -208,7 +233,7 @@ class Receiver {
     if (own_.count(sourceAddress) != 0) return true;
     if (now - ownRead_ > std::chrono::seconds(1)) {
       own_.clear();
-      for (const Interface& i : Addresses(false)) own_.insert(i.address);
+      for (const LocalAddress& a : LocalAddresses()) own_.insert(htonl(a.address));
       ownRead_ = now;
     }
     return own_.count(sourceAddress) != 0;
