@@ -30,6 +30,7 @@
 
 #include "text/CodePage.h"
 #include "transport/CarrierMemory.h"
+#include "transport/HeldSlots.h"
 #include "transport/MachineIdentity.h"
 #include "transport/NetbiosFrame.h"
 #include "transport/SlotPlatform.h"
@@ -151,23 +152,8 @@ std::uint16_t NextDatagramId() {
 
 // ---- the slots this process holds -------------------------------------------------------------
 
-std::mutex& NamesMutex() {
-  static std::mutex m;
-  return m;
-}
-std::map<std::string, LinuxServerSlot*>& HeldSlots() {  // by lower-case name
-  static std::map<std::string, LinuxServerSlot*> s;
-  return s;
-}
-
-// Puts a frame's payload into the slot of that name if this process holds it. Under the names
-// lock, so the slot cannot be taken down meanwhile; Deliver never waits for the slot's reader.
-void DeliverToHeldSlot(const std::string& lowerSlot, const std::string& payload) {
-  std::lock_guard<std::mutex> lock(NamesMutex());
-  const auto it = HeldSlots().find(lowerSlot);
-  if (it == HeldSlots().end()) return;
-  it->second->Deliver(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
-}
+class Receiver;
+using Held = HeldSlots<LinuxServerSlot, Receiver>;
 
 // ---- the receiver -----------------------------------------------------------------------------
 
@@ -239,7 +225,7 @@ class Receiver {
       else
         Far().HeardNearby(frame->sourceName);
     }
-    DeliverToHeldSlot(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
+    Held::Deliver(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
   }
 
   // A broadcast also reaches the sender's own receivers; those copies went through the local
@@ -276,42 +262,14 @@ class Receiver {
   std::thread thread_;
 };
 
-// Start and stop happen under their own lock, never under the names lock: stopping joins the
-// receiver thread, which takes the names lock for every frame.
-std::mutex& LifeMutex() {
-  static std::mutex m;
-  return m;
-}
-std::unique_ptr<Receiver>& TheReceiver() {
-  static std::unique_ptr<Receiver> r;
-  return r;
-}
-int& OpenSlotCount() {
-  static int n = 0;
-  return n;
-}
-
 }  // namespace
 
 void RegisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
-  {
-    std::lock_guard<std::mutex> lock(NamesMutex());
-    HeldSlots()[lowerName] = slot;
-  }
-  std::lock_guard<std::mutex> life(LifeMutex());
-  if (++OpenSlotCount() == 1) TheReceiver() = std::make_unique<Receiver>();
+  Held::Register(lowerName, slot);
 }
 
 void UnregisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
-  {
-    std::lock_guard<std::mutex> lock(NamesMutex());
-    auto& held = HeldSlots();
-    const auto it = held.find(lowerName);
-    if (it == held.end() || it->second != slot) return;
-    held.erase(it);
-  }
-  std::lock_guard<std::mutex> life(LifeMutex());
-  if (--OpenSlotCount() == 0) TheReceiver().reset();
+  Held::Unregister(lowerName, slot);
 }
 
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,

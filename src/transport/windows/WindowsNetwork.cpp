@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "text/CodePage.h"
+#include "transport/HeldSlots.h"
 #include "transport/MachineIdentity.h"
 #include "transport/NetbiosFrame.h"
 #include "transport/SlotPlatform.h"
@@ -131,21 +132,8 @@ class Socket {
 
 // ---- the slots this process holds -------------------------------------------------------------
 
-std::mutex& NamesMutex() {
-  static std::mutex m;
-  return m;
-}
-std::map<std::string, WindowsServerSlot*>& HeldSlots() {  // by lower-case name
-  static std::map<std::string, WindowsServerSlot*> s;
-  return s;
-}
-
-void DeliverToHeldSlot(const std::string& lowerSlot, const std::string& payload) {
-  std::lock_guard<std::mutex> lock(NamesMutex());
-  const auto it = HeldSlots().find(lowerSlot);
-  if (it == HeldSlots().end()) return;
-  it->second->Deliver(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
-}
+class Receiver;
+using Held = HeldSlots<WindowsServerSlot, Receiver>;
 
 // ---- the receiver -----------------------------------------------------------------------------
 
@@ -222,7 +210,7 @@ class Receiver {
         !workgroup_.empty() && text::EqualsIgnoreAsciiCase(frame->destinationName, workgroup_);
     if (!toMe && !toGroup) return;
     if (FromThisMachine(sourceAddress)) return;
-    DeliverToHeldSlot(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
+    Held::Deliver(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
   }
 
   // A broadcast also reaches the sender's own receivers; those copies went through the local
@@ -249,21 +237,6 @@ class Receiver {
   std::thread thread_;
 };
 
-// Start and stop happen under their own lock, never under the names lock: stopping joins the
-// receiver thread, which takes the names lock for every frame.
-std::mutex& LifeMutex() {
-  static std::mutex m;
-  return m;
-}
-std::unique_ptr<Receiver>& TheReceiver() {
-  static std::unique_ptr<Receiver> r;
-  return r;
-}
-int& OpenSlotCount() {
-  static int n = 0;
-  return n;
-}
-
 }  // namespace
 
 bool WinsockReady() {
@@ -275,24 +248,11 @@ bool WinsockReady() {
 }
 
 void RegisterHeldSlot(const std::string& lowerName, WindowsServerSlot* slot) {
-  {
-    std::lock_guard<std::mutex> lock(NamesMutex());
-    HeldSlots()[lowerName] = slot;
-  }
-  std::lock_guard<std::mutex> life(LifeMutex());
-  if (++OpenSlotCount() == 1) TheReceiver() = std::make_unique<Receiver>();
+  Held::Register(lowerName, slot);
 }
 
 void UnregisterHeldSlot(const std::string& lowerName, WindowsServerSlot* slot) {
-  {
-    std::lock_guard<std::mutex> lock(NamesMutex());
-    auto& held = HeldSlots();
-    const auto it = held.find(lowerName);
-    if (it == held.end() || it->second != slot) return;
-    held.erase(it);
-  }
-  std::lock_guard<std::mutex> life(LifeMutex());
-  if (--OpenSlotCount() == 0) TheReceiver().reset();
+  Held::Unregister(lowerName, slot);
 }
 
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,
