@@ -78,11 +78,20 @@ std::string TComposeMemo::AnsiText() const {
   return FromQ(text);
 }
 
+int EnterOrEscape(const QKeyEvent* e) {
+  switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return kKeyEnter;
+    case Qt::Key_Escape:
+      return kKeyEscape;
+    default:
+      return 0;
+  }
+}
+
 void TComposeMemo::keyPressEvent(QKeyEvent* e) {
-  const int key = e->key();
-  int code = 0;
-  if (key == Qt::Key_Return || key == Qt::Key_Enter) code = 13;
-  if (key == Qt::Key_Escape) code = 27;
+  const int code = EnterOrEscape(e);
   if (code != 0) {
     // The memo never takes Enter as a line break: with a handler it is the handler's key, and
     // without one it is dropped all the same.
@@ -146,9 +155,7 @@ void TComposeMemo::EnforceLimit() {
 }
 
 void TKeyLineEdit::keyPressEvent(QKeyEvent* e) {
-  int code = 0;
-  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) code = 13;
-  if (e->key() == Qt::Key_Escape) code = 27;
+  const int code = EnterOrEscape(e);
   if (code != 0 && onKeyPress && onKeyPress(code)) {
     e->accept();
     return;

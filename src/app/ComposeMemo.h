@@ -12,7 +12,14 @@
 #include <functional>
 #include <string>
 
+#include "messaging/ComposeKeys.h"
+
+class QKeyEvent;
+
 namespace pelmora {
+
+// kKeyEnter for Return and Enter, kKeyEscape for Esc, 0 for any other key.
+int EnterOrEscape(const QKeyEvent* e);
 
 class TComposeMemo : public QPlainTextEdit {
   Q_OBJECT
@@ -21,7 +28,7 @@ class TComposeMemo : public QPlainTextEdit {
 
   explicit TComposeMemo(QWidget* parent = nullptr);
 
-  // Gets the key (13 Enter, 27 Esc) and returns true when it consumed it.
+  // Gets the key (kKeyEnter, kKeyEscape) and returns true when it consumed it.
   std::function<bool(int key)> onKeyPress;
 
   int MaxLength() const { return maxLength_; }

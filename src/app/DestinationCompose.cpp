@@ -11,33 +11,13 @@
 #include "messaging/TextTable.h"
 #include "messaging/Variables.h"
 #include "text/CodePage.h"
+#include "widgets/AnsiItems.h"
 #include "widgets/AnsiText.h"
+#include "widgets/Controls.h"
 
 namespace pelmora {
 
 namespace {
-
-constexpr int kKeyEnter = 13;
-constexpr int kKeyEscape = 27;
-
-// An item of a selector: the Windows-1252 bytes travel in the item's data, so what comes back
-// out is exactly what went in, whatever the conversion to the display text did.
-void AddItem(QComboBox* box, const std::string& ansi) {
-  box->addItem(ToQ(ansi), QByteArray::fromStdString(ansi));
-}
-
-std::string ItemAnsi(const QComboBox* box, int index) {
-  if (index < 0 || index >= box->count()) return {};
-  return box->itemData(index).toByteArray().toStdString();
-}
-
-// The entry equal to the text ignoring letter case, or -1.
-int FindItem(const QComboBox* box, const std::string& ansi) {
-  for (int i = 0; i < box->count(); ++i) {
-    if (SameName(ItemAnsi(box, i), ansi)) return i;
-  }
-  return -1;
-}
 
 std::string JoinMembers(const TGrupo& group) {
   std::string out;
@@ -48,25 +28,8 @@ std::string JoinMembers(const TGrupo& group) {
   return out;
 }
 
-QPushButton* MakeButton(QWidget* parent, const QString& name, QRect r) {
-  auto* b = new QPushButton(parent);
-  b->setObjectName(name);
-  b->setGeometry(r);
-  b->setAutoDefault(false);
-  return b;
-}
-
-QWidget* MakePanel(QWidget* parent, const QString& name, QRect r) {
-  auto* p = new QWidget(parent);
-  p->setObjectName(name);
-  p->setGeometry(r);
-  return p;
-}
-
-QToolButton* MakePing(QWidget* parent, const QString& name, QRect r) {
-  auto* b = new QToolButton(parent);
-  b->setObjectName(name);
-  b->setGeometry(r);
+QToolButton* MakePing(QWidget* parent, const char* name, QRect r) {
+  auto* b = MakeControl<QToolButton>(parent, name, r);
   b->setAutoRaise(true);
   b->setText(QStringLiteral("P"));
   b->setToolTip(QStringLiteral("Ping"));
@@ -83,52 +46,39 @@ DestinationCompose::DestinationCompose(Variables& vars, QWidget* parent, const Q
 }
 
 void DestinationCompose::CreateControls(QWidget* g, const QFont& composeFont) {
-  ui_.PNoHardway = MakePanel(g, QStringLiteral("PNoHardway"), QRect(96, 192, 425, 81));
+  ui_.PNoHardway = MakeControl<QWidget>(g, "PNoHardway", QRect(96, 192, 425, 81));
   QWidget* nh = ui_.PNoHardway;
-  ui_.ChBGrupos = new QCheckBox(nh);
-  ui_.ChBGrupos->setObjectName(QStringLiteral("ChBGrupos"));
   // Wide enough for the longest caption ("&Gruppen" in German).
-  ui_.ChBGrupos->setGeometry(24, 1, 80, 17);
+  ui_.ChBGrupos = MakeControl<QCheckBox>(nh, "ChBGrupos", QRect(24, 1, 80, 17));
 
-  ui_.PNombres = MakePanel(nh, QStringLiteral("PNombres"), QRect(4, 8, 145, 65));
-  ui_.BReceptor = MakeButton(ui_.PNombres, QStringLiteral("BReceptor"), QRect(0, 13, 121, 25));
-  ui_.EReceptor = new TKeyLineEdit(ui_.PNombres);
-  ui_.EReceptor->setObjectName(QStringLiteral("EReceptor"));
-  ui_.EReceptor->setGeometry(0, 16, 121, 21);
+  ui_.PNombres = MakeControl<QWidget>(nh, "PNombres", QRect(4, 8, 145, 65));
+  ui_.BReceptor = MakeButton(ui_.PNombres, "BReceptor", QRect(0, 13, 121, 25));
+  ui_.EReceptor = MakeControl<TKeyLineEdit>(ui_.PNombres, "EReceptor", QRect(0, 16, 121, 21));
   ui_.EReceptor->hide();
-  ui_.CBNombres = new QComboBox(ui_.PNombres);
-  ui_.CBNombres->setObjectName(QStringLiteral("CBNombres"));
-  ui_.CBNombres->setGeometry(0, 40, 121, 21);
-  ui_.BPing = MakePing(ui_.PNombres, QStringLiteral("BPing"), QRect(122, 40, 23, 22));
+  ui_.CBNombres = MakeControl<QComboBox>(ui_.PNombres, "CBNombres", QRect(0, 40, 121, 21));
+  ui_.BPing = MakePing(ui_.PNombres, "BPing", QRect(122, 40, 23, 22));
 
-  ui_.PGrupos = MakePanel(nh, QStringLiteral("PGrupos"), QRect(8, 24, 145, 41));
+  ui_.PGrupos = MakeControl<QWidget>(nh, "PGrupos", QRect(8, 24, 145, 41));
   ui_.PGrupos->hide();
-  ui_.CBGrupos = new QComboBox(ui_.PGrupos);
-  ui_.CBGrupos->setObjectName(QStringLiteral("CBGrupos"));
-  ui_.CBGrupos->setGeometry(0, 8, 121, 21);
-  ui_.BPingGrupos = MakePing(ui_.PGrupos, QStringLiteral("BPingGrupos"), QRect(120, 8, 23, 22));
+  ui_.CBGrupos = MakeControl<QComboBox>(ui_.PGrupos, "CBGrupos", QRect(0, 8, 121, 21));
+  ui_.BPingGrupos = MakePing(ui_.PGrupos, "BPingGrupos", QRect(120, 8, 23, 22));
   // The name panel overlaps the lower half of the check box; keep the box on top so all of it
   // takes clicks.
   ui_.ChBGrupos->raise();
 
-  ui_.MTexto = new TComposeMemo(nh);
-  ui_.MTexto->setObjectName(QStringLiteral("MTexto"));
-  ui_.MTexto->setGeometry(152, 0, 273, 81);
+  ui_.MTexto = MakeControl<TComposeMemo>(nh, "MTexto", QRect(152, 0, 273, 81));
   ui_.MTexto->setFont(composeFont);
   ui_.MTexto->hide();
-  ui_.BTexto = MakeButton(nh, QStringLiteral("BTexto"), QRect(168, 6, 241, 65));
+  ui_.BTexto = MakeButton(nh, "BTexto", QRect(168, 6, 241, 65));
 
-  ui_.PHardway = MakePanel(g, QStringLiteral("PHardway"), QRect(104, 192, 417, 81));
+  ui_.PHardway = MakeControl<QWidget>(g, "PHardway", QRect(104, 192, 417, 81));
   ui_.PHardway->hide();
-  ui_.BReceptor_hardway =
-      MakeButton(ui_.PHardway, QStringLiteral("BReceptor_hardway"), QRect(16, 24, 121, 25));
-  ui_.EReceptor_hardway = new TKeyLineEdit(ui_.PHardway);
-  ui_.EReceptor_hardway->setObjectName(QStringLiteral("EReceptor_hardway"));
-  ui_.EReceptor_hardway->setGeometry(16, 27, 121, 21);
+  ui_.BReceptor_hardway = MakeButton(ui_.PHardway, "BReceptor_hardway", QRect(16, 24, 121, 25));
+  ui_.EReceptor_hardway =
+      MakeControl<TKeyLineEdit>(ui_.PHardway, "EReceptor_hardway", QRect(16, 27, 121, 21));
   ui_.EReceptor_hardway->hide();
-  ui_.MTexto_hardway = new TComposeMemo(ui_.PHardway);
-  ui_.MTexto_hardway->setObjectName(QStringLiteral("MTexto_hardway"));
-  ui_.MTexto_hardway->setGeometry(144, 0, 273, 81);
+  ui_.MTexto_hardway =
+      MakeControl<TComposeMemo>(ui_.PHardway, "MTexto_hardway", QRect(144, 0, 273, 81));
   ui_.MTexto_hardway->hide();
 
   // Design texts; ApplyLanguage puts the localised ones in at start.
@@ -212,9 +162,7 @@ void DestinationCompose::ChBGruposClick() {
   }
   ui_.PGrupos->show();
   ui_.PNombres->hide();
-  ui_.EReceptor->clear();
-  ui_.EReceptor->hide();
-  ui_.BReceptor->show();
+  CloseButtonEdit(ui_.BReceptor, ui_.EReceptor, false);
   vars_.Destination = ItemAnsi(ui_.CBGrupos, ui_.CBGrupos->currentIndex());
   ShowDestination();
 }
@@ -231,19 +179,13 @@ void DestinationCompose::CBGruposChange() {
   SetGroupsHint(index);
 }
 
-void DestinationCompose::BReceptorClick() {
-  ui_.BReceptor->hide();
-  ui_.EReceptor->show();
-  ui_.EReceptor->setFocus();
-}
+void DestinationCompose::BReceptorClick() { OpenButtonEdit(ui_.BReceptor, ui_.EReceptor); }
 
 bool DestinationCompose::EReceptorKeyPress(int key) {
   if (key == kKeyEnter && ui_.EReceptor->text().isEmpty()) key = kKeyEscape;
   if (key == kKeyEnter) {
     vars_.Destination = text::UpperAscii(FromQ(ui_.EReceptor->text()));
-    ui_.EReceptor->clear();
-    ui_.EReceptor->hide();
-    ui_.BReceptor->show();
+    CloseButtonEdit(ui_.BReceptor, ui_.EReceptor, false);
     vars_.NameList.Add(vars_.Destination);
     RefillNames(vars_.Destination);
     ShowDestination();
@@ -251,10 +193,7 @@ bool DestinationCompose::EReceptorKeyPress(int key) {
     return true;
   }
   if (key == kKeyEscape) {
-    ui_.EReceptor->clear();
-    ui_.EReceptor->hide();
-    ui_.BReceptor->show();
-    ui_.BReceptor->setFocus();
+    CloseButtonEdit(ui_.BReceptor, ui_.EReceptor, true);
     return true;
   }
   return false;
@@ -271,10 +210,7 @@ void DestinationCompose::BTextoClick() {
 }
 
 void DestinationCompose::BReceptor_hardwayClick() {
-  ui_.BReceptor_hardway->hide();
-  ui_.EReceptor_hardway->show();
-  ui_.EReceptor_hardway->clear();
-  ui_.EReceptor_hardway->setFocus();
+  OpenButtonEdit(ui_.BReceptor_hardway, ui_.EReceptor_hardway);
 }
 
 bool DestinationCompose::EReceptor_hardwayKeyPress(int key) {
@@ -292,10 +228,7 @@ bool DestinationCompose::EReceptor_hardwayKeyPress(int key) {
     return true;
   }
   if (key == kKeyEscape) {
-    ui_.EReceptor_hardway->clear();
-    ui_.EReceptor_hardway->hide();
-    ui_.BReceptor_hardway->show();
-    ui_.BReceptor_hardway->setFocus();
+    CloseButtonEdit(ui_.BReceptor_hardway, ui_.EReceptor_hardway, true);
     return true;
   }
   return false;
@@ -423,18 +356,14 @@ void DestinationCompose::AfterOptions() {
     vars_.Destination = vars_.Text(kRowNinguno);
     ui_.PHardway->show();
     ui_.PNoHardway->hide();
-    ui_.EReceptor->clear();
-    ui_.EReceptor->hide();
-    ui_.BReceptor->show();
+    CloseButtonEdit(ui_.BReceptor, ui_.EReceptor, false);
     ui_.MTexto->clear();
     ui_.MTexto->hide();
     ui_.BTexto->show();
   } else {
     ui_.PHardway->hide();
     ui_.PNoHardway->show();
-    ui_.EReceptor_hardway->clear();
-    ui_.EReceptor_hardway->hide();
-    ui_.BReceptor_hardway->show();
+    CloseButtonEdit(ui_.BReceptor_hardway, ui_.EReceptor_hardway, false);
     ui_.MTexto_hardway->clear();
     ui_.MTexto_hardway->hide();
     if (ui_.ChBGrupos->isChecked()) {

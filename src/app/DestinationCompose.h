@@ -51,7 +51,8 @@ class DestinationCompose : public QObject {
   };
   const Controls& Ui() const { return ui_; }
 
-  // Enter (13) and Esc (27) in the compose boxes with the box's text; true when consumed.
+  // Enter (kKeyEnter) and Esc (kKeyEscape) in the compose boxes with the box's text; true when
+  // consumed.
   std::function<bool(int key, const std::string& text)> onComposeKey;
   std::function<bool(int key, const std::string& text)> onHardwayComposeKey;
 
@@ -61,7 +62,7 @@ class DestinationCompose : public QObject {
   void CBNombresChange();
   void CBGruposChange();
   void BReceptorClick();
-  // Keys 13 (Enter) and 27 (Esc) of the typed-destination fields; true when consumed.
+  // Enter and Esc (kKeyEnter, kKeyEscape) of the typed-destination fields; true when consumed.
   bool EReceptorKeyPress(int key);
   void BTextoClick();
   void BReceptor_hardwayClick();

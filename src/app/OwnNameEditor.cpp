@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include "app/ComposeMemo.h"
 #include "messaging/Variables.h"
 #include "widgets/AnsiText.h"
 #include "widgets/TypedNameValidator.h"
@@ -58,14 +59,14 @@ void TOwnNameEditor::StatusBarMouseDown(Qt::MouseButton button, Qt::KeyboardModi
 }
 
 void TOwnNameEditor::ECambioNombreKeyPress(int key) {
-  if (key != 13 && key != 27) return;
+  if (key != kKeyEnter && key != kKeyEscape) return;
   const std::string typed = FromQ(field_->text());
   NameEditPending = true;
   returnFocus_();
   field_->hide();
   // An empty name would make every later datagram of this machine one that receivers drop, so
   // Enter on an empty field leaves the name as Esc does.
-  if (key == 13 && !typed.empty()) {
+  if (key == kKeyEnter && !typed.empty()) {
     vars_.OwnName = typed;
     emit OwnNameChanged();
   }
@@ -89,13 +90,9 @@ void TOwnNameEditor::ECambioNombreExit() {
 bool TOwnNameEditor::eventFilter(QObject* watched, QEvent* event) {
   if (watched != field_) return SwallowedElsewhere(watched, event);
   if (event->type() == QEvent::KeyPress) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-      ECambioNombreKeyPress(13);
-      return true;
-    }
-    if (key->key() == Qt::Key_Escape) {
-      ECambioNombreKeyPress(27);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (const int code = EnterOrEscape(key); code != 0) {
+      ECambioNombreKeyPress(code);
       return true;
     }
     // Tab would move the focus on without leaving the field's mode.

@@ -36,7 +36,7 @@ class TOwnNameEditor : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Enter (13) or Esc (27) in the field.
+  // Enter (kKeyEnter) or Esc (kKeyEscape) in the field.
   void ECambioNombreKeyPress(int key);
   // The field lost the focus.
   void ECambioNombreExit();

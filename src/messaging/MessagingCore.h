@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "messaging/ComposeKeys.h"
 #include "messaging/DateTime.h"
 #include "messaging/IntegerList.h"
 #include "messaging/MessagingHost.h"
@@ -30,8 +31,8 @@ namespace pelmora {
 
 class MessagingCore {
  public:
-  static constexpr int kKeyEnter = 13;
-  static constexpr int kKeyEscape = 27;
+  static constexpr int kKeyEnter = pelmora::kKeyEnter;
+  static constexpr int kKeyEscape = pelmora::kKeyEscape;
   // The duplicate window of the messenger and secure channels and the channel-query time-out,
   // in milliseconds of the monotonic clock.
   static constexpr std::int64_t kDuplicateWindowMs = 2000;

@@ -10,6 +10,7 @@
 #include "options/OptionsHost.h"
 #include "options/OptionsWidgets.h"
 #include "widgets/ColorCombo.h"
+#include "widgets/Controls.h"
 #include "widgets/Fonts.h"
 #include "widgets/ScrollRichEdit.h"
 
@@ -25,13 +26,11 @@ constexpr int kClassRows[kPaletteCount] = {47, 48, 49, 50, 51, 52};
 
 TPageColores::TPageColores(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabColores"));
-  ui_.GColores = new QGroupBox(QStringLiteral("Colores"), this);
-  ui_.GColores->setObjectName(QStringLiteral("GColores"));
-  ui_.GColores->setGeometry(0, 8, 329, 249);
+  ui_.GColores = MakeControl<QGroupBox>(this, "GColores", QRect(0, 8, 329, 249));
+  ui_.GColores->setTitle(QStringLiteral("Colores"));
 
-  ui_.RGColores = new QGroupBox(ui_.GColores);
-  ui_.RGColores->setObjectName(QStringLiteral("RGColores"));
-  ui_.RGColores->setGeometry(8, 16, 190, 193);  // 13 pixels wider, for the German classes
+  // 13 pixels wider than the design, for the German classes.
+  ui_.RGColores = MakeControl<QGroupBox>(ui_.GColores, "RGColores", QRect(8, 16, 190, 193));
   ui_.ClassGroup = new QButtonGroup(this);
   for (int i = 0; i < kPaletteCount; ++i) {
     auto* r = new QRadioButton(QString::fromUtf8(kClassNames[i]), ui_.RGColores);
@@ -42,17 +41,12 @@ TPageColores::TPageColores(OptionsHost& host, QWidget* parent) : QWidget(parent)
     ui_.Classes[i] = r;
   }
 
-  ui_.GBFondo = new QGroupBox(QStringLiteral("Fondo"), ui_.GColores);
-  ui_.GBFondo->setObjectName(QStringLiteral("GBFondo"));
-  ui_.GBFondo->setGeometry(200, 48, 121, 81);
-  ui_.ColorCombo2 = new TColorCombo(ui_.GBFondo);
-  ui_.ColorCombo2->setObjectName(QStringLiteral("ColorCombo2"));
-  ui_.ColorCombo2->setGeometry(8, 32, 105, 22);
+  ui_.GBFondo = MakeControl<QGroupBox>(ui_.GColores, "GBFondo", QRect(200, 48, 121, 81));
+  ui_.GBFondo->setTitle(QStringLiteral("Fondo"));
+  ui_.ColorCombo2 = MakeControl<TColorCombo>(ui_.GBFondo, "ColorCombo2", QRect(8, 32, 105, 22));
   ui_.ColorCombo2->FillColorList();
 
-  ui_.GroupBox1 = new QGroupBox(ui_.GColores);
-  ui_.GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-  ui_.GroupBox1->setGeometry(200, 136, 121, 73);
+  ui_.GroupBox1 = MakeControl<QGroupBox>(ui_.GColores, "GroupBox1", QRect(200, 136, 121, 73));
   ui_.LPrueba = new QLabel(QStringLiteral("AaBbCcDd"), ui_.GroupBox1);
   ui_.LPrueba->setObjectName(QStringLiteral("LPrueba"));
   ui_.LPrueba->setTextFormat(Qt::PlainText);
@@ -63,14 +57,9 @@ TPageColores::TPageColores(OptionsHost& host, QWidget* parent) : QWidget(parent)
   ui_.LPrueba->setFont(big);
   ui_.LPrueba->adjustSize();  // the sample must show whole in this platform's font
 
-  ui_.ColorCombo1 = new TColorCombo(ui_.GColores);
-  ui_.ColorCombo1->setObjectName(QStringLiteral("ColorCombo1"));
-  ui_.ColorCombo1->setGeometry(16, 216, 105, 22);
+  ui_.ColorCombo1 = MakeControl<TColorCombo>(ui_.GColores, "ColorCombo1", QRect(16, 216, 105, 22));
   ui_.ColorCombo1->FillColorList();
-  ui_.BDefault = new QPushButton(QStringLiteral("Predeterminados"), ui_.GColores);
-  ui_.BDefault->setObjectName(QStringLiteral("BDefault"));
-  ui_.BDefault->setGeometry(200, 216, 113, 25);
-  ui_.BDefault->setAutoDefault(false);
+  ui_.BDefault = MakeButton(ui_.GColores, "BDefault", QRect(200, 216, 113, 25), "Predeterminados");
 
   connect(ui_.ClassGroup, &QButtonGroup::idClicked, this, [this] { RGColoresClick(); });
   connect(ui_.ColorCombo1, &QComboBox::activated, this, [this] { ColorCombo1Change(); });

@@ -8,18 +8,12 @@
 
 #include "options/OptionsHost.h"
 #include "options/OptionsWidgets.h"
+#include "widgets/AnsiItems.h"
+#include "widgets/Controls.h"
 
 namespace pelmora {
 
-
 namespace {
-
-QCheckBox* MakeCheck(QWidget* parent, const char* name, QRect r, const char* text) {
-  auto* c = new QCheckBox(QString::fromUtf8(text), parent);
-  c->setObjectName(QLatin1String(name));
-  c->setGeometry(r);
-  return c;
-}
 
 // A check box that writes one flag when the user clicks it.
 void Bind(QCheckBox* box, bool& flag) {
@@ -30,9 +24,8 @@ void Bind(QCheckBox* box, bool& flag) {
 
 TPageGeneral::TPageGeneral(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabOpciones"));
-  ui_.GNuevo = new QGroupBox(QStringLiteral("En respuesta a un nuevo mensaje"), this);
-  ui_.GNuevo->setObjectName(QStringLiteral("GNuevo"));
-  ui_.GNuevo->setGeometry(8, 8, 297, 97);
+  ui_.GNuevo = MakeControl<QGroupBox>(this, "GNuevo", QRect(8, 8, 297, 97));
+  ui_.GNuevo->setTitle(QStringLiteral("En respuesta a un nuevo mensaje"));
   ui_.ChBBeep = MakeCheck(ui_.GNuevo, "ChBBeep", QRect(16, 18, 81, 17), "&Beep");
   // Desktop notifications belong with the other reactions to an arrival, beside the beep; wide
   // enough for the German caption.
@@ -43,38 +36,27 @@ TPageGeneral::TPageGeneral(OptionsHost& host, QWidget* parent) : QWidget(parent)
   ui_.ChBCambio = MakeCheck(ui_.GNuevo, "ChBCambio", QRect(16, 72, 273, 17),
                             "Cambio automático de destinatario");
 
-  ui_.GVarios = new QGroupBox(QStringLiteral("Varios"), this);
-  ui_.GVarios->setObjectName(QStringLiteral("GVarios"));
-  ui_.GVarios->setGeometry(8, 112, 297, 145);
+  ui_.GVarios = MakeControl<QGroupBox>(this, "GVarios", QRect(8, 112, 297, 145));
+  ui_.GVarios->setTitle(QStringLiteral("Varios"));
   ui_.ChBGrupotrabajo = MakeCheck(ui_.GVarios, "ChBGrupotrabajo", QRect(16, 24, 273, 17),
                                   "Cargar el grupo de trabajo al iniciar");
   ui_.ChBHardway = MakeCheck(ui_.GVarios, "ChBHardway", QRect(16, 51, 273, 17),
                              "Tecleo obligatorio de destino");
   ui_.ChBRecuperar = MakeCheck(ui_.GVarios, "ChBRecuperar", QRect(16, 80, 265, 17),
                                "Recuperar mensajes perdidos");
-  ui_.LIdioma = new QLabel(QStringLiteral("Idioma: "), ui_.GVarios);
-  ui_.LIdioma->setObjectName(QStringLiteral("LIdioma"));
-  ui_.LIdioma->setGeometry(16, 115, 60, 15);
-  ui_.CBIdiomas = new QComboBox(ui_.GVarios);
-  ui_.CBIdiomas->setObjectName(QStringLiteral("CBIdiomas"));
-  ui_.CBIdiomas->setGeometry(80, 112, 145, 21);
+  ui_.LIdioma = MakeControl<QLabel>(ui_.GVarios, "LIdioma", QRect(16, 115, 60, 15));
+  ui_.LIdioma->setText(QStringLiteral("Idioma: "));
+  ui_.CBIdiomas = MakeControl<QComboBox>(ui_.GVarios, "CBIdiomas", QRect(80, 112, 145, 21));
   ui_.LIdioma->setBuddy(ui_.CBIdiomas);
 
-  ui_.BGrabar = new QPushButton(QStringLiteral("&Grabar fichero log"), this);
-  ui_.BGrabar->setObjectName(QStringLiteral("BGrabar"));
-  ui_.BGrabar->setGeometry(172, 269, 121, 32);
+  ui_.BGrabar = MakeButton(this, "BGrabar", QRect(172, 269, 121, 32), "&Grabar fichero log");
   ui_.BGrabar->setFlat(true);
-  ui_.BGrabar->setAutoDefault(false);
 
-  ui_.GTecla = new QGroupBox(QStringLiteral("Tecla de acceso rápido"), this);
-  ui_.GTecla->setObjectName(QStringLiteral("GTecla"));
-  ui_.GTecla->setGeometry(8, 288, 137, 49);
-  ui_.LTecla = new QLabel(QStringLiteral("Ctrl + Alt + "), ui_.GTecla);
-  ui_.LTecla->setObjectName(QStringLiteral("LTecla"));
-  ui_.LTecla->setGeometry(8, 23, 60, 15);
-  ui_.CBTecla = new QComboBox(ui_.GTecla);
-  ui_.CBTecla->setObjectName(QStringLiteral("CBTecla"));
-  ui_.CBTecla->setGeometry(68, 19, 53, 21);
+  ui_.GTecla = MakeControl<QGroupBox>(this, "GTecla", QRect(8, 288, 137, 49));
+  ui_.GTecla->setTitle(QStringLiteral("Tecla de acceso rápido"));
+  ui_.LTecla = MakeControl<QLabel>(ui_.GTecla, "LTecla", QRect(8, 23, 60, 15));
+  ui_.LTecla->setText(QStringLiteral("Ctrl + Alt + "));
+  ui_.CBTecla = MakeControl<QComboBox>(ui_.GTecla, "CBTecla", QRect(68, 19, 53, 21));
   ui_.LTecla->setBuddy(ui_.CBTecla);
 
   Variables& v = host_.Vars();
@@ -112,7 +94,7 @@ void TPageGeneral::Fill() {
   ui_.ChBRecuperar->setChecked(v.OptRecoverLost);
 
   ui_.CBIdiomas->clear();
-  for (int l = 0; l < kLanguageCount; ++l) options::AddItem(ui_.CBIdiomas, LocalText(1, l));
+  for (int l = 0; l < kLanguageCount; ++l) AddItem(ui_.CBIdiomas, LocalText(1, l));
   ui_.CBIdiomas->setCurrentIndex(v.LanguageIndex < kLanguageCount ? v.LanguageIndex : -1);
 }
 

@@ -1,7 +1,6 @@
 #include "options/PageGrupos.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
@@ -12,6 +11,8 @@
 #include "options/OptionsHost.h"
 #include "options/OptionsLogic.h"
 #include "options/OptionsWidgets.h"
+#include "widgets/AnsiItems.h"
+#include "widgets/Controls.h"
 
 namespace pelmora {
 
@@ -37,28 +38,18 @@ class CheckRowDelegate : public QStyledItemDelegate {
 
 TPageGrupos::TPageGrupos(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabGrupos"));
-  ui_.LGrupos = new QListWidget(this);
-  ui_.LGrupos->setObjectName(QStringLiteral("LGrupos"));
-  ui_.LGrupos->setGeometry(8, 8, 153, 249);
+  ui_.LGrupos = MakeControl<QListWidget>(this, "LGrupos", QRect(8, 8, 153, 249));
   ui_.LGrupos->setUniformItemSizes(true);
-  ui_.LGrupos->installEventFilter(this);
-  ui_.CLNombres = new QListWidget(this);
-  ui_.CLNombres->setObjectName(QStringLiteral("CLNombres"));
-  ui_.CLNombres->setGeometry(168, 8, 153, 249);
+  ActOnInsertAndDelete(
+      ui_.LGrupos, [this] { BNuevo_grupoClick(); }, [this] { BBorrar_grupoClick(); });
+  ui_.CLNombres = MakeControl<QListWidget>(this, "CLNombres", QRect(168, 8, 153, 249));
   ui_.CLNombres->setUniformItemSizes(true);
   ui_.CLNombres->setItemDelegate(new CheckRowDelegate(ui_.CLNombres));
-  ui_.BNuevo_grupo = new QPushButton(QStringLiteral("&Nuevo grupo"), this);
-  ui_.BNuevo_grupo->setObjectName(QStringLiteral("BNuevo_grupo"));
-  ui_.BNuevo_grupo->setGeometry(32, 272, 105, 25);
-  ui_.BNuevo_grupo->setAutoDefault(false);
-  ui_.ENuevo_grupo = new options::TEntryEdit(this);
-  ui_.ENuevo_grupo->setObjectName(QStringLiteral("ENuevo_grupo"));
-  ui_.ENuevo_grupo->setGeometry(32, 274, 105, 21);
+  ui_.BNuevo_grupo = MakeButton(this, "BNuevo_grupo", QRect(32, 272, 105, 25), "&Nuevo grupo");
+  ui_.ENuevo_grupo =
+      MakeControl<options::TEntryEdit>(this, "ENuevo_grupo", QRect(32, 274, 105, 21));
   ui_.ENuevo_grupo->hide();
-  ui_.BBorrar_grupo = new QPushButton(QStringLiteral("&Borrar grupo"), this);
-  ui_.BBorrar_grupo->setObjectName(QStringLiteral("BBorrar_grupo"));
-  ui_.BBorrar_grupo->setGeometry(184, 272, 113, 25);
-  ui_.BBorrar_grupo->setAutoDefault(false);
+  ui_.BBorrar_grupo = MakeButton(this, "BBorrar_grupo", QRect(184, 272, 113, 25), "&Borrar grupo");
 
   connect(ui_.LGrupos, &QListWidget::itemSelectionChanged, this, [this] { LGruposClick(); });
   connect(ui_.CLNombres, &QListWidget::itemChanged, this,
@@ -75,12 +66,12 @@ void TPageGrupos::Fill() {
   const Variables& v = host_.Vars();
   settingChecks_ = true;
   ui_.CLNombres->clear();
-  options::FillList(ui_.CLNombres, v.NameList.Items(), true);
+  FillList(ui_.CLNombres, v.NameList.Items(), true);
   settingChecks_ = false;
   const QSignalBlocker block(ui_.LGrupos);
   ui_.LGrupos->clear();
   for (int i = 0; i < v.GroupList.Count(); ++i) {
-    ui_.LGrupos->addItem(options::MakeItem(v.GroupList.Item(i).Name()));
+    ui_.LGrupos->addItem(MakeItem(v.GroupList.Item(i).Name()));
   }
   ui_.LGrupos->setCurrentRow(-1);
 }
@@ -93,28 +84,13 @@ void TPageGrupos::ApplyLanguage(int l) {
   ui_.ENuevo_grupo->setAccessibleName(ToQ(StripAmpersands(LocalText(43, l))));
 }
 
-bool TPageGrupos::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ui_.LGrupos && event->type() == QEvent::KeyRelease) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Insert) {
-      BNuevo_grupoClick();
-      return true;
-    }
-    if (key == Qt::Key_Delete) {
-      BBorrar_grupoClick();
-      return true;
-    }
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
 void TPageGrupos::NameAdded(const std::string& name) {
-  if (options::FindRow(ui_.CLNombres, name) >= 0) return;
-  QListWidgetItem* item = options::MakeItem(name);
+  if (FindRow(ui_.CLNombres, name) >= 0) return;
+  QListWidgetItem* item = MakeItem(name);
   item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
   settingChecks_ = true;
   item->setCheckState(Qt::Unchecked);
-  options::InsertSorted(ui_.CLNombres, item);
+  InsertSorted(ui_.CLNombres, item);
   settingChecks_ = false;
   LGruposClick();
 }
@@ -145,7 +121,7 @@ void TPageGrupos::SetAllChecks(bool fromModel) {
     // Each member is looked up in the sorted list, rather than every entry in the members: a
     // group has a few members, the list may have thousands of names.
     for (const std::string& member : g->Members()) {
-      const int row = options::FindSortedRow(list, member);
+      const int row = FindSortedRow(list, member);
       if (row >= 0) list->item(row)->setCheckState(Qt::Checked);
     }
   }
@@ -173,59 +149,44 @@ void TPageGrupos::CLNombresClick(QListWidgetItem* changed) {
   shown.reserve(static_cast<std::size_t>(ui_.CLNombres->count()));
   for (int i = 0; i < ui_.CLNombres->count(); ++i) {
     const QListWidgetItem* item = ui_.CLNombres->item(i);
-    shown.emplace_back(options::ItemAnsi(item), item->checkState() == Qt::Checked);
+    shown.emplace_back(ItemAnsi(item), item->checkState() == Qt::Checked);
   }
   options::SetMembersFromChecks(*g, shown);
 }
 
-void TPageGrupos::BNuevo_grupoClick() {
-  ui_.BNuevo_grupo->hide();
-  ui_.ENuevo_grupo->show();
-  ui_.ENuevo_grupo->setFocus();
-}
-
-void TPageGrupos::CloseEdit(bool focusButton) {
-  ui_.ENuevo_grupo->clear();
-  ui_.BNuevo_grupo->show();
-  if (focusButton) ui_.BNuevo_grupo->setFocus();
-  ui_.ENuevo_grupo->hide();
-}
+void TPageGrupos::BNuevo_grupoClick() { OpenButtonEdit(ui_.BNuevo_grupo, ui_.ENuevo_grupo); }
 
 void TPageGrupos::ENuevo_grupoCommitted() {
-  const options::TypedEntry e =
-      options::ReadTypedGroup(FromQ(ui_.ENuevo_grupo->text()));
+  const options::TypedEntry e = options::ReadTypedGroup(FromQ(ui_.ENuevo_grupo->text()));
   if (e.outcome == options::Typed::Refused) {
-    QApplication::beep();
-    if (ui_.ENuevo_grupo->hasFocus()) {
-      ui_.ENuevo_grupo->selectAll();
-    } else {
-      CloseEdit(false);
-    }
+    RefuseButtonEdit(ui_.BNuevo_grupo, ui_.ENuevo_grupo);
     return;
   }
   if (e.outcome == options::Typed::Cancel) {
     ENuevo_grupoCancelled();
     return;
   }
-  CloseEdit(ui_.ENuevo_grupo->hasFocus());
+  CloseButtonEdit(ui_.BNuevo_grupo, ui_.ENuevo_grupo, ui_.ENuevo_grupo->hasFocus());
   TGrupos& groups = host_.Vars().GroupList;
   const int pos = options::CreateGroup(groups, e.name);
   // The list mirrors the collection: a new group is its last entry.
   while (ui_.LGrupos->count() < groups.Count()) {
-    ui_.LGrupos->addItem(options::MakeItem(groups.Item(ui_.LGrupos->count()).Name()));
+    ui_.LGrupos->addItem(MakeItem(groups.Item(ui_.LGrupos->count()).Name()));
   }
   ui_.LGrupos->setCurrentRow(pos);
   LGruposClick();
 }
 
-void TPageGrupos::ENuevo_grupoCancelled() { CloseEdit(ui_.ENuevo_grupo->hasFocus()); }
+void TPageGrupos::ENuevo_grupoCancelled() {
+  CloseButtonEdit(ui_.BNuevo_grupo, ui_.ENuevo_grupo, ui_.ENuevo_grupo->hasFocus());
+}
 
 void TPageGrupos::BBorrar_grupoClick() {
   const int row = ui_.LGrupos->currentRow();
   if (row < 0 || ui_.LGrupos->selectedItems().isEmpty()) return;
   TGrupos& groups = host_.Vars().GroupList;
   const TGrupo* g = groups.Find(row);
-  const std::string name = g ? g->Name() : options::ItemAnsi(ui_.LGrupos, row);
+  const std::string name = g ? g->Name() : ItemAnsi(ui_.LGrupos, row);
   {
     const QSignalBlocker block(ui_.LGrupos);
     delete ui_.LGrupos->takeItem(row);

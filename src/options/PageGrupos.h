@@ -47,14 +47,10 @@ class TPageGrupos : public QWidget {
   };
   const Controls& Ui() const { return ui_; }
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   void BNuevo_grupoClick();
   void ENuevo_grupoCommitted();
   void ENuevo_grupoCancelled();
-  void CloseEdit(bool focusButton);
   void BBorrar_grupoClick();
   void CLNombresClick(QListWidgetItem* changed);
   void SetAllChecks(bool fromModel);

@@ -1,8 +1,6 @@
 #include "options/PageNombres.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -12,53 +10,34 @@
 #include "options/OptionsHost.h"
 #include "options/OptionsLogic.h"
 #include "options/OptionsWidgets.h"
+#include "widgets/AnsiItems.h"
+#include "widgets/Controls.h"
 
 namespace pelmora {
 
-
-namespace {
-
-QPushButton* MakeButton(QWidget* parent, const char* name, QRect r, const char* text) {
-  auto* b = new QPushButton(QString::fromUtf8(text), parent);
-  b->setObjectName(QLatin1String(name));
-  b->setGeometry(r);
-  b->setAutoDefault(false);
-  return b;
-}
-
-QComboBox* MakeList(QWidget* parent, const char* name, QRect r) {
-  auto* c = new QComboBox(parent);
-  c->setObjectName(QLatin1String(name));
-  c->setGeometry(r);
-  return c;
-}
-
-}  // namespace
-
 TPageNombres::TPageNombres(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabNombres"));
-  ui_.LNombres = new QListWidget(this);
-  ui_.LNombres->setObjectName(QStringLiteral("LNombres"));
-  ui_.LNombres->setGeometry(8, 8, 161, 233);
+  ui_.LNombres = MakeControl<QListWidget>(this, "LNombres", QRect(8, 8, 161, 233));
   ui_.LNombres->setUniformItemSizes(true);
-  ui_.LNombres->installEventFilter(this);
+  ActOnInsertAndDelete(
+      ui_.LNombres, [this] { BNuevo_nombreClick(); }, [this] { BBorrar_nombreClick(); });
   ui_.BNuevo_nombre = MakeButton(this, "BNuevo_nombre", QRect(208, 48, 105, 25), "&Nuevo nombre");
-  ui_.ENuevo_nombre = new options::TEntryEdit(this);
-  ui_.ENuevo_nombre->setObjectName(QStringLiteral("ENuevo_nombre"));
-  ui_.ENuevo_nombre->setGeometry(208, 50, 105, 21);
+  ui_.ENuevo_nombre =
+      MakeControl<options::TEntryEdit>(this, "ENuevo_nombre", QRect(208, 50, 105, 21));
   ui_.ENuevo_nombre->hide();
-  ui_.BBorrar_nombre = MakeButton(this, "BBorrar_nombre", QRect(208, 104, 105, 25), "&Borrar nombre");
-  ui_.BBorrar_nombres = MakeButton(this, "BBorrar_nombres", QRect(208, 152, 105, 25), "Borrar &todos");
+  ui_.BBorrar_nombre =
+      MakeButton(this, "BBorrar_nombre", QRect(208, 104, 105, 25), "&Borrar nombre");
+  ui_.BBorrar_nombres =
+      MakeButton(this, "BBorrar_nombres", QRect(208, 152, 105, 25), "Borrar &todos");
   ui_.BPing_All = MakeButton(this, "BPing_All", QRect(208, 208, 105, 25), "Ping");
-  ui_.LAlt = new QLabel(QStringLiteral("Alt + "), this);
-  ui_.LAlt->setObjectName(QStringLiteral("LAlt"));
-  ui_.LAlt->setGeometry(8, 272, 34, 15);
-  ui_.CBNumeros = MakeList(this, "CBNumeros", QRect(44, 270, 53, 21));
+  ui_.LAlt = MakeControl<QLabel>(this, "LAlt", QRect(8, 272, 34, 15));
+  ui_.LAlt->setText(QStringLiteral("Alt + "));
+  ui_.CBNumeros = MakeControl<QComboBox>(this, "CBNumeros", QRect(44, 270, 53, 21));
   for (int n = 0; n < kQuickDestinationCount; ++n) ui_.CBNumeros->addItem(QString::number(n));
   ui_.LAlt->setBuddy(ui_.CBNumeros);
-  ui_.CBNombresGrupos = MakeList(this, "CBNombresGrupos", QRect(152, 270, 145, 21));
+  ui_.CBNombresGrupos = MakeControl<QComboBox>(this, "CBNombresGrupos", QRect(152, 270, 145, 21));
   ui_.CBNombresGrupos->hide();
-  ui_.CBTipoDestino = MakeList(this, "CBTipoDestino", QRect(8, 304, 145, 21));
+  ui_.CBTipoDestino = MakeControl<QComboBox>(this, "CBTipoDestino", QRect(8, 304, 145, 21));
   ui_.CBTipoDestino->addItem(QStringLiteral("- - - - -"));
   ui_.CBTipoDestino->addItem(QStringLiteral("Nombres"));
   ui_.CBTipoDestino->addItem(QStringLiteral("Grupos"));
@@ -85,7 +64,7 @@ TPageNombres::TPageNombres(OptionsHost& host, QWidget* parent) : QWidget(parent)
 
 void TPageNombres::Fill() {
   ui_.LNombres->clear();
-  options::FillList(ui_.LNombres, host_.Vars().NameList.Items(), false);
+  FillList(ui_.LNombres, host_.Vars().NameList.Items(), false);
   ui_.CBNumeros->setCurrentIndex(0);
   ui_.CBTipoDestino->setCurrentIndex(host_.Vars().QuickDestinations[0].Kind);
   CBDestinoRapidoChange(RefreshBy::Dialog);
@@ -106,62 +85,30 @@ void TPageNombres::ApplyLanguage(int l) {
   ui_.CBNombresGrupos->setAccessibleName(t(37) + QStringLiteral(" / ") + t(38));
 }
 
-bool TPageNombres::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ui_.LNombres && event->type() == QEvent::KeyRelease) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Insert) {
-      BNuevo_nombreClick();
-      return true;
-    }
-    if (key == Qt::Key_Delete) {
-      BBorrar_nombreClick();
-      return true;
-    }
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-void TPageNombres::BNuevo_nombreClick() {
-  ui_.BNuevo_nombre->hide();
-  ui_.ENuevo_nombre->show();
-  ui_.ENuevo_nombre->setFocus();
-}
-
-void TPageNombres::CloseEdit(bool focusButton) {
-  ui_.ENuevo_nombre->clear();
-  ui_.BNuevo_nombre->show();
-  if (focusButton) ui_.BNuevo_nombre->setFocus();
-  ui_.ENuevo_nombre->hide();
-}
+void TPageNombres::BNuevo_nombreClick() { OpenButtonEdit(ui_.BNuevo_nombre, ui_.ENuevo_nombre); }
 
 void TPageNombres::ENuevo_nombreCommitted() {
   const options::TypedEntry e = options::ReadTypedName(FromQ(ui_.ENuevo_nombre->text()));
   if (e.outcome == options::Typed::Refused) {
-    // Kept open with the text selected, so the user sees what was refused and can mend it. When
-    // the focus went elsewhere the text cannot stay: it is dropped as with Esc.
-    QApplication::beep();
-    if (ui_.ENuevo_nombre->hasFocus()) {
-      ui_.ENuevo_nombre->selectAll();
-    } else {
-      CloseEdit(false);
-    }
+    RefuseButtonEdit(ui_.BNuevo_nombre, ui_.ENuevo_nombre);
     return;
   }
   if (e.outcome == options::Typed::Cancel) {
     ENuevo_nombreCancelled();
     return;
   }
-  const bool hadFocus = ui_.ENuevo_nombre->hasFocus();
-  CloseEdit(hadFocus);
+  CloseButtonEdit(ui_.BNuevo_nombre, ui_.ENuevo_nombre, ui_.ENuevo_nombre->hasFocus());
   host_.Vars().NameList.Add(e.name);
   AddToList(e.name);
 }
 
-void TPageNombres::ENuevo_nombreCancelled() { CloseEdit(ui_.ENuevo_nombre->hasFocus()); }
+void TPageNombres::ENuevo_nombreCancelled() {
+  CloseButtonEdit(ui_.BNuevo_nombre, ui_.ENuevo_nombre, ui_.ENuevo_nombre->hasFocus());
+}
 
 void TPageNombres::AddToList(const std::string& name) {
-  if (options::FindRow(ui_.LNombres, name) < 0) {
-    options::InsertSorted(ui_.LNombres, options::MakeItem(name));
+  if (FindRow(ui_.LNombres, name) < 0) {
+    InsertSorted(ui_.LNombres, MakeItem(name));
   }
   emit NameAdded(name);
 }
@@ -171,7 +118,7 @@ void TPageNombres::AddAnsweredName(const std::string& name) { AddToList(name); }
 void TPageNombres::BBorrar_nombreClick() {
   const int row = ui_.LNombres->currentRow();
   if (ui_.LNombres->count() == 0 || row < 0 || !ui_.LNombres->currentItem()->isSelected()) return;
-  const std::string name = options::ItemAnsi(ui_.LNombres, row);
+  const std::string name = ItemAnsi(ui_.LNombres, row);
   delete ui_.LNombres->takeItem(row);
   emit NameRemovedAt(row);
   options::DeleteName(host_.Vars(), name);
@@ -222,7 +169,7 @@ void TPageNombres::CBDestinoRapidoChange(RefreshBy sender) {
   const std::vector<std::string> entries = QuickEntries(kind);
   ui_.CBNombresGrupos->setUpdatesEnabled(false);
   ui_.CBNombresGrupos->clear();
-  for (const std::string& e : entries) options::AddItem(ui_.CBNombresGrupos, e);
+  for (const std::string& e : entries) AddItem(ui_.CBNombresGrupos, e);
   ui_.CBNombresGrupos->setUpdatesEnabled(true);
   ui_.CBNombresGrupos->show();
   // Only the user's choice of a kind may rewrite the name; merely showing an entry whose name is
@@ -237,7 +184,7 @@ void TPageNombres::CBNombresGruposChange(int index) {
   if (index < 0) return;
   const int n = std::max(0, ui_.CBNumeros->currentIndex());
   host_.Vars().QuickDestinations[static_cast<std::size_t>(n)].Name =
-      options::ItemAnsi(ui_.CBNombresGrupos, index);
+      ItemAnsi(ui_.CBNombresGrupos, index);
 }
 
 }  // namespace pelmora

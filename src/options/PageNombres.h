@@ -59,14 +59,10 @@ class TPageNombres : public QWidget {
   void NameRemovedAt(int row);
   void NamesCleared();
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   void BNuevo_nombreClick();
   void ENuevo_nombreCommitted();
   void ENuevo_nombreCancelled();
-  void CloseEdit(bool focusButton);
   void BBorrar_nombreClick();
   void BBorrar_nombresClick();
   void TimerPingTimer();

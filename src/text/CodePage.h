@@ -4,7 +4,8 @@
 // Inside the program every text is a std::string of Windows-1252 ("ANSI") bytes, as it travels on
 // the private channels and sits in the files. The messenger datagram carries the OEM (console)
 // code page, 850 or 437; Qt wants UTF-8. A character that the target cannot hold becomes "?",
-// the way the Windows conversions behave.
+// the way the Windows conversions behave. Beside them, the few byte-wise text helpers that must not
+// depend on the C library's locale: ASCII letter case and trimming.
 
 #include <string>
 #include <string_view>
@@ -35,5 +36,9 @@ bool IsUtf8(std::string_view s);
 std::string UpperAscii(std::string_view s);
 std::string LowerAscii(std::string_view s);
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
+
+// `s` without the ASCII white space (blank, tab, CR, LF, vertical tab, form feed) at either end;
+// every other byte, 0xA0 included, is text.
+std::string_view Trim(std::string_view s);
 
 }  // namespace pelmora::text

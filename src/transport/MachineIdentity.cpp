@@ -4,17 +4,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 namespace pelmora {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  const char* blanks = " \t\r\n";
-  const auto first = s.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  const auto last = s.find_last_not_of(blanks);
-  return s.substr(first, last - first + 1);
-}
+using text::Trim;
 
 bool ParseNumber(const std::string& s, long minimum, long maximum, long& out) {
   if (s.empty()) return false;
@@ -151,6 +146,15 @@ MachineIdentity MakeMachineIdentity(std::string_view hostName,
   if (!workgroup || workgroup->empty()) workgroup = kDefaultWorkgroup;
   id.workgroup = text::UpperAscii(NameFromConfig(*workgroup));
   return id;
+}
+
+std::optional<std::string> ReadConfigFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string content(kLargestConfigFile, '\0');
+  in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  content.resize(static_cast<std::size_t>(in.gcount()));
+  return content;
 }
 
 const MachineIdentity& ThisMachine() {

@@ -20,6 +20,7 @@
 // form of `net send`): 13139 by default, 139 where the senders are Windows machines or
 // `smbclient -M` without -p; 0 turns it off.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -73,6 +74,16 @@ std::optional<std::string> IniValue(std::string_view iniText, std::string_view s
 MachineIdentity MakeMachineIdentity(std::string_view hostName,
                                     const std::optional<std::string>& machineConf,
                                     const std::optional<std::string>& sambaConf);
+
+// The machine configuration file in effect: the one PELMORA_MACHINE_CONF names, else the
+// platform's own (kMachineConfPath on Linux; on Windows pelmora.conf beside the program when it is
+// there, else %ProgramData%\Pelmora\pelmora.conf).
+std::string MachineConfPath();
+
+// A configuration file's text as the identity reads it: the first kLargestConfigFile bytes (the
+// files are small; a larger one is not ours). Nothing when it cannot be read.
+inline constexpr std::size_t kLargestConfigFile = 1 << 20;
+std::optional<std::string> ReadConfigFile(const std::string& path);
 
 // Reads the host name and the files now.
 MachineIdentity LoadMachineIdentity();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pelmora::platform {
 
@@ -75,6 +76,19 @@ std::unique_ptr<LocalWriter> ConnectLocalSlot(const std::string& slot);
 // at least once.
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,
                             const void* data, std::size_t count);
+
+// An IPv4 address of one of this machine's interfaces, and whether the carrier broadcasts there:
+// only from an interface that is up, not the loopback, and on a subnet with a broadcast address.
+struct LocalAddress {
+  std::string interfaceName;               // as the system names it (UTF-8)
+  std::uint32_t address = 0;               // host order
+  std::uint32_t mask = 0;                  // host order
+  std::optional<std::uint32_t> broadcast;  // host order; none on a /31, /32 or point-to-point link
+  const char* notCarrying = nullptr;       // why the carrier skips it; nullptr when it broadcasts
+  bool Carries() const { return notCarrying == nullptr; }
+};
+// Every IPv4 address of the machine's interfaces, read now.
+std::vector<LocalAddress> LocalAddresses();
 
 // The address (IPv4, host order) that the machine `name` (Windows-1252, any letter case) last
 // sent from, when that was outside the local subnets within the last quarter of an hour; learnt

@@ -25,6 +25,7 @@
 #include "options/PageGrupos.h"
 #include "options/PageNombres.h"
 #include "options/VOpciones.h"
+#include "widgets/AnsiItems.h"
 #include "widgets/ColorCombo.h"
 #include "widgets/Screenshot.h"
 
@@ -266,7 +267,7 @@ void OptionsDialogTest::NamesPageAddsAndDeletesInBothLists() {
   QApplication::sendEvent(ui.ENuevo_nombre, &left);
   QVERIFY(!ui.ENuevo_nombre->isVisible());
   QVERIFY(host.vars.NameList.Contains("HAYA"));
-  ui.LNombres->setCurrentRow(options::FindSortedRow(ui.LNombres, "HAYA"));
+  ui.LNombres->setCurrentRow(FindSortedRow(ui.LNombres, "HAYA"));
   ui.BBorrar_nombre->click();
   QVERIFY(!host.vars.NameList.Contains("HAYA"));
 

@@ -63,3 +63,12 @@ TEST(CodePage, OnlyTheTwoOemCodePagesAreAccepted) {
   EXPECT_FALSE(OemCodePageFromNumber(1252, cp));
   EXPECT_EQ(cp, OemCodePage::Cp437);
 }
+
+TEST(CodePage, TrimTakesOnlyAsciiWhiteSpaceFromTheEnds) {
+  EXPECT_EQ(Trim(" \t PUERTO = 13138\r\n"), "PUERTO = 13138");
+  EXPECT_EQ(Trim("\v\f"), "");
+  EXPECT_EQ(Trim(""), "");
+  // A no-break space (0xA0 in Windows-1252) is a character of a name, not a blank.
+  EXPECT_EQ(Trim("\xA0JOS\xC9 "), "\xA0JOS\xC9");
+  EXPECT_EQ(Trim("x"), "x");
+}

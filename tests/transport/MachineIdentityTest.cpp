@@ -1,10 +1,11 @@
-#include "transport/MachineIdentity.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+
+#include "transport/MachineIdentity.h"
 
 namespace pelmora {
 namespace {
@@ -132,6 +133,32 @@ TEST(MachineIdentity, LoadReadsTheFileNamedByTheEnvironment) {
   char host[256] = {};
   gethostname(host, sizeof host - 1);
   EXPECT_EQ(id.computerName, ComputerNameFromHostName(host));
+}
+
+TEST(MachineIdentity, ConfigurationIsReadUpToItsLimitFromTheFileInEffect) {
+  const std::string path = "/tmp/pelmora-identity-large-" + std::to_string(getpid()) + ".conf";
+  {
+    // A comment line fills the first MiB; the key after it lies beyond what is read.
+    std::ofstream out(path, std::ios::binary);
+    out << "[RED]\nPUERTO = 4242\n;" << std::string(kLargestConfigFile, 'x') << "\nOEM = 437\n";
+  }
+  const auto text = ReadConfigFile(path);
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(text->size(), kLargestConfigFile);
+  const MachineIdentity id = MakeMachineIdentity("tejo", text, std::nullopt);
+  EXPECT_EQ(id.port, 4242);
+  EXPECT_EQ(id.oem, text::OemCodePage::Cp850);
+
+  const char* before = std::getenv(kMachineConfVariable);
+  const std::string saved = before ? before : "";
+  setenv(kMachineConfVariable, path.c_str(), 1);
+  EXPECT_EQ(MachineConfPath(), path);
+  if (before)
+    setenv(kMachineConfVariable, saved.c_str(), 1);
+  else
+    unsetenv(kMachineConfVariable);
+  std::remove(path.c_str());
+  EXPECT_FALSE(ReadConfigFile(path).has_value());
 }
 
 }  // namespace

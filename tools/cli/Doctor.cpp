@@ -8,6 +8,9 @@
 #include <sstream>
 
 #include "DoctorFirewall.h"
+#include "messaging/Formats.h"
+#include "transport/MachineIdentity.h"
+#include "transport/WinPopup.h"
 
 namespace pelmora::cli::doctor {
 namespace {
@@ -166,6 +169,24 @@ std::optional<Route> RouteTo(std::string_view procNetRoute, std::uint32_t addres
     bestMetric = metric;
   }
   return best;
+}
+
+std::vector<Interface> InterfacesOf(const std::vector<platform::LocalAddress>& addresses) {
+  std::vector<Interface> out;
+  for (const platform::LocalAddress& a : addresses) {
+    Interface i;
+    i.name = a.interfaceName;
+    i.address = Ipv4Text(a.address);
+    if (a.broadcast) i.broadcast = Ipv4Text(*a.broadcast);
+    i.carries = a.Carries();
+    if (!i.carries) i.why = a.notCarrying;
+    out.push_back(i);
+  }
+  return out;
+}
+
+std::vector<std::string> ProgramSlots() {
+  return {kMessengerSlot, std::string(kSecureSlotName), std::string(kUtilsSlotName)};
 }
 
 Verdict Judge(const Report& report) {

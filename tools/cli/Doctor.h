@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "transport/SlotPlatform.h"
+
 namespace pelmora::cli::doctor {
 
 // A value in effect and where it came from ("/etc/pelmora.conf, [RED] PUERTO", "default", ...).
@@ -152,6 +154,12 @@ std::vector<unsigned long> UnixSocketInodes(std::string_view procNetUnix, std::s
 
 // Longest-prefix match of `address` (host order) in the text of /proc/net/route.
 std::optional<Route> RouteTo(std::string_view procNetRoute, std::uint32_t address);
+
+// The interfaces as the carrier lists them, with its reason for each it does not broadcast from.
+std::vector<Interface> InterfacesOf(const std::vector<platform::LocalAddress>& addresses);
+
+// The slots the program holds, by the names its endpoints give them.
+std::vector<std::string> ProgramSlots();
 
 Verdict Judge(const Report& report);
 // The whole report, several lines, ending with the verdict line.

@@ -4,15 +4,11 @@
 #include <functional>
 #include <map>
 
+#include "text/CodePage.h"
+
 namespace pelmora::cli::doctor {
 
 // ---- small text helpers -----------------------------------------------------------------------
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
 
 std::vector<std::string_view> Lines(std::string_view text) {
   std::vector<std::string_view> out;
@@ -22,12 +18,6 @@ std::vector<std::string_view> Lines(std::string_view text) {
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
   }
-  return out;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -103,7 +93,7 @@ std::optional<bool> PortIn(std::string_view ports, std::uint16_t port) {
 }
 
 bool ListHas(std::string_view list, std::string_view word) {
-  const std::string l = Lower(list);
+  const std::string l = text::LowerAscii(list);
   std::string_view rest = l;
   if (!rest.empty() && rest.front() == '{') rest.remove_prefix(1);
   if (!rest.empty() && rest.back() == '}') rest.remove_suffix(1);
@@ -301,7 +291,7 @@ Match NftCondition(const std::vector<std::string>& w, std::size_t& i, std::uint1
 
 Rule NftRule(std::string_view line, std::uint16_t port) {
   Rule rule;
-  rule.text = std::string(Trim(line));
+  rule.text = std::string(text::Trim(line));
   const std::vector<std::string> w = Words(line);
   std::size_t i = 0;
   while (i < w.size()) {
@@ -353,7 +343,7 @@ Rule IptablesRule(const std::vector<std::string>& w, std::size_t start, std::uin
     if (a == "!") {
       negate = true;
     } else if (a == "-p" || a == "--protocol") {
-      const std::string p = Lower(v);
+      const std::string p = text::LowerAscii(v);
       take(p == "udp" || p == "17" || p == "all" ? Match::Yes : Match::No);
       ++i;
     } else if (a == "--dport" || a == "--destination-port" || a == "--dports" ||
@@ -412,7 +402,7 @@ FirewallResult JudgeNftRuleset(std::string_view ruleset, std::uint16_t port) {
   std::string chainName;
   int skipDepth = 0;  // inside a set, map, flowtable or a table of another family
   for (std::string_view raw : Lines(ruleset)) {
-    const std::string_view line = Trim(raw);
+    const std::string_view line = text::Trim(raw);
     if (line.empty() || line.front() == '#') continue;
     const std::vector<std::string> w = Words(line);
     if (skipDepth > 0) {
@@ -484,7 +474,7 @@ FirewallResult JudgeIptablesRules(std::string_view rules, std::uint16_t port) {
   std::vector<std::vector<std::string>> appended;
   bool any = false;
   for (std::string_view raw : Lines(rules)) {
-    const std::vector<std::string> w = Words(Trim(raw));
+    const std::vector<std::string> w = Words(text::Trim(raw));
     if (w.size() < 2) continue;
     if (w[0] == "-P") {
       chains[w[1]].dropPolicy = w.size() >= 3 && w[2] == "DROP";

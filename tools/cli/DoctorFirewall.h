@@ -12,10 +12,8 @@
 
 namespace pelmora::cli::doctor {
 
-std::string_view Trim(std::string_view s);
 // The lines of a text, without their line ends.
 std::vector<std::string_view> Lines(std::string_view text);
-std::string Lower(std::string_view s);
 // Splits a rule into words; a quoted string is one word (quotes kept), and so is a brace group
 // "{ 137, 138 }", which becomes "{137,138}".
 std::vector<std::string> Words(std::string_view line);

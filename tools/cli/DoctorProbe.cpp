@@ -5,15 +5,12 @@
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,9 +21,10 @@
 #include <sstream>
 
 #include "Doctor.h"
-#include "transport/MachineIdentity.h"
 #include "text/CodePage.h"
+#include "transport/MachineIdentity.h"
 #include "transport/SlotPlatform.h"
+#include "transport/linux/LocalSlot.h"
 
 namespace pelmora::cli::doctor {
 namespace {
@@ -41,15 +39,17 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
+// The identity as the program loads it; the files are read again, as the program reads them,
+// only to say where each value came from.
 MachineIdentity FillSettings(Report& r) {
   char host[256] = {};
   if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
   const char* env = std::getenv(kMachineConfVariable);
   const bool fromEnv = env != nullptr && *env != '\0';
-  const std::string confPath = fromEnv ? env : kMachineConfPath;
-  const auto conf = ReadWholeFile(confPath);
-  const auto samba = ReadWholeFile(kSambaConfPath);
-  const MachineIdentity id = MakeMachineIdentity(host, conf, samba);
+  const std::string confPath = MachineConfPath();
+  const auto conf = ReadConfigFile(confPath);
+  const auto samba = ReadConfigFile(kSambaConfPath);
+  const MachineIdentity id = LoadMachineIdentity();
 
   const std::string confName =
       confPath + (fromEnv ? std::string(" (named by ") + kMachineConfVariable + ")" : "");
@@ -127,38 +127,6 @@ void FillListed(Report& r, const MachineIdentity& id) {
     }
     r.listed.push_back(l);
   }
-}
-
-std::string AddressText(const sockaddr* a) {
-  char buffer[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, buffer, sizeof buffer);
-  return buffer;
-}
-
-// The same test the carrier makes when it chooses where a write goes.
-void FillInterfaces(Report& r) {
-  ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return;
-  for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
-    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
-    Interface i;
-    i.name = a->ifa_name;
-    i.address = AddressText(a->ifa_addr);
-    const unsigned flags = a->ifa_flags;
-    const bool broadcast = (flags & IFF_BROADCAST) && a->ifa_broadaddr != nullptr;
-    if (broadcast) i.broadcast = AddressText(a->ifa_broadaddr);
-    if (flags & IFF_LOOPBACK) {
-      i.why = "loopback";
-    } else if (!(flags & IFF_UP)) {
-      i.why = "down";
-    } else if (!broadcast) {
-      i.why = "no broadcast address";
-    } else {
-      i.carries = true;
-    }
-    r.interfaces.push_back(i);
-  }
-  freeifaddrs(list);
 }
 
 // Every socket inode that a process we may look at holds, with that process.
@@ -252,17 +220,15 @@ void FillPort(Report& r, std::uint16_t port, const std::map<unsigned long, Holde
 
 void FillSlots(Report& r, const std::map<unsigned long, Holder>& owners) {
   const auto unixSockets = ReadWholeFile("/proc/net/unix");
-  for (const char* name : {"messngr", "seguro", "Utils"}) {
+  for (const std::string& name : ProgramSlots()) {
     Slot slot;
     slot.name = name;
     // Connecting does not disturb the holder: nothing is written.
     slot.held = platform::ConnectLocalSlot(name) != nullptr;
     if (slot.held && unixSockets) {
-      std::string lower = name;
-      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       bool hidden = false;
-      slot.holders =
-          HoldersOf(UnixSocketInodes(*unixSockets, "@pelmora-mailslot:" + lower), owners, hidden);
+      slot.holders = HoldersOf(UnixSocketInodes(*unixSockets, platform::SlotAddressText(name)),
+                               owners, hidden);
     }
     r.slots.push_back(slot);
   }
@@ -396,7 +362,7 @@ void FillFirewall(Report& r, std::uint16_t port) {
 Report Examine() {
   Report r;
   const MachineIdentity id = FillSettings(r);
-  FillInterfaces(r);
+  r.interfaces = InterfacesOf(platform::LocalAddresses());
   FillListed(r, id);
   bool complete = false;
   const auto owners = SocketOwners(complete);

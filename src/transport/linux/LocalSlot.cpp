@@ -74,6 +74,10 @@ bool SlotAddress(const std::string& slot, sockaddr_un& address, socklen_t& lengt
   return true;
 }
 
+std::string SlotAddressText(const std::string& slot) {
+  return '@' + (kAddressPrefix + text::LowerAscii(slot));
+}
+
 // ---- the held slot ----------------------------------------------------------------------------
 
 LinuxServerSlot::LinuxServerSlot(UniqueFd socket, std::string lowerName)

@@ -32,6 +32,8 @@ namespace pelmora::platform {
 // The abstract address of a slot ("\0pelmora-mailslot:" + lower-case name). False when the name
 // cannot form one (empty, too long, or holding a separator or a zero byte).
 bool SlotAddress(const std::string& slot, sockaddr_un& address, socklen_t& length);
+// The same address as /proc/net/unix lists it: "@pelmora-mailslot:" + lower-case name.
+std::string SlotAddressText(const std::string& slot);
 
 // How long a local writer waits for room on the socket of a slot. The drain thread empties it
 // within microseconds; the limit is only for a holder that is stopped or hung.

@@ -30,12 +30,43 @@
 
 #include "text/CodePage.h"
 #include "transport/CarrierMemory.h"
+#include "transport/HeldSlots.h"
 #include "transport/MachineIdentity.h"
 #include "transport/NetbiosFrame.h"
 #include "transport/SlotPlatform.h"
 #include "transport/linux/LocalSlot.h"
 
 namespace pelmora::platform {
+
+std::vector<LocalAddress> LocalAddresses() {
+  std::vector<LocalAddress> out;
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return out;
+  const auto hostOrder = [](const sockaddr* a) {
+    return ntohl(reinterpret_cast<const sockaddr_in*>(a)->sin_addr.s_addr);
+  };
+  for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
+    LocalAddress l;
+    l.interfaceName = a->ifa_name;
+    l.address = hostOrder(a->ifa_addr);
+    l.mask = a->ifa_netmask != nullptr ? hostOrder(a->ifa_netmask) : ~0u;
+    const unsigned flags = a->ifa_flags;
+    if ((flags & IFF_BROADCAST) && a->ifa_broadaddr != nullptr)
+      l.broadcast = hostOrder(a->ifa_broadaddr);
+    if (flags & IFF_LOOPBACK) {
+      l.notCarrying = "loopback";
+    } else if (!(flags & IFF_UP)) {
+      l.notCarrying = "down";
+    } else if (!l.broadcast) {
+      l.notCarrying = "no broadcast address";
+    }
+    out.push_back(std::move(l));
+  }
+  freeifaddrs(list);
+  return out;
+}
+
 namespace {
 
 struct Interface {
@@ -48,21 +79,14 @@ using Subnets = std::set<std::pair<std::uint32_t, std::uint32_t>>;  // address, 
 
 std::vector<Interface> BroadcastInterfaces() {
   std::vector<Interface> out;
-  ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return out;
-  for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
-    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
-    const unsigned flags = a->ifa_flags;
-    if (!(flags & IFF_UP) || (flags & IFF_LOOPBACK) || !(flags & IFF_BROADCAST) ||
-        a->ifa_broadaddr == nullptr)
-      continue;
+  for (const LocalAddress& a : LocalAddresses()) {
+    if (!a.Carries()) continue;
     Interface i{};
-    i.index = if_nametoindex(a->ifa_name);
-    i.address = reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr;
-    i.broadcast = reinterpret_cast<sockaddr_in*>(a->ifa_broadaddr)->sin_addr;
+    i.index = if_nametoindex(a.interfaceName.c_str());
+    i.address.s_addr = htonl(a.address);
+    i.broadcast.s_addr = htonl(*a.broadcast);
     if (i.index != 0) out.push_back(i);
   }
-  freeifaddrs(list);
   return out;
 }
 
@@ -87,17 +111,10 @@ std::vector<Interface> RecentBroadcastInterfaces() {
 void OwnAddresses(std::set<std::uint32_t>& own, Subnets& subnets) {
   own.clear();
   subnets.clear();
-  ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return;
-  for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
-    if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
-    const std::uint32_t address = reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr;
-    own.insert(address);
-    const std::uint32_t mask =
-        a->ifa_netmask ? reinterpret_cast<sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr : ~0u;
-    subnets.emplace(ntohl(address), ntohl(mask));
+  for (const LocalAddress& a : LocalAddresses()) {
+    own.insert(htonl(a.address));
+    subnets.emplace(a.address, a.mask);
   }
-  freeifaddrs(list);
 }
 
 // Machines heard from outside the local subnets: the receiver learns them, writers read them.
@@ -135,23 +152,8 @@ std::uint16_t NextDatagramId() {
 
 // ---- the slots this process holds -------------------------------------------------------------
 
-std::mutex& NamesMutex() {
-  static std::mutex m;
-  return m;
-}
-std::map<std::string, LinuxServerSlot*>& HeldSlots() {  // by lower-case name
-  static std::map<std::string, LinuxServerSlot*> s;
-  return s;
-}
-
-// Puts a frame's payload into the slot of that name if this process holds it. Under the names
-// lock, so the slot cannot be taken down meanwhile; Deliver never waits for the slot's reader.
-void DeliverToHeldSlot(const std::string& lowerSlot, const std::string& payload) {
-  std::lock_guard<std::mutex> lock(NamesMutex());
-  const auto it = HeldSlots().find(lowerSlot);
-  if (it == HeldSlots().end()) return;
-  it->second->Deliver(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
-}
+class Receiver;
+using Held = HeldSlots<LinuxServerSlot, Receiver>;
 
 // ---- the receiver -----------------------------------------------------------------------------
 
@@ -223,7 +225,7 @@ class Receiver {
       else
         Far().HeardNearby(frame->sourceName);
     }
-    DeliverToHeldSlot(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
+    Held::Deliver(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
   }
 
   // A broadcast also reaches the sender's own receivers; those copies went through the local
@@ -260,42 +262,14 @@ class Receiver {
   std::thread thread_;
 };
 
-// Start and stop happen under their own lock, never under the names lock: stopping joins the
-// receiver thread, which takes the names lock for every frame.
-std::mutex& LifeMutex() {
-  static std::mutex m;
-  return m;
-}
-std::unique_ptr<Receiver>& TheReceiver() {
-  static std::unique_ptr<Receiver> r;
-  return r;
-}
-int& OpenSlotCount() {
-  static int n = 0;
-  return n;
-}
-
 }  // namespace
 
 void RegisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
-  {
-    std::lock_guard<std::mutex> lock(NamesMutex());
-    HeldSlots()[lowerName] = slot;
-  }
-  std::lock_guard<std::mutex> life(LifeMutex());
-  if (++OpenSlotCount() == 1) TheReceiver() = std::make_unique<Receiver>();
+  Held::Register(lowerName, slot);
 }
 
 void UnregisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
-  {
-    std::lock_guard<std::mutex> lock(NamesMutex());
-    auto& held = HeldSlots();
-    const auto it = held.find(lowerName);
-    if (it == held.end() || it->second != slot) return;
-    held.erase(it);
-  }
-  std::lock_guard<std::mutex> life(LifeMutex());
-  if (--OpenSlotCount() == 0) TheReceiver().reset();
+  Held::Unregister(lowerName, slot);
 }
 
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,

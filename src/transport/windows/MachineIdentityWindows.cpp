@@ -5,25 +5,12 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "text/CodePage.h"
 #include "transport/MachineIdentity.h"
-#include "transport/windows/MachineConf.h"
 
 namespace pelmora {
 namespace {
-
-constexpr std::size_t kLargestConfigFile = 1 << 20;
-
-std::optional<std::string> ReadSmallFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string content(kLargestConfigFile, '\0');
-  in.read(content.data(), static_cast<std::streamsize>(content.size()));
-  content.resize(static_cast<std::size_t>(in.gcount()));
-  return content;
-}
 
 // A string value under HKEY_LOCAL_MACHINE; empty when the key or the value is missing. Only
 // read: an ordinary user may not create keys there.
@@ -68,7 +55,7 @@ MachineIdentity LoadMachineIdentity() {
   if (computerName.empty())
     computerName = MachineKeyValue("System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
                                    "ComputerName");
-  const std::optional<std::string> conf = ReadSmallFile(MachineConfPath());
+  const std::optional<std::string> conf = ReadConfigFile(MachineConfPath());
   // The computer name is ANSI text, not UTF-8; the file is read as on Linux.
   MachineIdentity id = MakeMachineIdentity(text::AnsiToUtf8(computerName), conf, std::nullopt);
 

@@ -10,6 +10,7 @@
 #include <iphlpapi.h>
 // clang-format on
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -21,23 +22,28 @@
 #include <vector>
 
 #include "text/CodePage.h"
+#include "transport/HeldSlots.h"
 #include "transport/MachineIdentity.h"
 #include "transport/NetbiosFrame.h"
 #include "transport/SlotPlatform.h"
 #include "transport/windows/WindowsSlot.h"
 
 namespace pelmora::platform {
+
 namespace {
+std::string Utf8(const wchar_t* wide) {
+  if (wide == nullptr) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, out.data(), n, nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(n - 1));
+  return out;
+}
+}  // namespace
 
-struct Interface {
-  std::uint32_t address;    // network order
-  std::uint32_t broadcast;  // network order
-};
-
-// The adapters' IPv4 addresses: with `broadcastOnly`, those of adapters that are up, not
-// loopback, on a subnet that has a broadcast address; otherwise every address of the machine.
-std::vector<Interface> Addresses(bool broadcastOnly) {
-  std::vector<Interface> out;
+std::vector<LocalAddress> LocalAddresses() {
+  std::vector<LocalAddress> out;
   ULONG size = 16 * 1024;
   std::vector<unsigned char> buffer;
   ULONG result = ERROR_BUFFER_OVERFLOW;
@@ -50,20 +56,40 @@ std::vector<Interface> Addresses(bool broadcastOnly) {
   if (result != NO_ERROR) return out;
   for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a != nullptr;
        a = a->Next) {
-    if (broadcastOnly &&
-        (a->OperStatus != IfOperStatusUp || a->IfType == IF_TYPE_SOFTWARE_LOOPBACK))
-      continue;
     for (auto* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {
       if (u->Address.lpSockaddr == nullptr || u->Address.lpSockaddr->sa_family != AF_INET) continue;
-      Interface i{};
-      i.address = reinterpret_cast<sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr;
+      LocalAddress l;
+      l.interfaceName = Utf8(a->FriendlyName);
+      l.address = ntohl(reinterpret_cast<sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr);
       const unsigned prefix = u->OnLinkPrefixLength;
+      l.mask = prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - std::min(prefix, 32u));
       // A /31 or /32 has no broadcast address (nor does an address without a prefix).
-      if (broadcastOnly && (prefix == 0 || prefix > 30)) continue;
-      const std::uint32_t mask = prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - prefix);
-      i.broadcast = htonl(ntohl(i.address) | ~mask);
-      out.push_back(i);
+      if (prefix > 0 && prefix <= 30) l.broadcast = l.address | ~l.mask;
+      if (a->IfType == IF_TYPE_SOFTWARE_LOOPBACK) {
+        l.notCarrying = "loopback";
+      } else if (a->OperStatus != IfOperStatusUp) {
+        l.notCarrying = "down";
+      } else if (!l.broadcast) {
+        l.notCarrying = "no broadcast address";
+      }
+      out.push_back(std::move(l));
     }
+  }
+  return out;
+}
+
+namespace {
+
+struct Interface {
+  std::uint32_t address;    // network order
+  std::uint32_t broadcast;  // network order
+};
+
+// The addresses the carrier broadcasts from.
+std::vector<Interface> BroadcastInterfaces() {
+  std::vector<Interface> out;
+  for (const LocalAddress& a : LocalAddresses()) {
+    if (a.Carries()) out.push_back(Interface{htonl(a.address), htonl(*a.broadcast)});
   }
   return out;
 }
@@ -78,7 +104,7 @@ std::vector<Interface> RecentBroadcastInterfaces() {
   const auto now = std::chrono::steady_clock::now();
   if (readAt == std::chrono::steady_clock::time_point{} ||
       now - readAt > std::chrono::milliseconds(250)) {
-    cached = Addresses(true);
+    cached = BroadcastInterfaces();
     readAt = now;
   }
   return cached;
@@ -106,21 +132,8 @@ class Socket {
 
 // ---- the slots this process holds -------------------------------------------------------------
 
-std::mutex& NamesMutex() {
-  static std::mutex m;
-  return m;
-}
-std::map<std::string, WindowsServerSlot*>& HeldSlots() {  // by lower-case name
-  static std::map<std::string, WindowsServerSlot*> s;
-  return s;
-}
-
-void DeliverToHeldSlot(const std::string& lowerSlot, const std::string& payload) {
-  std::lock_guard<std::mutex> lock(NamesMutex());
-  const auto it = HeldSlots().find(lowerSlot);
-  if (it == HeldSlots().end()) return;
-  it->second->Deliver(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
-}
+class Receiver;
+using Held = HeldSlots<WindowsServerSlot, Receiver>;
 
 // ---- the receiver -----------------------------------------------------------------------------
 
@@ -197,7 +210,7 @@ class Receiver {
         !workgroup_.empty() && text::EqualsIgnoreAsciiCase(frame->destinationName, workgroup_);
     if (!toMe && !toGroup) return;
     if (FromThisMachine(sourceAddress)) return;
-    DeliverToHeldSlot(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
+    Held::Deliver(text::LowerAscii(SlotOfMailslotPath(frame->mailslotPath)), frame->payload);
   }
 
   // A broadcast also reaches the sender's own receivers; those copies went through the local
@@ -208,7 +221,7 @@ class Receiver {
     if (own_.count(sourceAddress) != 0) return true;
     if (now - ownRead_ > std::chrono::seconds(1)) {
       own_.clear();
-      for (const Interface& i : Addresses(false)) own_.insert(i.address);
+      for (const LocalAddress& a : LocalAddresses()) own_.insert(htonl(a.address));
       ownRead_ = now;
     }
     return own_.count(sourceAddress) != 0;
@@ -224,21 +237,6 @@ class Receiver {
   std::thread thread_;
 };
 
-// Start and stop happen under their own lock, never under the names lock: stopping joins the
-// receiver thread, which takes the names lock for every frame.
-std::mutex& LifeMutex() {
-  static std::mutex m;
-  return m;
-}
-std::unique_ptr<Receiver>& TheReceiver() {
-  static std::unique_ptr<Receiver> r;
-  return r;
-}
-int& OpenSlotCount() {
-  static int n = 0;
-  return n;
-}
-
 }  // namespace
 
 bool WinsockReady() {
@@ -250,24 +248,11 @@ bool WinsockReady() {
 }
 
 void RegisterHeldSlot(const std::string& lowerName, WindowsServerSlot* slot) {
-  {
-    std::lock_guard<std::mutex> lock(NamesMutex());
-    HeldSlots()[lowerName] = slot;
-  }
-  std::lock_guard<std::mutex> life(LifeMutex());
-  if (++OpenSlotCount() == 1) TheReceiver() = std::make_unique<Receiver>();
+  Held::Register(lowerName, slot);
 }
 
 void UnregisterHeldSlot(const std::string& lowerName, WindowsServerSlot* slot) {
-  {
-    std::lock_guard<std::mutex> lock(NamesMutex());
-    auto& held = HeldSlots();
-    const auto it = held.find(lowerName);
-    if (it == held.end() || it->second != slot) return;
-    held.erase(it);
-  }
-  std::lock_guard<std::mutex> life(LifeMutex());
-  if (--OpenSlotCount() == 0) TheReceiver().reset();
+  Held::Unregister(lowerName, slot);
 }
 
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,

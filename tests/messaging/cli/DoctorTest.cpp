@@ -8,6 +8,7 @@
 
 #include "CliSupport.h"
 #include "Doctor.h"
+#include "transport/linux/LocalSlot.h"
 
 using namespace pelmora::cli;
 using namespace pelmora::cli::doctor;
@@ -173,6 +174,9 @@ TEST(DoctorProc, SocketInodesOfThePortAndOfAbstractSlots) {
   EXPECT_EQ(UnixSocketInodes(unixTable, "@pelmora-mailslot:messngr"),
             (std::vector<unsigned long>{5151}));
   EXPECT_TRUE(UnixSocketInodes(unixTable, "@pelmora-mailslot:seguro").empty());
+  // The address doctor looks for is the carrier's own, whatever the letter case of the name.
+  EXPECT_EQ(UnixSocketInodes(unixTable, pelmora::platform::SlotAddressText("MESSNGR")),
+            (std::vector<unsigned long>{5151}));
 
   // The session port: only the socket that listens (state 0A), not the connections to it.
   const char* tcp =
@@ -267,6 +271,24 @@ TEST(DoctorVerdict, EachReasonOnItsOwnAndTogether) {
   EXPECT_FALSE(v.canSend || v.canReceive);
   EXPECT_EQ(v.line.find('\n'), std::string::npos);
   EXPECT_NE(FormatReport(r, v).find("none with an IPv4 address"), std::string::npos);
+}
+
+TEST(DoctorInterfaces, TheCarriersListWithItsReasonDecidesWhetherThisMachineSends) {
+  using pelmora::platform::LocalAddress;
+  const std::vector<LocalAddress> addresses = {
+      {"lo", 0x7F000001, 0xFF000000, std::nullopt, "loopback"},
+      {"tun0", 0x0A080001, 0xFFFFFFFF, std::nullopt, "no broadcast address"},
+      {"eth0", 0x0AE7000B, 0xFFFFFF00, 0x0AE700FF, nullptr}};
+  Report r = HealthyReport();
+  r.interfaces = InterfacesOf(addresses);
+  ASSERT_EQ(r.interfaces.size(), 3u);
+  EXPECT_FALSE(r.interfaces[0].carries);
+  EXPECT_EQ(r.interfaces[1].why, "no broadcast address");
+  EXPECT_EQ(r.interfaces[1].broadcast, "");
+  EXPECT_EQ(r.interfaces[2].broadcast, "10.231.0.255");
+  EXPECT_TRUE(Judge(r).canSend);
+  r.interfaces.pop_back();
+  EXPECT_FALSE(Judge(r).canSend);
 }
 
 TEST(DoctorListed, RouteByLongestPrefixThenMetricOnlyRoutesThatAreUp) {

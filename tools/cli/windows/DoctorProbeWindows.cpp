@@ -8,49 +8,19 @@
 #include <iphlpapi.h>
 // clang-format on
 
-#include <fstream>
-#include <sstream>
-
 #include "Doctor.h"
 #include "text/CodePage.h"
 #include "transport/MachineIdentity.h"
 #include "transport/SlotPlatform.h"
-#include "transport/windows/MachineConf.h"
 
 namespace pelmora::cli::doctor {
 namespace {
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-
-std::string Utf8(const wchar_t* wide) {
-  if (wide == nullptr) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, out.data(), n, nullptr, nullptr);
-  out.resize(static_cast<std::size_t>(n - 1));
-  return out;
-}
-
-std::string AddressText(std::uint32_t networkOrder) {
-  in_addr a{};
-  a.s_addr = networkOrder;
-  char buffer[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &a, buffer, sizeof buffer);
-  return buffer;
-}
 
 void FillSettings(Report& r, const MachineIdentity& id) {
   const std::string confPath = MachineConfPath();
-  const auto conf = ReadWholeFile(confPath);
+  const auto conf = ReadConfigFile(confPath);
   const auto fromConf = [&](const char* key) -> std::optional<std::string> {
     if (!conf) return std::nullopt;
     return IniValue(*conf, "RED", key);
@@ -80,46 +50,6 @@ void FillSettings(Report& r, const MachineIdentity& id) {
                 : std::to_string(GetOEMCP()) == oem
                     ? "GetOEMCP"
                     : "default (GetOEMCP gives " + std::to_string(GetOEMCP()) + ")"};
-}
-
-// The same test the carrier makes when it chooses where a write goes.
-void FillInterfaces(Report& r) {
-  ULONG size = 16 * 1024;
-  std::vector<unsigned char> buffer;
-  ULONG result = ERROR_BUFFER_OVERFLOW;
-  for (int attempt = 0; attempt < 4 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
-    buffer.resize(size);
-    result = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST, nullptr,
-                                  reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
-  }
-  if (result != NO_ERROR) return;
-  for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a != nullptr;
-       a = a->Next) {
-    for (auto* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {
-      if (u->Address.lpSockaddr == nullptr || u->Address.lpSockaddr->sa_family != AF_INET) continue;
-      Interface i;
-      i.name = Utf8(a->FriendlyName);
-      const std::uint32_t address =
-          reinterpret_cast<sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr;
-      i.address = AddressText(address);
-      const unsigned prefix = u->OnLinkPrefixLength;
-      const bool broadcast = prefix > 0 && prefix <= 30;
-      if (broadcast) {
-        const std::uint32_t mask = ~std::uint32_t{0} << (32 - prefix);
-        i.broadcast = AddressText(htonl(ntohl(address) | ~mask));
-      }
-      if (a->IfType == IF_TYPE_SOFTWARE_LOOPBACK) {
-        i.why = "loopback";
-      } else if (a->OperStatus != IfOperStatusUp) {
-        i.why = "down";
-      } else if (!broadcast) {
-        i.why = "no broadcast address";
-      } else {
-        i.carries = true;
-      }
-      r.interfaces.push_back(i);
-    }
-  }
 }
 
 // A bind that shares nothing succeeds only on a free port; one that shares succeeds beside
@@ -162,7 +92,7 @@ void FillPort(Report& r, std::uint16_t port) {
 }
 
 void FillSlots(Report& r) {
-  for (const char* name : {"messngr", "seguro", "Utils"}) {
+  for (const std::string& name : ProgramSlots()) {
     Slot slot;
     slot.name = name;
     // Opening for writing does not disturb the holder: nothing is written.
@@ -177,7 +107,7 @@ Report Examine() {
   Report r;
   const MachineIdentity id = LoadMachineIdentity();
   FillSettings(r, id);
-  FillInterfaces(r);
+  r.interfaces = InterfacesOf(platform::LocalAddresses());
   FillPort(r, id.port);
   FillSlots(r);
   r.firewall.result.state = FirewallState::NotReadable;
