@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     if (sent >= arrivals) {
       burst.stop();
       std::fflush(stdout);
-      QTimer::singleShot(TSettingsIO::kSenderSaveDelayMs * 2, &app, &QCoreApplication::quit);
+      QTimer::singleShot(SettingsIO::kSenderSaveDelayMs * 2, &app, &QCoreApplication::quit);
     }
   });
 
@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
   const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e6;
 
   std::printf("arrivals from distinct senders: %d in %.0f ms (burst %.1f s asked)\n", sent,
-              elapsed - TSettingsIO::kSenderSaveDelayMs * 2, static_cast<double>(seconds));
+              elapsed - SettingsIO::kSenderSaveDelayMs * 2, static_cast<double>(seconds));
   std::printf("settings saves: %d (file %ju bytes at the end)\n", store.SavesWritten(),
               static_cast<std::uintmax_t>(std::filesystem::file_size(path)));
   std::printf(

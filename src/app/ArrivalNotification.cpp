@@ -26,9 +26,9 @@ ArrivalNotification::ArrivalNotification(Variables& vars, QWidget* window, Deskt
       desktop_(desktop),
       notifier_(notifier),
       path_(std::move(lostMessagesPath)) {
-  banner_ = new TPreviewBanner(desktop_, nullptr);
-  connect(banner_, &TPreviewBanner::doubleClicked, this, &ArrivalNotification::bannerDoubleClicked);
-  connect(banner_, &TPreviewBanner::escapePressed, this, &ArrivalNotification::bannerEscape);
+  banner_ = new PreviewBanner(desktop_, nullptr);
+  connect(banner_, &PreviewBanner::doubleClicked, this, &ArrivalNotification::bannerDoubleClicked);
+  connect(banner_, &PreviewBanner::escapePressed, this, &ArrivalNotification::bannerEscape);
 
   hotKeyManager_ = std::make_unique<THotKeyManager>(hotKeys);
   restoreItem_ = hotKeyManager_->HotKeys().Add();

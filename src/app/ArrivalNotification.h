@@ -30,7 +30,7 @@ namespace pelmora {
 struct Variables;
 class ArrivalNotifier;
 class DesktopServices;
-class TPreviewBanner;
+class PreviewBanner;
 class HotKeyBackend;
 
 class ArrivalNotification : public QObject {
@@ -93,7 +93,7 @@ class ArrivalNotification : public QObject {
   THotKeyManager& HotKeyManager() { return *hotKeyManager_; }
   THotKeyItem* RestoreItem() const { return restoreItem_; }
 
-  TPreviewBanner& Banner() { return *banner_; }
+  PreviewBanner& Banner() { return *banner_; }
   bool LostMessagesOpen() const { return file_.IsOpen(); }
   const std::string& LostMessagesPath() const { return path_; }
 
@@ -110,10 +110,10 @@ class ArrivalNotification : public QObject {
   DesktopServices& desktop_;
   ArrivalNotifier& notifier_;
   std::string path_;
-  TWriteMessageFile file_;
+  WriteMessageFile file_;
   bool openFailureSaid_ = false;
   int recovered_ = 0;
-  TPreviewBanner* banner_ = nullptr;  // a top-level window of its own, owned here
+  PreviewBanner* banner_ = nullptr;  // a top-level window of its own, owned here
   std::unique_ptr<THotKeyManager> hotKeyManager_;
   THotKeyItem* restoreItem_ = nullptr;
 };

@@ -26,15 +26,15 @@ QString NormalizeBreaks(const QString& text) {
 
 }  // namespace
 
-TComposeMemo::TComposeMemo(QWidget* parent) : QPlainTextEdit(parent) {
+ComposeMemo::ComposeMemo(QWidget* parent) : QPlainTextEdit(parent) {
   setTabChangesFocus(true);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   // Anything that slipped past the checks below (an undo, a drag from another program) is cut
   // back at the end, so the limit holds whatever happened.
-  connect(this, &QPlainTextEdit::textChanged, this, &TComposeMemo::EnforceLimit);
+  connect(this, &QPlainTextEdit::textChanged, this, &ComposeMemo::EnforceLimit);
 }
 
-int TComposeMemo::CountedLength(const QString& text) {
+int ComposeMemo::CountedLength(const QString& text) {
   int n = 0;
   for (qsizetype i = 0; i < text.size(); ++i) {
     const QChar c = text[i];
@@ -49,7 +49,7 @@ int TComposeMemo::CountedLength(const QString& text) {
   return n;
 }
 
-QString TComposeMemo::FitInto(const QString& text, int room) {
+QString ComposeMemo::FitInto(const QString& text, int room) {
   if (room <= 0) return {};
   int used = 0;
   qsizetype i = 0;
@@ -66,13 +66,13 @@ QString TComposeMemo::FitInto(const QString& text, int room) {
   return text.left(i);
 }
 
-int TComposeMemo::Room() const {
+int ComposeMemo::Room() const {
   const QTextCursor cursor = textCursor();
   const int selected = CountedLength(cursor.selection().toPlainText());
   return maxLength_ - (CountedLength(toPlainText()) - selected);
 }
 
-std::string TComposeMemo::AnsiText() const {
+std::string ComposeMemo::AnsiText() const {
   QString text = toPlainText();
   text.replace(u'\n', QStringLiteral("\r\n"));
   return FromQ(text);
@@ -90,7 +90,7 @@ int EnterOrEscape(const QKeyEvent* e) {
   }
 }
 
-void TComposeMemo::keyPressEvent(QKeyEvent* e) {
+void ComposeMemo::keyPressEvent(QKeyEvent* e) {
   const int code = EnterOrEscape(e);
   if (code != 0) {
     // The memo never takes Enter as a line break: with a handler it is the handler's key, and
@@ -115,7 +115,7 @@ void TComposeMemo::keyPressEvent(QKeyEvent* e) {
   QPlainTextEdit::keyPressEvent(e);
 }
 
-void TComposeMemo::inputMethodEvent(QInputMethodEvent* e) {
+void ComposeMemo::inputMethodEvent(QInputMethodEvent* e) {
   const QString commit = e->commitString();
   if (!commit.isEmpty() && CountedLength(commit) > Room()) {
     const QString fitted = FitInto(commit, Room());
@@ -128,11 +128,11 @@ void TComposeMemo::inputMethodEvent(QInputMethodEvent* e) {
   QPlainTextEdit::inputMethodEvent(e);
 }
 
-bool TComposeMemo::canInsertFromMimeData(const QMimeData* source) const {
+bool ComposeMemo::canInsertFromMimeData(const QMimeData* source) const {
   return source->hasText();
 }
 
-void TComposeMemo::insertFromMimeData(const QMimeData* source) {
+void ComposeMemo::insertFromMimeData(const QMimeData* source) {
   if (!source->hasText()) return;
   // Only the plain text of what is pasted is taken, never markup, and only as much as fits.
   const QString fitted = FitInto(NormalizeBreaks(source->text()), Room());
@@ -141,7 +141,7 @@ void TComposeMemo::insertFromMimeData(const QMimeData* source) {
   ensureCursorVisible();
 }
 
-void TComposeMemo::EnforceLimit() {
+void ComposeMemo::EnforceLimit() {
   if (enforcing_) return;
   const QString text = toPlainText();
   if (CountedLength(text) <= maxLength_) return;
@@ -154,7 +154,7 @@ void TComposeMemo::EnforceLimit() {
   enforcing_ = false;
 }
 
-void TKeyLineEdit::keyPressEvent(QKeyEvent* e) {
+void KeyLineEdit::keyPressEvent(QKeyEvent* e) {
   const int code = EnterOrEscape(e);
   if (code != 0 && onKeyPress && onKeyPress(code)) {
     e->accept();

@@ -21,12 +21,12 @@ namespace pelmora {
 // kKeyEnter for Return and Enter, kKeyEscape for Esc, 0 for any other key.
 int EnterOrEscape(const QKeyEvent* e);
 
-class TComposeMemo : public QPlainTextEdit {
+class ComposeMemo : public QPlainTextEdit {
   Q_OBJECT
  public:
   static constexpr int kMaxLength = 409;
 
-  explicit TComposeMemo(QWidget* parent = nullptr);
+  explicit ComposeMemo(QWidget* parent = nullptr);
 
   // Gets the key (kKeyEnter, kKeyEscape) and returns true when it consumed it.
   std::function<bool(int key)> onKeyPress;
@@ -59,10 +59,10 @@ class TComposeMemo : public QPlainTextEdit {
 
 // The one-line name fields EReceptor and EReceptor_hardway: Enter and Esc go to the window's
 // handler, which decides whether they are consumed.
-class TKeyLineEdit : public QLineEdit {
+class KeyLineEdit : public QLineEdit {
   Q_OBJECT
  public:
-  explicit TKeyLineEdit(QWidget* parent = nullptr) : QLineEdit(parent) {}
+  explicit KeyLineEdit(QWidget* parent = nullptr) : QLineEdit(parent) {}
   std::function<bool(int key)> onKeyPress;
 
  protected:

@@ -114,7 +114,7 @@ void TDOzuZe::CreateParts() {
   ui_.SRCab = view_->HeadingPane();
   ui_.SRChat = view_->TextPane();
   // The panes show the colours the settings hold.
-  settingsIO_ = std::make_unique<TSettingsIO>(
+  settingsIO_ = std::make_unique<SettingsIO>(
       services_.settingsStore, vars_,
       std::array<TScrollRichEdit*, 3>{ui_.SRTime, ui_.SRCab, ui_.SRChat});
   ui_.ScrollBar = view_->ScrollBar();
@@ -146,7 +146,7 @@ void TDOzuZe::CreateParts() {
 
   // The dialog's hot key list edits the letter the settings keep; it is registered again at
   // once, so the new combination works before OK.
-  options_ = std::make_unique<TWindowOptions>(
+  options_ = std::make_unique<WindowOptions>(
       vars_, *settingsIO_, *view_, *core_, *desktop_, services_.fileChooser, services_.linkOpener,
       [this] { ApplyOptionsOk(); },
       [this](char letter) { arrival_->RegisterRestoreHotKey(letter); });
@@ -191,7 +191,7 @@ void TDOzuZe::CreateNameFieldAndStatusBar() {
   }
   ui_.ECambioNombre->hide();
 
-  ui_.StatusBar = new TStatusPanels({230, 230, 50}, this);
+  ui_.StatusBar = new StatusPanels({230, 230, 50}, this);
   ui_.StatusBar->setObjectName(QStringLiteral("StatusBar"));
   ui_.StatusBar->setGeometry(0, 269, 537, 19);
   ui_.StatusBar->SetPanelText(0, QStringLiteral("Origen:"));
@@ -235,13 +235,13 @@ void TDOzuZe::ConnectParts() {
   connect(arrival_, &ArrivalNotification::restoreHotKeyPressed, this,
           [this] { HotKeyManagerHotKeysRestaurarHotKeyActivation(); });
 
-  ownNameEditor_ = new TOwnNameEditor(
+  ownNameEditor_ = new OwnNameEditor(
       ui_.ECambioNombre, vars_, [this] { destination_->FocusComposeArea(); }, this);
-  connect(ui_.StatusBar, &TStatusPanels::MouseDown, ownNameEditor_,
+  connect(ui_.StatusBar, &StatusPanels::MouseDown, ownNameEditor_,
           [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint) {
             ownNameEditor_->StatusBarMouseDown(button, modifiers);
           });
-  connect(ownNameEditor_, &TOwnNameEditor::OwnNameChanged, this,
+  connect(ownNameEditor_, &OwnNameEditor::OwnNameChanged, this,
           [this] { SetStatusText(0, vars_.Text(kRowOrigen) + vars_.OwnName); });
   connect(tray_, &TrayMenu::iconClicked, this, [this] { TrayIconClick(); });
   connect(tray_, &TrayMenu::firstEntryChosen, this, [this] { Opcion1Click(); });

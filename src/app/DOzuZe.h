@@ -39,16 +39,16 @@ class AnswerTimer;
 class ArrivalNotification;
 class ArrivalNotifier;
 class ConversationView;
-class TOwnNameEditor;
-class TSettingsIO;
+class OwnNameEditor;
+class SettingsIO;
 class DesktopServices;
 class KeyPreview;
 class QtMailSlotDispatcher;
 class TCoolTrayIcon;
 class TScrollRichEdit;
-class TStatusPanels;
+class StatusPanels;
 class TrayMenu;
-class TWindowOptions;
+class WindowOptions;
 
 class TDOzuZe : public QWidget, public MessagingHost {
   Q_OBJECT
@@ -64,7 +64,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   Variables& Vars() { return vars_; }
   // The settings of the window and their store: the options dialog saves before it opens and
   // after OK, and loads again on Cancel, through it.
-  TSettingsIO& Settings() { return *settingsIO_; }
+  SettingsIO& Settings() { return *settingsIO_; }
   // Writes the captions, hints, status panels and tray menu texts of one language (0 Spanish,
   // 1 German, 2 English); at start, and after the options dialog closes with OK.
   void ApplyLanguage(std::uint8_t index);
@@ -72,7 +72,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
 
   // The parts the tests look into.
   ConversationView& View() { return *view_; }
-  TWindowOptions& Options() { return *options_; }
+  WindowOptions& Options() { return *options_; }
 
   // "&Opciones": the options dialog, modal; on OK the window saves the settings and brings its
   // language, selectors, compose mode, status bar and conversation view up to date.
@@ -138,7 +138,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
     QPushButton* BOpciones = nullptr;
     QPushButton* BBorrar = nullptr;
     QLineEdit* ECambioNombre = nullptr;
-    TStatusPanels* StatusBar = nullptr;
+    StatusPanels* StatusBar = nullptr;
     TCoolTrayIcon* TrayIcon = nullptr;
     QTimer* Timer = nullptr;
     QMenu* PopupMenu = nullptr;
@@ -193,9 +193,9 @@ class TDOzuZe : public QWidget, public MessagingHost {
   TrayMenu* tray_ = nullptr;
   ArrivalNotification* arrival_ = nullptr;
   AnswerTimer* answerTimer_ = nullptr;
-  std::unique_ptr<TWindowOptions> options_;
-  std::unique_ptr<TSettingsIO> settingsIO_;
-  TOwnNameEditor* ownNameEditor_ = nullptr;
+  std::unique_ptr<WindowOptions> options_;
+  std::unique_ptr<SettingsIO> settingsIO_;
+  OwnNameEditor* ownNameEditor_ = nullptr;
   std::unique_ptr<ViewActionRunner> viewActions_;
   std::unique_ptr<WindowShutdown> shutdown_;
   Controls ui_;

@@ -53,7 +53,7 @@ void DestinationCompose::CreateControls(QWidget* g, const QFont& composeFont) {
 
   ui_.PNombres = MakeControl<QWidget>(nh, "PNombres", QRect(4, 8, 145, 65));
   ui_.BReceptor = MakeButton(ui_.PNombres, "BReceptor", QRect(0, 13, 121, 25));
-  ui_.EReceptor = MakeControl<TKeyLineEdit>(ui_.PNombres, "EReceptor", QRect(0, 16, 121, 21));
+  ui_.EReceptor = MakeControl<KeyLineEdit>(ui_.PNombres, "EReceptor", QRect(0, 16, 121, 21));
   ui_.EReceptor->hide();
   ui_.CBNombres = MakeControl<QComboBox>(ui_.PNombres, "CBNombres", QRect(0, 40, 121, 21));
   ui_.BPing = MakePing(ui_.PNombres, "BPing", QRect(122, 40, 23, 22));
@@ -66,7 +66,7 @@ void DestinationCompose::CreateControls(QWidget* g, const QFont& composeFont) {
   // takes clicks.
   ui_.ChBGrupos->raise();
 
-  ui_.MTexto = MakeControl<TComposeMemo>(nh, "MTexto", QRect(152, 0, 273, 81));
+  ui_.MTexto = MakeControl<ComposeMemo>(nh, "MTexto", QRect(152, 0, 273, 81));
   ui_.MTexto->setFont(composeFont);
   ui_.MTexto->hide();
   ui_.BTexto = MakeButton(nh, "BTexto", QRect(168, 6, 241, 65));
@@ -75,10 +75,10 @@ void DestinationCompose::CreateControls(QWidget* g, const QFont& composeFont) {
   ui_.PHardway->hide();
   ui_.BReceptor_hardway = MakeButton(ui_.PHardway, "BReceptor_hardway", QRect(16, 24, 121, 25));
   ui_.EReceptor_hardway =
-      MakeControl<TKeyLineEdit>(ui_.PHardway, "EReceptor_hardway", QRect(16, 27, 121, 21));
+      MakeControl<KeyLineEdit>(ui_.PHardway, "EReceptor_hardway", QRect(16, 27, 121, 21));
   ui_.EReceptor_hardway->hide();
   ui_.MTexto_hardway =
-      MakeControl<TComposeMemo>(ui_.PHardway, "MTexto_hardway", QRect(144, 0, 273, 81));
+      MakeControl<ComposeMemo>(ui_.PHardway, "MTexto_hardway", QRect(144, 0, 273, 81));
   ui_.MTexto_hardway->hide();
 
   // Design texts; ApplyLanguage puts the localised ones in at start.

@@ -20,8 +20,8 @@ class QWidget;
 
 namespace pelmora {
 
-class TComposeMemo;
-class TKeyLineEdit;
+class ComposeMemo;
+class KeyLineEdit;
 struct Variables;
 
 class DestinationCompose : public QObject {
@@ -36,18 +36,18 @@ class DestinationCompose : public QObject {
     QCheckBox* ChBGrupos = nullptr;
     QWidget* PNombres = nullptr;
     QPushButton* BReceptor = nullptr;
-    TKeyLineEdit* EReceptor = nullptr;
+    KeyLineEdit* EReceptor = nullptr;
     QComboBox* CBNombres = nullptr;
     QToolButton* BPing = nullptr;
     QWidget* PGrupos = nullptr;
     QComboBox* CBGrupos = nullptr;
     QToolButton* BPingGrupos = nullptr;
-    TComposeMemo* MTexto = nullptr;
+    ComposeMemo* MTexto = nullptr;
     QPushButton* BTexto = nullptr;
     QWidget* PHardway = nullptr;
     QPushButton* BReceptor_hardway = nullptr;
-    TKeyLineEdit* EReceptor_hardway = nullptr;
-    TComposeMemo* MTexto_hardway = nullptr;
+    KeyLineEdit* EReceptor_hardway = nullptr;
+    ComposeMemo* MTexto_hardway = nullptr;
   };
   const Controls& Ui() const { return ui_; }
 

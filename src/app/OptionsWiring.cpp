@@ -14,7 +14,7 @@
 
 namespace pelmora {
 
-TWindowOptions::TWindowOptions(Variables& vars, TSettingsIO& settings, ConversationView& view,
+WindowOptions::WindowOptions(Variables& vars, SettingsIO& settings, ConversationView& view,
                                MessagingCore& core, DesktopServices& desktop, FileChooser* files,
                                LinkOpener* links, std::function<void()> applyOk,
                                std::function<void(char letter)> hotKeyChanged)
@@ -35,15 +35,15 @@ TWindowOptions::TWindowOptions(Variables& vars, TSettingsIO& settings, Conversat
     ownLinks_ = std::make_unique<QtLinkOpener>();
     links_ = ownLinks_.get();
   }
-  launcher_ = std::make_unique<TOptionsLauncher>(*this, [this] {
+  launcher_ = std::make_unique<OptionsLauncher>(*this, [this] {
     settings_.Save();
     if (applyOk_) applyOk_();
   });
 }
 
-TWindowOptions::~TWindowOptions() = default;
+WindowOptions::~WindowOptions() = default;
 
-int TWindowOptions::Open(QWidget* parent) {
+int WindowOptions::Open(QWidget* parent) {
   const int result = launcher_->BOpcionesClick(parent);
   // Senders that wrote while the dialog was open were kept out of the file until now; OK has
   // saved them with everything else.
@@ -51,17 +51,17 @@ int TWindowOptions::Open(QWidget* parent) {
   return result;
 }
 
-bool TWindowOptions::DialogOpen() const { return launcher_->IsOpen(); }
+bool WindowOptions::DialogOpen() const { return launcher_->IsOpen(); }
 
-bool TWindowOptions::BringDialogForward() { return launcher_->BringForward(); }
+bool WindowOptions::BringDialogForward() { return launcher_->BringForward(); }
 
-void TWindowOptions::CloseDialogThen(std::function<void()> next) {
+void WindowOptions::CloseDialogThen(std::function<void()> next) {
   launcher_->CloseThen(std::move(next));
 }
 
-void TWindowOptions::AddToNameLists(const std::string& name) { launcher_->AddToNameLists(name); }
+void WindowOptions::AddToNameLists(const std::string& name) { launcher_->AddToNameLists(name); }
 
-void TWindowOptions::NewSender(const std::string& name) {
+void WindowOptions::NewSender(const std::string& name) {
   if (!DialogOpen()) {
     settings_.RememberSender(name);
     return;
@@ -71,17 +71,17 @@ void TWindowOptions::NewSender(const std::string& name) {
   launcher_->SenderArrived(name);
 }
 
-const WindowSettings& TWindowOptions::WindowPart() { return settings_.Window(); }
+const WindowSettings& WindowOptions::WindowPart() { return settings_.Window(); }
 
-void TWindowOptions::SetWindowPart(const WindowSettings& settings) {
+void WindowOptions::SetWindowPart(const WindowSettings& settings) {
   const char before = settings_.HotKeyLetter();
   settings_.SetWindow(settings);
   if (settings.HotKeyLetter != before && hotKeyChanged_) hotKeyChanged_(settings.HotKeyLetter);
 }
 
-void TWindowOptions::RedrawConversation() { view_.Actualizar_memos(nullptr); }
+void WindowOptions::RedrawConversation() { view_.Actualizar_memos(nullptr); }
 
-const TScrollRichEdit& TWindowOptions::Pane(int which) {
+const TScrollRichEdit& WindowOptions::Pane(int which) {
   switch (which) {
     case 0: return *view_.TimePane();
     case 1: return *view_.HeadingPane();
@@ -89,9 +89,9 @@ const TScrollRichEdit& TWindowOptions::Pane(int which) {
   }
 }
 
-void TWindowOptions::SendSilentWorkgroupPing() { core_.SendSilentWorkgroupPing(); }
+void WindowOptions::SendSilentWorkgroupPing() { core_.SendSilentWorkgroupPing(); }
 
-QString TWindowOptions::ChooseSaveFile(QWidget* parent, const QString& title,
+QString WindowOptions::ChooseSaveFile(QWidget* parent, const QString& title,
                                        const QString& filter, const QString& proposed) {
   // A bare proposed name is offered in the home folder: the program's working folder is
   // wherever the desktop started it, often one the user cannot write to.
@@ -100,15 +100,15 @@ QString TWindowOptions::ChooseSaveFile(QWidget* parent, const QString& title,
   return files_->ChooseSaveFile(parent, title, filter, offered).value_or(QString());
 }
 
-void TWindowOptions::OpenLink(QWidget*, const QUrl& url) {
+void WindowOptions::OpenLink(QWidget*, const QUrl& url) {
   links_->OpenLink(url);  // a desktop without a handler for it: nothing happens, as intended
 }
 
-void TWindowOptions::ShowError(QWidget* parent, const QString& text) {
+void WindowOptions::ShowError(QWidget* parent, const QString& text) {
   // No title of its own: the desktop shows the program's name there.
   desktop_.ShowMessage(parent, DesktopServices::MessageKind::Error, QString(), text);
 }
 
-void TWindowOptions::BringForward(QWidget* dialog) { desktop_.BringForward(dialog); }
+void WindowOptions::BringForward(QWidget* dialog) { desktop_.BringForward(dialog); }
 
 }  // namespace pelmora

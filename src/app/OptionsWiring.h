@@ -1,7 +1,7 @@
 #pragma once
 // The main window's side of the options dialog: what the dialog edits (the shared state and the
 // window's part of the settings: colours and hot key) and the desktop services it uses, behind
-// the dialog's OptionsHost, and the dialog's life cycle (TOptionsLauncher) that "&Opciones" runs.
+// the dialog's OptionsHost, and the dialog's life cycle (OptionsLauncher) that "&Opciones" runs.
 
 #include <functional>
 #include <memory>
@@ -16,22 +16,22 @@ class DesktopServices;
 class FileChooser;
 class LinkOpener;
 class MessagingCore;
-class TOptionsLauncher;
-class TSettingsIO;
+class OptionsLauncher;
+class SettingsIO;
 
-class TWindowOptions : public OptionsHost {
+class WindowOptions : public OptionsHost {
  public:
   // `files` and `links` may be null: the Qt implementations are used then. `applyOk` is the
   // window's part of OK (run after the settings were saved); `hotKeyChanged` registers the
   // restore hot key with a new letter the dialog chose, at once.
-  TWindowOptions(Variables& vars, TSettingsIO& settings, ConversationView& view,
+  WindowOptions(Variables& vars, SettingsIO& settings, ConversationView& view,
                  MessagingCore& core, DesktopServices& desktop, FileChooser* files,
                  LinkOpener* links, std::function<void()> applyOk,
                  std::function<void(char letter)> hotKeyChanged);
-  ~TWindowOptions() override;
+  ~WindowOptions() override;
 
   // The dialog's life cycle, for the tests; the window's parts use what follows.
-  TOptionsLauncher& Launcher() { return *launcher_; }
+  OptionsLauncher& Launcher() { return *launcher_; }
 
   // Whether the dialog is open: the launcher's answer, the only one.
   bool DialogOpen() const;
@@ -65,7 +65,7 @@ class TWindowOptions : public OptionsHost {
 
  private:
   Variables& vars_;
-  TSettingsIO& settings_;
+  SettingsIO& settings_;
   ConversationView& view_;
   MessagingCore& core_;
   DesktopServices& desktop_;
@@ -75,7 +75,7 @@ class TWindowOptions : public OptionsHost {
   LinkOpener* links_;
   std::function<void()> applyOk_;
   std::function<void(char letter)> hotKeyChanged_;
-  std::unique_ptr<TOptionsLauncher> launcher_;
+  std::unique_ptr<OptionsLauncher> launcher_;
 };
 
 }  // namespace pelmora

@@ -14,7 +14,7 @@
 
 namespace pelmora {
 
-TOwnNameEditor::TOwnNameEditor(QLineEdit* field, Variables& vars,
+OwnNameEditor::OwnNameEditor(QLineEdit* field, Variables& vars,
                                std::function<void()> returnFocus, QObject* parent)
     : QObject(parent), field_(field), vars_(vars), returnFocus_(std::move(returnFocus)) {
   field_->setValidator(new TypedNameValidator(field_));
@@ -23,9 +23,9 @@ TOwnNameEditor::TOwnNameEditor(QLineEdit* field, Variables& vars,
   QCoreApplication::instance()->installEventFilter(this);
 }
 
-TOwnNameEditor::~TOwnNameEditor() { QCoreApplication::instance()->removeEventFilter(this); }
+OwnNameEditor::~OwnNameEditor() { QCoreApplication::instance()->removeEventFilter(this); }
 
-bool TOwnNameEditor::SwallowedElsewhere(QObject* watched, const QEvent* event) const {
+bool OwnNameEditor::SwallowedElsewhere(QObject* watched, const QEvent* event) const {
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -44,9 +44,9 @@ bool TOwnNameEditor::SwallowedElsewhere(QObject* watched, const QEvent* event) c
   return w->window() == field_->window() && w != field_ && !field_->isAncestorOf(w);
 }
 
-bool TOwnNameEditor::Editing() const { return field_->isVisible(); }
+bool OwnNameEditor::Editing() const { return field_->isVisible(); }
 
-void TOwnNameEditor::StatusBarMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+void OwnNameEditor::StatusBarMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
   const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::AltModifier;
   if (button != Qt::RightButton || (modifiers & both) != both) return;
   // The current name passes the field's own rules, so what shows is what Enter would keep.
@@ -58,7 +58,7 @@ void TOwnNameEditor::StatusBarMouseDown(Qt::MouseButton button, Qt::KeyboardModi
   field_->setFocus(Qt::OtherFocusReason);
 }
 
-void TOwnNameEditor::ECambioNombreKeyPress(int key) {
+void OwnNameEditor::ECambioNombreKeyPress(int key) {
   if (key != kKeyEnter && key != kKeyEscape) return;
   const std::string typed = FromQ(field_->text());
   NameEditPending = true;
@@ -72,7 +72,7 @@ void TOwnNameEditor::ECambioNombreKeyPress(int key) {
   }
 }
 
-void TOwnNameEditor::ECambioNombreExit() {
+void OwnNameEditor::ECambioNombreExit() {
   if (NameEditPending) {
     NameEditPending = false;
     return;
@@ -87,7 +87,7 @@ void TOwnNameEditor::ECambioNombreExit() {
   });
 }
 
-bool TOwnNameEditor::eventFilter(QObject* watched, QEvent* event) {
+bool OwnNameEditor::eventFilter(QObject* watched, QEvent* event) {
   if (watched != field_) return SwallowedElsewhere(watched, event);
   if (event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);

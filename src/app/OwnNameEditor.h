@@ -15,14 +15,14 @@ namespace pelmora {
 
 struct Variables;
 
-class TOwnNameEditor : public QObject {
+class OwnNameEditor : public QObject {
   Q_OBJECT
  public:
   // `field` is the window's ECambioNombre, hidden while idle. `returnFocus` puts the focus back
   // into the compose area of the current layout.
-  TOwnNameEditor(QLineEdit* field, Variables& vars, std::function<void()> returnFocus,
+  OwnNameEditor(QLineEdit* field, Variables& vars, std::function<void()> returnFocus,
                  QObject* parent = nullptr);
-  ~TOwnNameEditor() override;
+  ~OwnNameEditor() override;
 
   // A mouse button went down on the status bar.
   void StatusBarMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);

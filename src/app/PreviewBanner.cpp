@@ -11,7 +11,7 @@
 
 namespace pelmora {
 
-TPreviewBanner::TPreviewBanner(DesktopServices& desktop, QWidget* parent)
+PreviewBanner::PreviewBanner(DesktopServices& desktop, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       desktop_(desktop) {
   setObjectName(QStringLiteral("PreviewBanner"));
@@ -49,17 +49,17 @@ TPreviewBanner::TPreviewBanner(DesktopServices& desktop, QWidget* parent)
   lForro_->hide();
 }
 
-QPoint TPreviewBanner::PlaceOnScreen(int screenWidth) {
+QPoint PreviewBanner::PlaceOnScreen(int screenWidth) {
   return {screenWidth - kWidth - kRightMargin, 0};
 }
 
-QPoint TPreviewBanner::Corner() {
+QPoint PreviewBanner::Corner() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
   return PlaceOnScreen(area.width()) + area.topLeft();
 }
 
-void TPreviewBanner::ShowBanner() {
+void PreviewBanner::ShowBanner() {
   const QPoint at = Corner();
   move(at);
   scrollingText_->SetEnabled(true);
@@ -69,12 +69,12 @@ void TPreviewBanner::ShowBanner() {
   move(at);
 }
 
-void TPreviewBanner::HideBanner() {
+void PreviewBanner::HideBanner() {
   scrollingText_->SetEnabled(false);
   hide();
 }
 
-void TPreviewBanner::showEvent(QShowEvent* event) {
+void PreviewBanner::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   // The task-bar hints are asked for once the window manager has the window (it ignores requests
   // about windows it does not manage yet): at the first exposure after each show, and once more a
@@ -92,7 +92,7 @@ void TPreviewBanner::showEvent(QShowEvent* event) {
   });
 }
 
-bool TPreviewBanner::eventFilter(QObject* watched, QEvent* event) {
+bool PreviewBanner::eventFilter(QObject* watched, QEvent* event) {
   if (watched == windowHandle() && event->type() == QEvent::Expose && hintsPending_ &&
       windowHandle()->isExposed()) {
     hintsPending_ = false;
@@ -108,7 +108,7 @@ bool TPreviewBanner::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TPreviewBanner::keyPressEvent(QKeyEvent* event) {
+void PreviewBanner::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
     emit escapePressed();
     return;

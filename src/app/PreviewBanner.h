@@ -1,5 +1,5 @@
 #pragma once
-// TPreviewBanner: the small always-on-top window that stands in for the main window while new
+// PreviewBanner: the small always-on-top window that stands in for the main window while new
 // messages wait ("2 mensajes nuevos" scrolling right to left, aqua on black, 73 x 17 pixels in
 // the screen's top right corner, 54 pixels in from its right edge).
 //
@@ -19,7 +19,7 @@ namespace pelmora {
 
 class DesktopServices;
 
-class TPreviewBanner : public QWidget {
+class PreviewBanner : public QWidget {
   Q_OBJECT
 
  public:
@@ -28,7 +28,7 @@ class TPreviewBanner : public QWidget {
   static constexpr int kRightMargin = 54;
 
   // `desktop` keeps the banner out of the task bar; it must outlive the banner.
-  explicit TPreviewBanner(DesktopServices& desktop, QWidget* parent = nullptr);
+  explicit PreviewBanner(DesktopServices& desktop, QWidget* parent = nullptr);
 
   // Where the banner stands on a screen `screenWidth` pixels wide: top 0, left = width - 73 - 54.
   static QPoint PlaceOnScreen(int screenWidth);

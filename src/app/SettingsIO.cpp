@@ -6,7 +6,7 @@
 
 namespace pelmora {
 
-TSettingsIO::TSettingsIO(SettingsStore* store, Variables& vars,
+SettingsIO::SettingsIO(SettingsStore* store, Variables& vars,
                          std::array<TScrollRichEdit*, 3> panes)
     : store_(store), vars_(vars), panes_(panes) {
   senderSave_.setSingleShot(true);
@@ -17,11 +17,11 @@ TSettingsIO::TSettingsIO(SettingsStore* store, Variables& vars,
   });
 }
 
-TSettingsIO::~TSettingsIO() {
+SettingsIO::~SettingsIO() {
   if (senderSave_.isActive() && store_ != nullptr) store_->Save();
 }
 
-void TSettingsIO::SetWindow(const WindowSettings& settings) {
+void SettingsIO::SetWindow(const WindowSettings& settings) {
   window_ = settings;
   for (TScrollRichEdit* pane : panes_) {
     pane->SetColor(settings.Background);
@@ -32,7 +32,7 @@ void TSettingsIO::SetWindow(const WindowSettings& settings) {
   }
 }
 
-MigrationResult TSettingsIO::LoadAtStart(const std::string& legacyPath) {
+MigrationResult SettingsIO::LoadAtStart(const std::string& legacyPath) {
   if (store_ == nullptr) return MigrationResult::NoLegacyFile;
   WindowSettings s = window_;
   const MigrationResult result = LoadStartupSettingsOnly(*store_, legacyPath, vars_, s);
@@ -42,7 +42,7 @@ MigrationResult TSettingsIO::LoadAtStart(const std::string& legacyPath) {
   return result;
 }
 
-MigrationResult TSettingsIO::CompleteMigration() {
+MigrationResult SettingsIO::CompleteMigration() {
   if (store_ == nullptr || pendingLegacyPath_.empty()) return MigrationResult::NoLegacyFile;
   const std::string path = std::move(pendingLegacyPath_);
   pendingLegacyPath_.clear();
@@ -50,7 +50,7 @@ MigrationResult TSettingsIO::CompleteMigration() {
   return pelmora::CompleteMigration(*store_, path, vars_, window_);
 }
 
-void TSettingsIO::Load() {
+void SettingsIO::Load() {
   if (store_ == nullptr) return;
   WindowSettings s = window_;
   LoadSettings(*store_, vars_, s);
@@ -58,7 +58,7 @@ void TSettingsIO::Load() {
   stored_ = CaptureSettings(vars_, s);
 }
 
-bool TSettingsIO::Save() {
+bool SettingsIO::Save() {
   if (store_ == nullptr) return false;
   const SettingsModel now = CaptureSettings(vars_, window_);
   WriteSettings(*store_, now, &stored_);
@@ -69,7 +69,7 @@ bool TSettingsIO::Save() {
   return store_->Save();
 }
 
-void TSettingsIO::RememberSender(const std::string& sender) {
+void SettingsIO::RememberSender(const std::string& sender) {
   if (store_ == nullptr) {
     if (!sender.empty()) vars_.NameList.Add(sender);
     return;

@@ -20,16 +20,16 @@ class SettingsStore;
 class TScrollRichEdit;
 struct Variables;
 
-class TSettingsIO {
+class SettingsIO {
  public:
   // How long a new sender's name may wait before the file is saved.
   static constexpr int kSenderSaveDelayMs = 500;
 
   // `store` may be null: the window then runs on what Variables holds, loads and saves nothing.
   // The panes are SRTime, SRCab and SRChat.
-  TSettingsIO(SettingsStore* store, Variables& vars, std::array<TScrollRichEdit*, 3> panes);
+  SettingsIO(SettingsStore* store, Variables& vars, std::array<TScrollRichEdit*, 3> panes);
   // Saves the names that are still waiting.
-  ~TSettingsIO();
+  ~SettingsIO();
 
   SettingsStore* Store() const { return store_; }
 

@@ -9,7 +9,7 @@
 
 namespace pelmora {
 
-TStatusPanels::TStatusPanels(std::initializer_list<int> widths, QWidget* parent) : QWidget(parent) {
+StatusPanels::StatusPanels(std::initializer_list<int> widths, QWidget* parent) : QWidget(parent) {
   int left = 0;
   for (int width : widths) {
     if (count_ == kMaxPanels) break;
@@ -44,10 +44,10 @@ TStatusPanels::TStatusPanels(std::initializer_list<int> widths, QWidget* parent)
   messageTimer_ = new QTimer(this);
   messageTimer_->setSingleShot(true);
   messageTimer_->setInterval(kMessageMs);
-  connect(messageTimer_, &QTimer::timeout, this, &TStatusPanels::ClearMessage);
+  connect(messageTimer_, &QTimer::timeout, this, &StatusPanels::ClearMessage);
 }
 
-void TStatusPanels::ShowMessage(const QString& text) {
+void StatusPanels::ShowMessage(const QString& text) {
   if (count_ == 0) return;
   message_->setText(text);
   message_->raise();
@@ -55,17 +55,17 @@ void TStatusPanels::ShowMessage(const QString& text) {
   messageTimer_->start();
 }
 
-void TStatusPanels::ClearMessage() {
+void StatusPanels::ClearMessage() {
   messageTimer_->stop();
   message_->hide();
   message_->clear();
 }
 
-QString TStatusPanels::MessageText() const {
+QString StatusPanels::MessageText() const {
   return message_->isHidden() ? QString() : message_->text();
 }
 
-void TStatusPanels::SetPanelText(int panel, const QString& text) {
+void StatusPanels::SetPanelText(int panel, const QString& text) {
   if (panel < 0 || panel >= count_) return;
   if (panel < 2 && labels_[panel]->text() != text) ClearMessage();
   // The same text again would only lay the label out and announce it anew.
@@ -73,17 +73,17 @@ void TStatusPanels::SetPanelText(int panel, const QString& text) {
   labels_[panel]->setText(text);
 }
 
-QString TStatusPanels::PanelText(int panel) const {
+QString StatusPanels::PanelText(int panel) const {
   if (panel < 0 || panel >= count_) return {};
   return labels_[panel]->text();
 }
 
-QRect TStatusPanels::PanelRect(int panel) const {
+QRect StatusPanels::PanelRect(int panel) const {
   if (panel < 0 || panel >= count_) return {};
   return labels_[panel]->geometry();
 }
 
-void TStatusPanels::SetClock(int panel, std::function<QString()> text) {
+void StatusPanels::SetClock(int panel, std::function<QString()> text) {
   clockPanel_ = panel;
   clockText_ = std::move(text);
   if (clockTimer_ == nullptr) {
@@ -91,14 +91,14 @@ void TStatusPanels::SetClock(int panel, std::function<QString()> text) {
     clockTimer_->setSingleShot(true);
     // Precise, so that the tick lands just after the change of second it waits for.
     clockTimer_->setTimerType(Qt::PreciseTimer);
-    connect(clockTimer_, &QTimer::timeout, this, &TStatusPanels::TickClock);
+    connect(clockTimer_, &QTimer::timeout, this, &StatusPanels::TickClock);
   }
   if (isVisible()) TickClock();
 }
 
-bool TStatusPanels::ClockRunning() const { return clockTimer_ && clockTimer_->isActive(); }
+bool StatusPanels::ClockRunning() const { return clockTimer_ && clockTimer_->isActive(); }
 
-void TStatusPanels::TickClock() {
+void StatusPanels::TickClock() {
   if (!clockText_ || !isVisible()) return;
   SetPanelText(clockPanel_, clockText_());
   // The shown text changes once a second; waking more often would only redraw the same text.
@@ -106,17 +106,17 @@ void TStatusPanels::TickClock() {
   clockTimer_->start(1000 - QTime::currentTime().msec() + 5);
 }
 
-void TStatusPanels::showEvent(QShowEvent* e) {
+void StatusPanels::showEvent(QShowEvent* e) {
   QWidget::showEvent(e);
   TickClock();  // a window coming back shows the time at once, not a stale one
 }
 
-void TStatusPanels::hideEvent(QHideEvent* e) {
+void StatusPanels::hideEvent(QHideEvent* e) {
   QWidget::hideEvent(e);
   if (clockTimer_) clockTimer_->stop();
 }
 
-void TStatusPanels::resizeEvent(QResizeEvent* e) {
+void StatusPanels::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   if (count_ == 0) return;
   QLabel* last = labels_[count_ - 1];
@@ -124,7 +124,7 @@ void TStatusPanels::resizeEvent(QResizeEvent* e) {
   last->resize(width - 2, last->height());
 }
 
-void TStatusPanels::mousePressEvent(QMouseEvent* e) {
+void StatusPanels::mousePressEvent(QMouseEvent* e) {
   emit MouseDown(e->button(), e->modifiers(), e->position().toPoint());
   QWidget::mousePressEvent(e);
 }

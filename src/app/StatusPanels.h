@@ -23,10 +23,10 @@ class QTimer;
 
 namespace pelmora {
 
-class TStatusPanels : public QWidget {
+class StatusPanels : public QWidget {
   Q_OBJECT
  public:
-  TStatusPanels(std::initializer_list<int> widths, QWidget* parent = nullptr);
+  StatusPanels(std::initializer_list<int> widths, QWidget* parent = nullptr);
 
   int PanelCount() const { return count_; }
   void SetPanelText(int panel, const QString& text);

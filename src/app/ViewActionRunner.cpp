@@ -12,7 +12,7 @@ namespace pelmora {
 ViewActionRunner::ViewActionRunner(QWidget& window, Variables& vars, ViewModeMachine& machine,
                                    TrayMenu& tray, ArrivalNotification& arrival,
                                    DestinationCompose& destination, DesktopServices& desktop,
-                                   TWindowOptions& options)
+                                   WindowOptions& options)
     : window_(window),
       vars_(vars),
       machine_(machine),

@@ -18,13 +18,13 @@ class ArrivalNotification;
 class DesktopServices;
 class DestinationCompose;
 class TrayMenu;
-class TWindowOptions;
+class WindowOptions;
 
 class ViewActionRunner {
  public:
   ViewActionRunner(QWidget& window, Variables& vars, ViewModeMachine& machine, TrayMenu& tray,
                    ArrivalNotification& arrival, DestinationCompose& destination,
-                   DesktopServices& desktop, TWindowOptions& options);
+                   DesktopServices& desktop, WindowOptions& options);
 
   // Carries the actions out, then sets the tray menu's first entry from the mode.
   void Run(const ViewActions& actions);
@@ -51,7 +51,7 @@ class ViewActionRunner {
   ArrivalNotification& arrival_;
   DestinationCompose& destination_;
   DesktopServices& desktop_;
-  TWindowOptions& options_;
+  WindowOptions& options_;
 };
 
 }  // namespace pelmora

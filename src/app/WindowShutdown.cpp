@@ -14,7 +14,7 @@
 namespace pelmora {
 
 WindowShutdown::WindowShutdown(QWidget& window, Variables& vars, TrayMenu& tray,
-                               TWindowOptions& options, QtMailSlotDispatcher& dispatcher,
+                               WindowOptions& options, QtMailSlotDispatcher& dispatcher,
                                WindowEndpoints* endpoints, QTimer& timer,
                                std::function<void()> sendToTray)
     : window_(window),

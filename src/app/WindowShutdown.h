@@ -13,14 +13,14 @@ namespace pelmora {
 
 class QtMailSlotDispatcher;
 class TrayMenu;
-class TWindowOptions;
+class WindowOptions;
 class WindowEndpoints;
 struct Variables;
 
 class WindowShutdown {
  public:
   // `sendToTray` minimises the window to the tray; `endpoints` may be null (no network).
-  WindowShutdown(QWidget& window, Variables& vars, TrayMenu& tray, TWindowOptions& options,
+  WindowShutdown(QWidget& window, Variables& vars, TrayMenu& tray, WindowOptions& options,
                  QtMailSlotDispatcher& dispatcher, WindowEndpoints* endpoints, QTimer& timer,
                  std::function<void()> sendToTray);
 
@@ -37,7 +37,7 @@ class WindowShutdown {
   QWidget& window_;
   Variables& vars_;
   TrayMenu& tray_;
-  TWindowOptions& options_;
+  WindowOptions& options_;
   QtMailSlotDispatcher& dispatcher_;
   WindowEndpoints* endpoints_;
   QTimer& timer_;

@@ -17,7 +17,7 @@ bool TIntegerList::Contains(std::int32_t value) const {
   return std::find(values_.begin(), values_.end(), value) != values_.end();
 }
 
-void TSeenUtilityIds::Add(const std::string& sender, std::int32_t id) {
+void SeenUtilityIds::Add(const std::string& sender, std::int32_t id) {
   if (entries_.size() < kCapacity) {
     entries_.emplace_back(id, sender);
     return;
@@ -28,7 +28,7 @@ void TSeenUtilityIds::Add(const std::string& sender, std::int32_t id) {
   next_ = (next_ + 1) % kCapacity;
 }
 
-bool TSeenUtilityIds::Contains(const std::string& sender, std::int32_t id) const {
+bool SeenUtilityIds::Contains(const std::string& sender, std::int32_t id) const {
   for (const auto& [seenId, seenSender] : entries_) {
     if (seenId == id && seenSender == sender) return true;
   }

@@ -29,7 +29,7 @@ class TIntegerList {
 // its ids on its own from 0..99999, so two copies often draw the same id close together when
 // hundreds of them answer one workgroup ping; the id alone would take the second answer for a
 // repeat of the first. The same datagram twice (the same sender and id) is still a repeat.
-class TSeenUtilityIds {
+class SeenUtilityIds {
  public:
   static constexpr std::size_t kCapacity = TIntegerList::kCapacity;
 

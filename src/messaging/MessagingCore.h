@@ -100,7 +100,7 @@ class MessagingCore {
   void IdentifyingReceived(const std::string& sender, const std::string& argument);
 
   // --- State, for the window and the tests -------------------------------------------------
-  const TSeenUtilityIds& SeenIds() const { return seenIds_; }
+  const SeenUtilityIds& SeenIds() const { return seenIds_; }
   const std::string& LastArrivalKey() const { return lastArrivalKey_; }
   DateTime LastArrivalTime() const { return lastArrivalTime_; }  // local time, as shown
   UtilityIdGenerator& Ids() { return ids_; }
@@ -127,7 +127,7 @@ class MessagingCore {
   std::string lastArrivalKey_;
   DateTime lastArrivalTime_ = 0.0;
   std::int64_t lastArrivalMs_ = 0;  // monotonic; the duplicate window is measured on it
-  TSeenUtilityIds seenIds_;
+  SeenUtilityIds seenIds_;
 
   // The sent message of each Outbox entry (same index); 0 when it is not followed.
   std::array<DeliveryId, kOutboxSize> outboxDelivery_{};

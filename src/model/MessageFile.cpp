@@ -105,10 +105,10 @@ std::optional<LostMessage> TReadMessageFile::ReadNext() {
 
 // ---- writer ----
 
-TWriteMessageFile::TWriteMessageFile() = default;
-TWriteMessageFile::~TWriteMessageFile() { Close(); }
+WriteMessageFile::WriteMessageFile() = default;
+WriteMessageFile::~WriteMessageFile() { Close(); }
 
-bool TWriteMessageFile::Create(const std::string& fileName) {
+bool WriteMessageFile::Create(const std::string& fileName) {
   Close();
   std::error_code ec;
   const std::filesystem::path parent = std::filesystem::path(fileName).parent_path();
@@ -119,7 +119,7 @@ bool TWriteMessageFile::Create(const std::string& fileName) {
   return true;
 }
 
-bool TWriteMessageFile::OpenForAppend(const std::string& fileName) {
+bool WriteMessageFile::OpenForAppend(const std::string& fileName) {
   if (IsOpen() && fileName == fileName_) return true;
   Close();
   std::error_code ec;
@@ -131,7 +131,7 @@ bool TWriteMessageFile::OpenForAppend(const std::string& fileName) {
   return true;
 }
 
-bool TWriteMessageFile::WriteField(std::string_view s) {
+bool WriteMessageFile::WriteField(std::string_view s) {
   s = Storable(s);
   std::string field;
   field.reserve(2 + s.size());
@@ -140,7 +140,7 @@ bool TWriteMessageFile::WriteField(std::string_view s) {
   return file_->WriteAll(field.data(), field.size());
 }
 
-bool TWriteMessageFile::Append(std::uint8_t kind, std::string_view sender,
+bool WriteMessageFile::Append(std::uint8_t kind, std::string_view sender,
                                std::string_view recipient, std::string_view text) {
   if (!IsOpen()) return false;
   const std::int64_t start = file_->Position();
@@ -156,9 +156,9 @@ bool TWriteMessageFile::Append(std::uint8_t kind, std::string_view sender,
   return true;
 }
 
-void TWriteMessageFile::Close() { file_.reset(); }
+void WriteMessageFile::Close() { file_.reset(); }
 
-bool TWriteMessageFile::CloseAndDelete() {
+bool WriteMessageFile::CloseAndDelete() {
   Close();
   if (fileName_.empty()) return true;
   const bool gone = DeleteMessageFile(fileName_);

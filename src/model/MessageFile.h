@@ -94,12 +94,12 @@ class TReadMessageFile : public TMessageFile {
 // record per message that arrives meanwhile, and is closed and deleted when the window comes
 // back. Each field goes to the operating system with its own write, unbuffered, and every
 // record is synced to disk, so a machine switched off right after an arrival keeps it.
-class TWriteMessageFile {
+class WriteMessageFile {
  public:
-  TWriteMessageFile();
-  ~TWriteMessageFile();
-  TWriteMessageFile(const TWriteMessageFile&) = delete;
-  TWriteMessageFile& operator=(const TWriteMessageFile&) = delete;
+  WriteMessageFile();
+  ~WriteMessageFile();
+  WriteMessageFile(const WriteMessageFile&) = delete;
+  WriteMessageFile& operator=(const WriteMessageFile&) = delete;
 
   // Creates the file empty, replacing an old one, and the folder above it when missing. A file
   // still open from before is closed first. False when the file cannot be created.

@@ -8,13 +8,13 @@
 
 namespace pelmora {
 
-TOptionsLauncher::TOptionsLauncher(OptionsHost& host, std::function<void()> applyOk,
+OptionsLauncher::OptionsLauncher(OptionsHost& host, std::function<void()> applyOk,
                                    QObject* parent)
     : QObject(parent), host_(host), applyOk_(std::move(applyOk)) {}
 
-TOptionsLauncher::~TOptionsLauncher() = default;
+OptionsLauncher::~OptionsLauncher() = default;
 
-int TOptionsLauncher::BOpcionesClick(QWidget* parent) {
+int OptionsLauncher::BOpcionesClick(QWidget* parent) {
   if (dialog_) return QDialog::Rejected;
   Variables& vars = host_.Vars();
   snapshot_ = CaptureSettings(vars, host_.WindowPart());
@@ -45,7 +45,7 @@ int TOptionsLauncher::BOpcionesClick(QWidget* parent) {
   return result;
 }
 
-void TOptionsLauncher::RestoreOnCancel() {
+void OptionsLauncher::RestoreOnCancel() {
   Variables& vars = host_.Vars();
   WindowSettings window;
   ApplySettings(snapshot_, vars, window);
@@ -55,13 +55,13 @@ void TOptionsLauncher::RestoreOnCancel() {
   host_.RedrawConversation();
 }
 
-bool TOptionsLauncher::BringForward() {
+bool OptionsLauncher::BringForward() {
   if (!dialog_) return false;
   host_.BringForward(dialog_);
   return true;
 }
 
-void TOptionsLauncher::CloseThen(std::function<void()> next) {
+void OptionsLauncher::CloseThen(std::function<void()> next) {
   if (!dialog_) {
     if (next) next();
     return;
@@ -70,11 +70,11 @@ void TOptionsLauncher::CloseThen(std::function<void()> next) {
   dialog_->reject();
 }
 
-void TOptionsLauncher::AddToNameLists(const std::string& name) {
+void OptionsLauncher::AddToNameLists(const std::string& name) {
   if (dialog_) dialog_->AddToNameLists(name);
 }
 
-void TOptionsLauncher::SenderArrived(const std::string& name) {
+void OptionsLauncher::SenderArrived(const std::string& name) {
   if (dialog_ && !name.empty()) arrivedSenders_.push_back(name);
 }
 

@@ -27,14 +27,14 @@ namespace pelmora {
 
 class OptionsHost;
 
-class TOptionsLauncher : public QObject {
+class OptionsLauncher : public QObject {
   Q_OBJECT
 
  public:
   // `applyOk` is the window's part of OK: saving the settings and bringing its language,
   // selectors, compose mode, status bar and conversation view up to date.
-  TOptionsLauncher(OptionsHost& host, std::function<void()> applyOk, QObject* parent = nullptr);
-  ~TOptionsLauncher() override;
+  OptionsLauncher(OptionsHost& host, std::function<void()> applyOk, QObject* parent = nullptr);
+  ~OptionsLauncher() override;
 
   // "&Opciones": shows the dialog modally over `parent` and applies its outcome. Returns the
   // dialog's result (QDialog::Accepted or Rejected). Does nothing (returns Rejected) when the

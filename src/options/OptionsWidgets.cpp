@@ -8,7 +8,7 @@
 
 namespace pelmora::options {
 
-TEntryEdit::TEntryEdit(QWidget* parent) : QLineEdit(parent) {
+EntryEdit::EntryEdit(QWidget* parent) : QLineEdit(parent) {
   // The program's one rule for typed names: letters upper case as typed; "&", control characters
   // and characters the code page lacks never get in (a paste loses only those).
   setValidator(new TypedNameValidator(this));
@@ -16,7 +16,7 @@ TEntryEdit::TEntryEdit(QWidget* parent) : QLineEdit(parent) {
   setMaxLength(static_cast<int>(kMaxStoredNameLength));
 }
 
-void TEntryEdit::keyPressEvent(QKeyEvent* event) {
+void EntryEdit::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -32,7 +32,7 @@ void TEntryEdit::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-void TEntryEdit::focusOutEvent(QFocusEvent* event) {
+void EntryEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
   // Switching to another window, or the edit's own context menu, leaves the user typing here:
   // only the focus moving to another control of the dialog counts as leaving the edit.
@@ -44,7 +44,7 @@ void TEntryEdit::focusOutEvent(QFocusEvent* event) {
   if (isVisible()) Finish(!text().isEmpty());
 }
 
-void TEntryEdit::Finish(bool commit) {
+void EntryEdit::Finish(bool commit) {
   if (finishing_) return;
   finishing_ = true;
   if (commit) {

@@ -9,11 +9,11 @@ namespace pelmora::options {
 
 // The edit in which a new name or group is typed: Enter commits, Esc cancels, and leaving the
 // edit acts as Enter. Enter on an empty edit acts as Esc.
-class TEntryEdit : public QLineEdit {
+class EntryEdit : public QLineEdit {
   Q_OBJECT
 
  public:
-  explicit TEntryEdit(QWidget* parent = nullptr);
+  explicit EntryEdit(QWidget* parent = nullptr);
 
  signals:
   void Committed();

@@ -22,7 +22,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint
 
 }  // namespace
 
-TPageAcerca::TPageAcerca(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+PageAcerca::PageAcerca(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabAcerca"));
   MakeLabel(this, "Label1", QStringLiteral("Este programa ha sido realizado por:"), QPoint(8, 32));
   MakeLabel(this, "Label2", QStringLiteral("This program has been developed by:"), QPoint(8, 56));
@@ -54,11 +54,11 @@ TPageAcerca::TPageAcerca(OptionsHost& host, QWidget* parent) : QWidget(parent), 
   connect(label6_, &QPushButton::clicked, this, [this] { Label6Click(); });
 }
 
-void TPageAcerca::Label5Click() {
+void PageAcerca::Label5Click() {
   host_.OpenLink(this, QUrl(QString::fromUtf8(kWebAddress)));
 }
 
-void TPageAcerca::Label6Click() {
+void PageAcerca::Label6Click() {
   host_.OpenLink(this, QUrl(QStringLiteral("mailto:") + QString::fromUtf8(kMailAddress)));
 }
 

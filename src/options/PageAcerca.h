@@ -14,11 +14,11 @@ class OptionsHost;
 inline constexpr const char* kWebAddress = "https://www.example.org/pelmora/";
 inline constexpr const char* kMailAddress = "pelmora@example.org";
 
-class TPageAcerca : public QWidget {
+class PageAcerca : public QWidget {
   Q_OBJECT
 
  public:
-  TPageAcerca(OptionsHost& host, QWidget* parent = nullptr);
+  PageAcerca(OptionsHost& host, QWidget* parent = nullptr);
 
   void Label5Click();  // the web link
   void Label6Click();  // the mail link

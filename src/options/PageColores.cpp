@@ -24,7 +24,7 @@ constexpr const char* kClassNames[kPaletteCount] = {
 constexpr int kClassRows[kPaletteCount] = {47, 48, 49, 50, 51, 52};
 }  // namespace
 
-TPageColores::TPageColores(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+PageColores::PageColores(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabColores"));
   ui_.GColores = MakeControl<QGroupBox>(this, "GColores", QRect(0, 8, 329, 249));
   ui_.GColores->setTitle(QStringLiteral("Colores"));
@@ -67,13 +67,13 @@ TPageColores::TPageColores(OptionsHost& host, QWidget* parent) : QWidget(parent)
   connect(ui_.BDefault, &QPushButton::clicked, this, [this] { BDefaultClick(); });
 }
 
-void TPageColores::Fill() {
+void PageColores::Fill() {
   SelectClass(0);
   ui_.ColorCombo2->SetSelectedColor(host_.WindowPart().Background);
   ShowPreview();
 }
 
-void TPageColores::ApplyLanguage(int l) {
+void PageColores::ApplyLanguage(int l) {
   ui_.GColores->setTitle(ToQ(LocalText(45, l)));
   ui_.GBFondo->setTitle(ToQ(LocalText(46, l)));
   for (int i = 0; i < kPaletteCount; ++i) ui_.Classes[i]->setText(ToQ(LocalText(kClassRows[i], l)));
@@ -83,15 +83,15 @@ void TPageColores::ApplyLanguage(int l) {
   ui_.ColorCombo2->setAccessibleName(ToQ(LocalText(46, l)));
 }
 
-int TPageColores::SelectedClass() const { return std::max(0, ui_.ClassGroup->checkedId()); }
+int PageColores::SelectedClass() const { return std::max(0, ui_.ClassGroup->checkedId()); }
 
-void TPageColores::SelectClass(int index) {
+void PageColores::SelectClass(int index) {
   if (index < 0 || index >= kPaletteCount) return;
   ui_.Classes[index]->setChecked(true);
   RGColoresClick();
 }
 
-void TPageColores::ShowPreview() {
+void PageColores::ShowPreview() {
   // The preview shows the pair as the panes would: a colour not in the lists shows as no
   // selection and its preview is black, as the selectors read it.
   QPalette p = ui_.LPrueba->palette();
@@ -102,13 +102,13 @@ void TPageColores::ShowPreview() {
   ui_.LPrueba->setPalette(p);
 }
 
-void TPageColores::RGColoresClick() {
+void PageColores::RGColoresClick() {
   ui_.ColorCombo1->SetSelectedColor(
       host_.WindowPart().Palette[static_cast<std::size_t>(SelectedClass())]);
   ShowPreview();
 }
 
-void TPageColores::ColorCombo1Change() {
+void PageColores::ColorCombo1Change() {
   WindowSettings window = host_.WindowPart();
   window.Palette[static_cast<std::size_t>(SelectedClass())] = ui_.ColorCombo1->GetSelectedColor();
   host_.SetWindowPart(window);
@@ -116,14 +116,14 @@ void TPageColores::ColorCombo1Change() {
   host_.RedrawConversation();
 }
 
-void TPageColores::ColorCombo2Change() {
+void PageColores::ColorCombo2Change() {
   WindowSettings window = host_.WindowPart();
   window.Background = ui_.ColorCombo2->GetSelectedColor();
   host_.SetWindowPart(window);
   ShowPreview();
 }
 
-void TPageColores::BDefaultClick() {
+void PageColores::BDefaultClick() {
   // The colours of a fresh start; the hot key stays.
   WindowSettings window = host_.WindowPart();
   const WindowSettings defaults;

@@ -15,11 +15,11 @@ namespace pelmora {
 class OptionsHost;
 class TColorCombo;
 
-class TPageColores : public QWidget {
+class PageColores : public QWidget {
   Q_OBJECT
 
  public:
-  TPageColores(OptionsHost& host, QWidget* parent = nullptr);
+  PageColores(OptionsHost& host, QWidget* parent = nullptr);
 
   // Opening the dialog: class "Hora" selected, the current colours shown.
   void Fill();

@@ -22,7 +22,7 @@ void Bind(QCheckBox* box, bool& flag) {
 
 }  // namespace
 
-TPageGeneral::TPageGeneral(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+PageGeneral::PageGeneral(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabOpciones"));
   ui_.GNuevo = MakeControl<QGroupBox>(this, "GNuevo", QRect(8, 8, 297, 97));
   ui_.GNuevo->setTitle(QStringLiteral("En respuesta a un nuevo mensaje"));
@@ -71,10 +71,10 @@ TPageGeneral::TPageGeneral(OptionsHost& host, QWidget* parent) : QWidget(parent)
   // `activated` is the user's choice only: filling the lists writes nothing back.
   connect(ui_.CBTecla, &QComboBox::activated, this, [this](int i) { CBTeclaChange(i); });
   connect(ui_.CBIdiomas, &QComboBox::activated, this, [this](int i) { CBIdiomasChange(i); });
-  connect(ui_.BGrabar, &QPushButton::clicked, this, &TPageGeneral::SaveLogRequested);
+  connect(ui_.BGrabar, &QPushButton::clicked, this, &PageGeneral::SaveLogRequested);
 }
 
-void TPageGeneral::Fill() {
+void PageGeneral::Fill() {
   Variables& v = host_.Vars();
   ui_.CBTecla->clear();
   for (char c = 'A'; c <= 'Z'; ++c) ui_.CBTecla->addItem(QString(QLatin1Char(c)));
@@ -98,7 +98,7 @@ void TPageGeneral::Fill() {
   ui_.CBIdiomas->setCurrentIndex(v.LanguageIndex < kLanguageCount ? v.LanguageIndex : -1);
 }
 
-void TPageGeneral::ApplyLanguage(int l) {
+void PageGeneral::ApplyLanguage(int l) {
   auto t = [l](int row) { return ToQ(LocalText(row, l)); };
   ui_.LIdioma->setText(t(24));
   ui_.GTecla->setTitle(t(25));
@@ -115,7 +115,7 @@ void TPageGeneral::ApplyLanguage(int l) {
   ui_.ChBHardway->setText(t(33));
 }
 
-void TPageGeneral::ChBRestaurarClick() {
+void PageGeneral::ChBRestaurarClick() {
   Variables& v = host_.Vars();
   v.OptRestore = ui_.ChBRestaurar->isChecked();
   ui_.ChBPreview->setEnabled(v.OptRestore);
@@ -125,14 +125,14 @@ void TPageGeneral::ChBRestaurarClick() {
   }
 }
 
-void TPageGeneral::CBTeclaChange(int index) {
+void PageGeneral::CBTeclaChange(int index) {
   if (index < 0 || index >= 26) return;
   WindowSettings window = host_.WindowPart();
   window.HotKeyLetter = static_cast<char>('A' + index);
   host_.SetWindowPart(window);
 }
 
-void TPageGeneral::CBIdiomasChange(int index) {
+void PageGeneral::CBIdiomasChange(int index) {
   if (index < 0 || index >= kLanguageCount) return;
   host_.Vars().LanguageIndex = static_cast<std::uint8_t>(index);
   emit LanguageChosen(index);

@@ -15,11 +15,11 @@ namespace pelmora {
 
 class OptionsHost;
 
-class TPageGeneral : public QWidget {
+class PageGeneral : public QWidget {
   Q_OBJECT
 
  public:
-  TPageGeneral(OptionsHost& host, QWidget* parent = nullptr);
+  PageGeneral(OptionsHost& host, QWidget* parent = nullptr);
 
   // Opening the dialog: the 26 letters with the hot key's selected (none when its key is not a
   // single letter A-Z), the check boxes from the flags, the three language names. Changes

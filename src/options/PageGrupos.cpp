@@ -36,7 +36,7 @@ class CheckRowDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-TPageGrupos::TPageGrupos(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+PageGrupos::PageGrupos(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabGrupos"));
   ui_.LGrupos = MakeControl<QListWidget>(this, "LGrupos", QRect(8, 8, 153, 249));
   ui_.LGrupos->setUniformItemSizes(true);
@@ -47,7 +47,7 @@ TPageGrupos::TPageGrupos(OptionsHost& host, QWidget* parent) : QWidget(parent), 
   ui_.CLNombres->setItemDelegate(new CheckRowDelegate(ui_.CLNombres));
   ui_.BNuevo_grupo = MakeButton(this, "BNuevo_grupo", QRect(32, 272, 105, 25), "&Nuevo grupo");
   ui_.ENuevo_grupo =
-      MakeControl<options::TEntryEdit>(this, "ENuevo_grupo", QRect(32, 274, 105, 21));
+      MakeControl<options::EntryEdit>(this, "ENuevo_grupo", QRect(32, 274, 105, 21));
   ui_.ENuevo_grupo->hide();
   ui_.BBorrar_grupo = MakeButton(this, "BBorrar_grupo", QRect(184, 272, 113, 25), "&Borrar grupo");
 
@@ -55,14 +55,14 @@ TPageGrupos::TPageGrupos(OptionsHost& host, QWidget* parent) : QWidget(parent), 
   connect(ui_.CLNombres, &QListWidget::itemChanged, this,
           [this](QListWidgetItem* item) { CLNombresClick(item); });
   connect(ui_.BNuevo_grupo, &QPushButton::clicked, this, [this] { BNuevo_grupoClick(); });
-  connect(ui_.ENuevo_grupo, &options::TEntryEdit::Committed, this,
+  connect(ui_.ENuevo_grupo, &options::EntryEdit::Committed, this,
           [this] { ENuevo_grupoCommitted(); });
-  connect(ui_.ENuevo_grupo, &options::TEntryEdit::Cancelled, this,
+  connect(ui_.ENuevo_grupo, &options::EntryEdit::Cancelled, this,
           [this] { ENuevo_grupoCancelled(); });
   connect(ui_.BBorrar_grupo, &QPushButton::clicked, this, [this] { BBorrar_grupoClick(); });
 }
 
-void TPageGrupos::Fill() {
+void PageGrupos::Fill() {
   const Variables& v = host_.Vars();
   settingChecks_ = true;
   ui_.CLNombres->clear();
@@ -76,7 +76,7 @@ void TPageGrupos::Fill() {
   ui_.LGrupos->setCurrentRow(-1);
 }
 
-void TPageGrupos::ApplyLanguage(int l) {
+void PageGrupos::ApplyLanguage(int l) {
   ui_.BNuevo_grupo->setText(ToQ(LocalText(43, l)));
   ui_.BBorrar_grupo->setText(ToQ(LocalText(44, l)));
   ui_.LGrupos->setAccessibleName(ToQ(LocalText(38, l)));
@@ -84,7 +84,7 @@ void TPageGrupos::ApplyLanguage(int l) {
   ui_.ENuevo_grupo->setAccessibleName(ToQ(StripAmpersands(LocalText(43, l))));
 }
 
-void TPageGrupos::NameAdded(const std::string& name) {
+void PageGrupos::NameAdded(const std::string& name) {
   if (FindRow(ui_.CLNombres, name) >= 0) return;
   QListWidgetItem* item = MakeItem(name);
   item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -95,19 +95,19 @@ void TPageGrupos::NameAdded(const std::string& name) {
   LGruposClick();
 }
 
-void TPageGrupos::NameRemovedAt(int row) {
+void PageGrupos::NameRemovedAt(int row) {
   settingChecks_ = true;
   delete ui_.CLNombres->takeItem(row);
   settingChecks_ = false;
 }
 
-void TPageGrupos::NamesCleared() {
+void PageGrupos::NamesCleared() {
   settingChecks_ = true;
   ui_.CLNombres->clear();
   settingChecks_ = false;
 }
 
-void TPageGrupos::SetAllChecks(bool fromModel) {
+void PageGrupos::SetAllChecks(bool fromModel) {
   const TGrupo* g = nullptr;
   if (fromModel) g = host_.Vars().GroupList.Find(ui_.LGrupos->currentRow());
   settingChecks_ = true;
@@ -129,13 +129,13 @@ void TPageGrupos::SetAllChecks(bool fromModel) {
   settingChecks_ = false;
 }
 
-void TPageGrupos::LGruposClick() {
+void PageGrupos::LGruposClick() {
   const bool selected = ui_.LGrupos->count() > 0 && ui_.LGrupos->currentRow() >= 0 &&
                         !ui_.LGrupos->selectedItems().isEmpty();
   SetAllChecks(selected);
 }
 
-void TPageGrupos::CLNombresClick(QListWidgetItem* changed) {
+void PageGrupos::CLNombresClick(QListWidgetItem* changed) {
   if (settingChecks_ || changed == nullptr) return;
   TGrupos& groups = host_.Vars().GroupList;
   const int row = ui_.LGrupos->currentRow();
@@ -154,9 +154,9 @@ void TPageGrupos::CLNombresClick(QListWidgetItem* changed) {
   options::SetMembersFromChecks(*g, shown);
 }
 
-void TPageGrupos::BNuevo_grupoClick() { OpenButtonEdit(ui_.BNuevo_grupo, ui_.ENuevo_grupo); }
+void PageGrupos::BNuevo_grupoClick() { OpenButtonEdit(ui_.BNuevo_grupo, ui_.ENuevo_grupo); }
 
-void TPageGrupos::ENuevo_grupoCommitted() {
+void PageGrupos::ENuevo_grupoCommitted() {
   const options::TypedEntry e = options::ReadTypedGroup(FromQ(ui_.ENuevo_grupo->text()));
   if (e.outcome == options::Typed::Refused) {
     RefuseButtonEdit(ui_.BNuevo_grupo, ui_.ENuevo_grupo);
@@ -177,11 +177,11 @@ void TPageGrupos::ENuevo_grupoCommitted() {
   LGruposClick();
 }
 
-void TPageGrupos::ENuevo_grupoCancelled() {
+void PageGrupos::ENuevo_grupoCancelled() {
   CloseButtonEdit(ui_.BNuevo_grupo, ui_.ENuevo_grupo, ui_.ENuevo_grupo->hasFocus());
 }
 
-void TPageGrupos::BBorrar_grupoClick() {
+void PageGrupos::BBorrar_grupoClick() {
   const int row = ui_.LGrupos->currentRow();
   if (row < 0 || ui_.LGrupos->selectedItems().isEmpty()) return;
   TGrupos& groups = host_.Vars().GroupList;

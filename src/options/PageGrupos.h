@@ -17,14 +17,14 @@ namespace pelmora {
 
 class OptionsHost;
 namespace options {
-class TEntryEdit;
+class EntryEdit;
 }
 
-class TPageGrupos : public QWidget {
+class PageGrupos : public QWidget {
   Q_OBJECT
 
  public:
-  TPageGrupos(OptionsHost& host, QWidget* parent = nullptr);
+  PageGrupos(OptionsHost& host, QWidget* parent = nullptr);
 
   // Opening the dialog: the names and the groups, nothing selected, no check marks.
   void Fill();
@@ -42,7 +42,7 @@ class TPageGrupos : public QWidget {
     QListWidget* LGrupos = nullptr;
     QListWidget* CLNombres = nullptr;
     QPushButton* BNuevo_grupo = nullptr;
-    options::TEntryEdit* ENuevo_grupo = nullptr;
+    options::EntryEdit* ENuevo_grupo = nullptr;
     QPushButton* BBorrar_grupo = nullptr;
   };
   const Controls& Ui() const { return ui_; }

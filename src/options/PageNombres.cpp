@@ -15,7 +15,7 @@
 
 namespace pelmora {
 
-TPageNombres::TPageNombres(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+PageNombres::PageNombres(OptionsHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("TabNombres"));
   ui_.LNombres = MakeControl<QListWidget>(this, "LNombres", QRect(8, 8, 161, 233));
   ui_.LNombres->setUniformItemSizes(true);
@@ -23,7 +23,7 @@ TPageNombres::TPageNombres(OptionsHost& host, QWidget* parent) : QWidget(parent)
       ui_.LNombres, [this] { BNuevo_nombreClick(); }, [this] { BBorrar_nombreClick(); });
   ui_.BNuevo_nombre = MakeButton(this, "BNuevo_nombre", QRect(208, 48, 105, 25), "&Nuevo nombre");
   ui_.ENuevo_nombre =
-      MakeControl<options::TEntryEdit>(this, "ENuevo_nombre", QRect(208, 50, 105, 21));
+      MakeControl<options::EntryEdit>(this, "ENuevo_nombre", QRect(208, 50, 105, 21));
   ui_.ENuevo_nombre->hide();
   ui_.BBorrar_nombre =
       MakeButton(this, "BBorrar_nombre", QRect(208, 104, 105, 25), "&Borrar nombre");
@@ -46,9 +46,9 @@ TPageNombres::TPageNombres(OptionsHost& host, QWidget* parent) : QWidget(parent)
   ui_.TimerPing->setInterval(100);
 
   connect(ui_.BNuevo_nombre, &QPushButton::clicked, this, [this] { BNuevo_nombreClick(); });
-  connect(ui_.ENuevo_nombre, &options::TEntryEdit::Committed, this,
+  connect(ui_.ENuevo_nombre, &options::EntryEdit::Committed, this,
           [this] { ENuevo_nombreCommitted(); });
-  connect(ui_.ENuevo_nombre, &options::TEntryEdit::Cancelled, this,
+  connect(ui_.ENuevo_nombre, &options::EntryEdit::Cancelled, this,
           [this] { ENuevo_nombreCancelled(); });
   connect(ui_.BBorrar_nombre, &QPushButton::clicked, this, [this] { BBorrar_nombreClick(); });
   connect(ui_.BBorrar_nombres, &QPushButton::clicked, this, [this] { BBorrar_nombresClick(); });
@@ -62,7 +62,7 @@ TPageNombres::TPageNombres(OptionsHost& host, QWidget* parent) : QWidget(parent)
           [this](int i) { CBNombresGruposChange(i); });
 }
 
-void TPageNombres::Fill() {
+void PageNombres::Fill() {
   ui_.LNombres->clear();
   FillList(ui_.LNombres, host_.Vars().NameList.Items(), false);
   ui_.CBNumeros->setCurrentIndex(0);
@@ -70,7 +70,7 @@ void TPageNombres::Fill() {
   CBDestinoRapidoChange(RefreshBy::Dialog);
 }
 
-void TPageNombres::ApplyLanguage(int l) {
+void PageNombres::ApplyLanguage(int l) {
   auto t = [l](int row) { return ToQ(LocalText(row, l)); };
   ui_.CBTipoDestino->setItemText(1, t(37));
   ui_.CBTipoDestino->setItemText(2, t(38));
@@ -85,9 +85,9 @@ void TPageNombres::ApplyLanguage(int l) {
   ui_.CBNombresGrupos->setAccessibleName(t(37) + QStringLiteral(" / ") + t(38));
 }
 
-void TPageNombres::BNuevo_nombreClick() { OpenButtonEdit(ui_.BNuevo_nombre, ui_.ENuevo_nombre); }
+void PageNombres::BNuevo_nombreClick() { OpenButtonEdit(ui_.BNuevo_nombre, ui_.ENuevo_nombre); }
 
-void TPageNombres::ENuevo_nombreCommitted() {
+void PageNombres::ENuevo_nombreCommitted() {
   const options::TypedEntry e = options::ReadTypedName(FromQ(ui_.ENuevo_nombre->text()));
   if (e.outcome == options::Typed::Refused) {
     RefuseButtonEdit(ui_.BNuevo_nombre, ui_.ENuevo_nombre);
@@ -102,20 +102,20 @@ void TPageNombres::ENuevo_nombreCommitted() {
   AddToList(e.name);
 }
 
-void TPageNombres::ENuevo_nombreCancelled() {
+void PageNombres::ENuevo_nombreCancelled() {
   CloseButtonEdit(ui_.BNuevo_nombre, ui_.ENuevo_nombre, ui_.ENuevo_nombre->hasFocus());
 }
 
-void TPageNombres::AddToList(const std::string& name) {
+void PageNombres::AddToList(const std::string& name) {
   if (FindRow(ui_.LNombres, name) < 0) {
     InsertSorted(ui_.LNombres, MakeItem(name));
   }
   emit NameAdded(name);
 }
 
-void TPageNombres::AddAnsweredName(const std::string& name) { AddToList(name); }
+void PageNombres::AddAnsweredName(const std::string& name) { AddToList(name); }
 
-void TPageNombres::BBorrar_nombreClick() {
+void PageNombres::BBorrar_nombreClick() {
   const int row = ui_.LNombres->currentRow();
   if (ui_.LNombres->count() == 0 || row < 0 || !ui_.LNombres->currentItem()->isSelected()) return;
   const std::string name = ItemAnsi(ui_.LNombres, row);
@@ -125,26 +125,26 @@ void TPageNombres::BBorrar_nombreClick() {
   ui_.LNombres->setCurrentRow(-1);
 }
 
-void TPageNombres::BBorrar_nombresClick() {
+void PageNombres::BBorrar_nombresClick() {
   ui_.LNombres->clear();
   emit NamesCleared();
   options::DeleteAllNames(host_.Vars());
 }
 
-void TPageNombres::BPing_AllClick() {
+void PageNombres::BPing_AllClick() {
   pingTicks_ = 0;
   ui_.TimerPing->start();
 }
 
-void TPageNombres::StopPings() { ui_.TimerPing->stop(); }
+void PageNombres::StopPings() { ui_.TimerPing->stop(); }
 
-void TPageNombres::TimerPingTimer() {
+void PageNombres::TimerPingTimer() {
   ++pingTicks_;
   if (pingTicks_ > 2) ui_.TimerPing->stop();
   host_.SendSilentWorkgroupPing();
 }
 
-std::vector<std::string> TPageNombres::QuickEntries(int kind) const {
+std::vector<std::string> PageNombres::QuickEntries(int kind) const {
   if (kind == qdName) return host_.Vars().NameList.Items();
   std::vector<std::string> groups;
   if (kind == qdGroup) {
@@ -155,7 +155,7 @@ std::vector<std::string> TPageNombres::QuickEntries(int kind) const {
   return groups;
 }
 
-void TPageNombres::CBDestinoRapidoChange(RefreshBy sender) {
+void PageNombres::CBDestinoRapidoChange(RefreshBy sender) {
   const int n = std::max(0, ui_.CBNumeros->currentIndex());
   QuickDestination& d = host_.Vars().QuickDestinations[static_cast<std::size_t>(n)];
   if (sender == RefreshBy::Number) ui_.CBTipoDestino->setCurrentIndex(d.Kind);
@@ -180,7 +180,7 @@ void TPageNombres::CBDestinoRapidoChange(RefreshBy sender) {
   ui_.CBNombresGrupos->setCurrentIndex(row);
 }
 
-void TPageNombres::CBNombresGruposChange(int index) {
+void PageNombres::CBNombresGruposChange(int index) {
   if (index < 0) return;
   const int n = std::max(0, ui_.CBNumeros->currentIndex());
   host_.Vars().QuickDestinations[static_cast<std::size_t>(n)].Name =

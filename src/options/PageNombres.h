@@ -16,14 +16,14 @@ namespace pelmora {
 
 class OptionsHost;
 namespace options {
-class TEntryEdit;
+class EntryEdit;
 }
 
-class TPageNombres : public QWidget {
+class PageNombres : public QWidget {
   Q_OBJECT
 
  public:
-  TPageNombres(OptionsHost& host, QWidget* parent = nullptr);
+  PageNombres(OptionsHost& host, QWidget* parent = nullptr);
 
   // Opening the dialog: the names of NameList, quick destination 0 shown (never rewritten).
   void Fill();
@@ -41,7 +41,7 @@ class TPageNombres : public QWidget {
   struct Controls {
     QListWidget* LNombres = nullptr;
     QPushButton* BNuevo_nombre = nullptr;
-    options::TEntryEdit* ENuevo_nombre = nullptr;
+    options::EntryEdit* ENuevo_nombre = nullptr;
     QPushButton* BBorrar_nombre = nullptr;
     QPushButton* BBorrar_nombres = nullptr;
     QPushButton* BPing_All = nullptr;

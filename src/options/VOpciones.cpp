@@ -45,11 +45,11 @@ TVOpciones::TVOpciones(OptionsHost& host, QWidget* parent)
   // no scroll arrows hiding the last page.
   pageControl_->setUsesScrollButtons(false);
   pageControl_->tabBar()->setExpanding(false);
-  general_ = new TPageGeneral(host_);
-  nombres_ = new TPageNombres(host_);
-  grupos_ = new TPageGrupos(host_);
-  colores_ = new TPageColores(host_);
-  acerca_ = new TPageAcerca(host_);
+  general_ = new PageGeneral(host_);
+  nombres_ = new PageNombres(host_);
+  grupos_ = new PageGrupos(host_);
+  colores_ = new PageColores(host_);
+  acerca_ = new PageAcerca(host_);
   pageControl_->addTab(general_, QStringLiteral("Opciones"));
   pageControl_->addTab(nombres_, QStringLiteral("Nombres"));
   pageControl_->addTab(grupos_, QStringLiteral("Grupos"));
@@ -71,12 +71,12 @@ TVOpciones::TVOpciones(OptionsHost& host, QWidget* parent)
   connect(bok_, &QPushButton::clicked, this, &QDialog::accept);
   connect(bcancel_, &QPushButton::clicked, this, &QDialog::reject);
 
-  connect(general_, &TPageGeneral::LanguageChosen, this,
+  connect(general_, &PageGeneral::LanguageChosen, this,
           [this](int l) { ApplyDialogLanguage(l); });
-  connect(general_, &TPageGeneral::SaveLogRequested, this, [this] { BGrabarClick(); });
-  connect(nombres_, &TPageNombres::NameAdded, grupos_, &TPageGrupos::NameAdded);
-  connect(nombres_, &TPageNombres::NameRemovedAt, grupos_, &TPageGrupos::NameRemovedAt);
-  connect(nombres_, &TPageNombres::NamesCleared, grupos_, &TPageGrupos::NamesCleared);
+  connect(general_, &PageGeneral::SaveLogRequested, this, [this] { BGrabarClick(); });
+  connect(nombres_, &PageNombres::NameAdded, grupos_, &PageGrupos::NameAdded);
+  connect(nombres_, &PageNombres::NameRemovedAt, grupos_, &PageGrupos::NameRemovedAt);
+  connect(nombres_, &PageNombres::NamesCleared, grupos_, &PageGrupos::NamesCleared);
 
   FormCreate();
 }

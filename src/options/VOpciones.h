@@ -16,11 +16,11 @@ class QTabWidget;
 namespace pelmora {
 
 class OptionsHost;
-class TPageAcerca;
-class TPageColores;
-class TPageGeneral;
-class TPageGrupos;
-class TPageNombres;
+class PageAcerca;
+class PageColores;
+class PageGeneral;
+class PageGrupos;
+class PageNombres;
 
 class TVOpciones : public QDialog {
   Q_OBJECT
@@ -42,11 +42,11 @@ class TVOpciones : public QDialog {
   // "Grabar fichero log": the save dialog, then the three panes' lines into the chosen file.
   void BGrabarClick();
 
-  TPageGeneral& General() const { return *general_; }
-  TPageNombres& Nombres() const { return *nombres_; }
-  TPageGrupos& Grupos() const { return *grupos_; }
-  TPageColores& Colores() const { return *colores_; }
-  TPageAcerca& Acerca() const { return *acerca_; }
+  PageGeneral& General() const { return *general_; }
+  PageNombres& Nombres() const { return *nombres_; }
+  PageGrupos& Grupos() const { return *grupos_; }
+  PageColores& Colores() const { return *colores_; }
+  PageAcerca& Acerca() const { return *acerca_; }
   QTabWidget* PageControl() const { return pageControl_; }
   QPushButton* BOK() const { return bok_; }
   QPushButton* BCancel() const { return bcancel_; }
@@ -66,11 +66,11 @@ class TVOpciones : public QDialog {
 
   OptionsHost& host_;
   QTabWidget* pageControl_ = nullptr;
-  TPageGeneral* general_ = nullptr;
-  TPageNombres* nombres_ = nullptr;
-  TPageGrupos* grupos_ = nullptr;
-  TPageColores* colores_ = nullptr;
-  TPageAcerca* acerca_ = nullptr;
+  PageGeneral* general_ = nullptr;
+  PageNombres* nombres_ = nullptr;
+  PageGrupos* grupos_ = nullptr;
+  PageColores* colores_ = nullptr;
+  PageAcerca* acerca_ = nullptr;
   QPushButton* bok_ = nullptr;
   QPushButton* bcancel_ = nullptr;
   QString saveDialogTitle_;

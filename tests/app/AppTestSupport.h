@@ -236,9 +236,9 @@ struct TestWindow {
 
 // Runs `act` inside the options dialog's modal loop, once it is shown.
 inline void WhenOpen(TDOzuZe& w, std::function<void(TVOpciones&)> act) {
-  TOptionsLauncher& launcher = w.Options().Launcher();
+  OptionsLauncher& launcher = w.Options().Launcher();
   auto conn = std::make_shared<QMetaObject::Connection>();
-  *conn = QObject::connect(&launcher, &TOptionsLauncher::Opened, &launcher,
+  *conn = QObject::connect(&launcher, &OptionsLauncher::Opened, &launcher,
                            [conn, act](TVOpciones* dlg) {
                              QObject::disconnect(*conn);
                              QTimer::singleShot(0, dlg, [dlg, act] { act(*dlg); });

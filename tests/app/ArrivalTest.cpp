@@ -53,7 +53,7 @@ struct ArrivalWindow {
     w->NotifyArrival(sender, "TEJO", text, palette);
   }
   TViewMode Mode() { return w->Vars().ViewMode; }
-  TPreviewBanner& Banner() { return w->Arrival().Banner(); }
+  PreviewBanner& Banner() { return w->Arrival().Banner(); }
   const std::string& Path() { return w->Arrival().LostMessagesPath(); }
   std::vector<LostMessage> Records() {
     std::vector<LostMessage> out;

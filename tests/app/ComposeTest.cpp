@@ -153,7 +153,7 @@ class ComposeTest : public QObject {
   }
 
   void composeBoxRefusesThe410thCharacter() {
-    TComposeMemo memo;
+    ComposeMemo memo;
     memo.show();
     const QString full(409, u'x');
     memo.setPlainText(full.left(408));
@@ -171,7 +171,7 @@ class ComposeTest : public QObject {
     QApplication::clipboard()->setMimeData(new QMimeData);
     QApplication::clipboard()->setText(data.text());
     memo.paste();
-    QCOMPARE(TComposeMemo::CountedLength(memo.toPlainText()), 409);
+    QCOMPARE(ComposeMemo::CountedLength(memo.toPlainText()), 409);
     QVERIFY(memo.toPlainText().endsWith(QStringLiteral("ab\ncdefg")));
     QVERIFY(memo.AnsiText().find("ab\r\ncdefg") != std::string::npos);
     QCOMPARE(memo.AnsiText().size(), std::size_t(409));

@@ -278,7 +278,7 @@ class ConversationViewTest : public QObject {
     });
     const auto& ui = w.ui();
     MessagingCore& core = w->Core();
-    TStatusPanels& bar = *ui.StatusBar;
+    StatusPanels& bar = *ui.StatusBar;
     auto send = [&](const std::string& destination, const std::string& text) {
       w->Vars().Destination = destination;
       core.MTextoKeyPress(MessagingCore::kKeyEnter, text);

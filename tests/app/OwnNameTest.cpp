@@ -29,7 +29,7 @@ class OwnNameTest : public QObject {
       layout->addWidget(other);
       field->hide();
       vars.OwnName = "TEJO";
-      editor = std::make_unique<TOwnNameEditor>(field, vars, [this] { compose->setFocus(); });
+      editor = std::make_unique<OwnNameEditor>(field, vars, [this] { compose->setFocus(); });
       window.show();
       QApplication::setActiveWindow(&window);
       compose->setFocus();
@@ -42,7 +42,7 @@ class OwnNameTest : public QObject {
     QPushButton* compose = nullptr;
     QPushButton* other = nullptr;
     Variables vars;
-    std::unique_ptr<TOwnNameEditor> editor;
+    std::unique_ptr<OwnNameEditor> editor;
   };
 
  private slots:
@@ -61,7 +61,7 @@ class OwnNameTest : public QObject {
 
   void typedLettersBecomeUpperCaseAndEnterSetsTheName() {
     Rig r;
-    QSignalSpy changed(r.editor.get(), &TOwnNameEditor::OwnNameChanged);
+    QSignalSpy changed(r.editor.get(), &OwnNameEditor::OwnNameChanged);
     r.open();
     r.field->selectAll();
     QTest::keyClicks(r.field, QStringLiteral("pc-"));
@@ -77,7 +77,7 @@ class OwnNameTest : public QObject {
 
   void escapeAndAnEmptyFieldKeepTheName() {
     Rig r;
-    QSignalSpy changed(r.editor.get(), &TOwnNameEditor::OwnNameChanged);
+    QSignalSpy changed(r.editor.get(), &OwnNameEditor::OwnNameChanged);
     r.open();
     QTest::keyClicks(r.field, QStringLiteral("XX"));
     QTest::keyClick(r.field, Qt::Key_Escape);

@@ -38,10 +38,10 @@ class PreviewBannerTest : public QObject {
 
  private slots:
   void SizePlaceAndLook() {
-    TPreviewBanner banner(desktop_);
+    PreviewBanner banner(desktop_);
     QCOMPARE(banner.size(), QSize(73, 17));
-    QCOMPARE(TPreviewBanner::PlaceOnScreen(1280), QPoint(1153, 0));
-    QCOMPARE(TPreviewBanner::PlaceOnScreen(1024), QPoint(897, 0));
+    QCOMPARE(PreviewBanner::PlaceOnScreen(1280), QPoint(1153, 0));
+    QCOMPARE(PreviewBanner::PlaceOnScreen(1024), QPoint(897, 0));
     QVERIFY(banner.windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(banner.windowFlags() & Qt::FramelessWindowHint);
     QVERIFY((banner.windowFlags() & Qt::Tool) == Qt::Tool);  // no task-bar entry
@@ -58,12 +58,12 @@ class PreviewBannerTest : public QObject {
   }
 
   void ScrollsOnlyWhileShown() {
-    TPreviewBanner banner(desktop_);
+    PreviewBanner banner(desktop_);
     QVERIFY(!banner.ScrollingText()->TimerRunning());
     banner.SetText("1 mensaje nuevo   ");
     banner.ShowBanner();
     QVERIFY(QTest::qWaitForWindowExposed(&banner));
-    QCOMPARE(banner.pos(), TPreviewBanner::Corner());
+    QCOMPARE(banner.pos(), PreviewBanner::Corner());
     // Once the window manager has it, the banner asks to stay out of the task bar.
     QTRY_VERIFY(desktop_.keptOutOfTaskBar > 0);
     QVERIFY(banner.Scrolling());
@@ -82,7 +82,7 @@ class PreviewBannerTest : public QObject {
   // A step redraws the text's band of the scrolling text and nothing else: not the label over it,
   // not the window. What reaches the window is the whole frame all the same.
   void AStepRedrawsOnlyWhatMoved() {
-    TPreviewBanner banner(desktop_);
+    PreviewBanner banner(desktop_);
     banner.SetText("2 mensajes nuevos");
     banner.ShowBanner();
     QVERIFY(QTest::qWaitForWindowExposed(&banner));
@@ -130,7 +130,7 @@ class PreviewBannerTest : public QObject {
     QVERIFY(!backend->Register(0xA000, 3, 0x4E));
     backend->Unregister(0xA000);
     QtDesktopServices qt;
-    TPreviewBanner banner(qt);
+    PreviewBanner banner(qt);
     banner.ShowBanner();
     QVERIFY(!qt.ActivateWindow(static_cast<DesktopServices::WindowId>(banner.winId())));
     QVERIFY(!qt.KeepOutOfTaskBar(&banner));
@@ -138,11 +138,11 @@ class PreviewBannerTest : public QObject {
   }
 
   void DoubleClickAndEscape() {
-    TPreviewBanner banner(desktop_);
+    PreviewBanner banner(desktop_);
     banner.ShowBanner();
     QVERIFY(QTest::qWaitForWindowExposed(&banner));
-    QSignalSpy dbl(&banner, &TPreviewBanner::doubleClicked);
-    QSignalSpy esc(&banner, &TPreviewBanner::escapePressed);
+    QSignalSpy dbl(&banner, &PreviewBanner::doubleClicked);
+    QSignalSpy esc(&banner, &PreviewBanner::escapePressed);
     QTest::mouseDClick(banner.LForro(), Qt::LeftButton, {}, QPoint(20, 8));
     QCOMPARE(dbl.count(), 1);
     // The 8 pixels left of the label belong to the scrolling text: a double click there counts.

@@ -100,7 +100,7 @@ TEST_F(MessageFileTest, UnopenableFileNamesThePath) {
 TEST_F(MessageFileTest, WriterProducesTheLayoutAndReplacesOldFiles) {
   const std::string path = PathOf("sub/dir/lastmsgs.vsp");  // folders made on demand
   WriteFile("dummy", "");
-  TWriteMessageFile w;
+  WriteMessageFile w;
   EXPECT_FALSE(w.Append(3, "A", "B", "C"));  // nothing open
   ASSERT_TRUE(w.Create(path));
   ASSERT_TRUE(w.Append(3, "TEJO", "SAUCE", "hola"));
@@ -122,7 +122,7 @@ TEST_F(MessageFileTest, WriterProducesTheLayoutAndReplacesOldFiles) {
 
 TEST_F(MessageFileTest, OpenForAppendKeepsWhatIsThereAndNeverEmptiesAnOpenFile) {
   const std::string path = PathOf("state/lastmsgs.vsp");
-  TWriteMessageFile w;
+  WriteMessageFile w;
   // Missing: created, folder too.
   ASSERT_TRUE(w.OpenForAppend(path));
   ASSERT_TRUE(w.Append(3, "TEJO", "SAUCE", "uno"));
@@ -131,7 +131,7 @@ TEST_F(MessageFileTest, OpenForAppendKeepsWhatIsThereAndNeverEmptiesAnOpenFile) 
   ASSERT_TRUE(w.Append(4, "MIRLO", "SAUCE", "dos"));
   w.Close();
   // A file left from before gets the new records after its own.
-  TWriteMessageFile later;
+  WriteMessageFile later;
   ASSERT_TRUE(later.OpenForAppend(path));
   ASSERT_TRUE(later.Append(3, "BREZO", "SAUCE", "tres"));
   EXPECT_EQ(ReadRaw(path), EncodeMessageRecord(3, "TEJO", "SAUCE", "uno") +
@@ -146,7 +146,7 @@ TEST_F(MessageFileTest, OpenForAppendKeepsWhatIsThereAndNeverEmptiesAnOpenFile) 
 
 TEST_F(MessageFileTest, OverlongFieldIsCutAndTheFileStaysInStep) {
   const std::string path = PathOf("big");
-  TWriteMessageFile w;
+  WriteMessageFile w;
   ASSERT_TRUE(w.Create(path));
   ASSERT_TRUE(w.Append(3, "S", "R", std::string(70000, 'x')));
   ASSERT_TRUE(w.Append(4, "NEXT", "R", "after"));

@@ -31,9 +31,9 @@ void Pick(QComboBox* box, int index) {
 }
 
 // Runs `act` on the dialog once it is shown modally, inside its own event loop.
-void WhenOpen(TOptionsLauncher& launcher, std::function<void(TVOpciones&)> act) {
+void WhenOpen(OptionsLauncher& launcher, std::function<void(TVOpciones&)> act) {
   auto conn = std::make_shared<QMetaObject::Connection>();
-  *conn = QObject::connect(&launcher, &TOptionsLauncher::Opened, &launcher,
+  *conn = QObject::connect(&launcher, &OptionsLauncher::Opened, &launcher,
                            [conn, act](TVOpciones* dlg) {
                              QObject::disconnect(*conn);
                              QTimer::singleShot(0, dlg, [dlg, act] { act(*dlg); });
@@ -82,7 +82,7 @@ void OptionsLifecycleTest::CancelPutsEverythingBack() {
   FakeOptionsHost host;
   Seed(host);
   int oks = 0;
-  TOptionsLauncher launcher(host, [&] { ++oks; });
+  OptionsLauncher launcher(host, [&] { ++oks; });
   bool openSeen = false;
   int redrawsBeforeCancel = -1;
   WhenOpen(launcher, [&](TVOpciones& dlg) {
@@ -118,7 +118,7 @@ void OptionsLifecycleTest::CancelPutsEverythingBack() {
 void OptionsLifecycleTest::CloseBoxIsCancel() {
   FakeOptionsHost host;
   Seed(host);
-  TOptionsLauncher launcher(host, nullptr);
+  OptionsLauncher launcher(host, nullptr);
   WhenOpen(launcher, [&](TVOpciones& dlg) {
     dlg.General().Ui().ChBBeep->click();
     QTest::keyClick(&dlg, Qt::Key_Escape);  // ignored
@@ -134,7 +134,7 @@ void OptionsLifecycleTest::OkKeepsTheChangesAndHandsOverToTheWindow() {
   Seed(host);
   int oks = 0;
   bool openDuringOk = false;
-  TOptionsLauncher launcher(host, [&] {
+  OptionsLauncher launcher(host, [&] {
     ++oks;
     openDuringOk = host.vars.OptionsOpen;
   });
@@ -168,7 +168,7 @@ void OptionsLifecycleTest::OkKeepsTheChangesAndHandsOverToTheWindow() {
 void OptionsLifecycleTest::EndingTheProgramFirstCancelsTheDialog() {
   FakeOptionsHost host;
   Seed(host);
-  TOptionsLauncher launcher(host, nullptr);
+  OptionsLauncher launcher(host, nullptr);
   bool ended = false;
   bool endedWhileOpen = false;
   WhenOpen(launcher, [&](TVOpciones& dlg) {
@@ -194,7 +194,7 @@ void OptionsLifecycleTest::EndingTheProgramFirstCancelsTheDialog() {
 void OptionsLifecycleTest::WhileOpen() {
   FakeOptionsHost host;
   Seed(host);
-  TOptionsLauncher launcher(host, nullptr);
+  OptionsLauncher launcher(host, nullptr);
   QVERIFY(!launcher.BringForward());
   WhenOpen(launcher, [&](TVOpciones& dlg) {
     // The ping pressed now is cut short when the dialog closes.

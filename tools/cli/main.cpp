@@ -212,7 +212,7 @@ int RunUtility(const Options& o, std::vector<std::string>* repliers = nullptr) {
   EventLoopMailSlotDispatcher loop;
   TmdMailSlot utils(&loop);
   utils.SetSlot(std::string(kUtilsSlotName));
-  TSeenUtilityIds seen;
+  SeenUtilityIds seen;
   UtilityIdGenerator ids;
   const std::string own = ThisMachine().computerName;
   const std::string target = text::Utf8ToAnsi(o.target);
@@ -263,7 +263,7 @@ int RunListen(const Options& o) {
   TmdMailSlot utils(&loop);
   secure.SetSlot(std::string(kSecureSlotName));
   utils.SetSlot(std::string(kUtilsSlotName));
-  TSeenUtilityIds seen;
+  SeenUtilityIds seen;
   UtilityIdGenerator ids;
   const std::string own = ThisMachine().computerName;
   long printed = 0;
