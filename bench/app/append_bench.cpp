@@ -10,9 +10,9 @@
 #include <QApplication>
 #include <cstdlib>
 #include <map>
-#include <utility>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/DOzuZe.h"
 #include "widgets/ScrollRichEdit.h"

@@ -3,6 +3,8 @@
 // lines (or the count given as the first argument). Also the longest single entry of that burst,
 // which is the longest the GUI thread is held, and the entries of awkward input after it.
 
+#include <time.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <algorithm>
@@ -10,7 +12,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <time.h>
 #include <vector>
 
 #include "app/DOzuZe.h"
@@ -112,7 +113,8 @@ int main(int argc, char** argv) {
     window.AppendLine("MIRLO", c.second, c.text, kPaletteReceived);
     const double ms = entry.nsecsElapsed() / 1e6;
     QCoreApplication::processEvents();
-    std::printf("%-32s %7.2f ms, %d lines\n", c.name, ms, window.Ui().SRChat->LineCount() - linesBefore);
+    std::printf("%-32s %7.2f ms, %d lines\n", c.name, ms,
+                window.Ui().SRChat->LineCount() - linesBefore);
   }
   std::printf("resident memory after them: %ld KiB\n", ResidentKiB());
   return 0;

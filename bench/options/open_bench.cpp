@@ -26,7 +26,8 @@ void Seed(testing::FakeOptionsHost& host, int names, int groups) {
   for (int i = 0; i < names; ++i) host.vars.NameList.Add("MAQUINA" + std::to_string(i));
   for (int g = 0; g < groups; ++g) {
     std::vector<std::string> members;
-    for (int m = 0; m < 10; ++m) members.push_back("MAQUINA" + std::to_string((g * 10 + m) % names));
+    for (int m = 0; m < 10; ++m)
+      members.push_back("MAQUINA" + std::to_string((g * 10 + m) % names));
     host.vars.GroupList.SetGroup("GRUPO" + std::to_string(g), members);
   }
   host.vars.QuickDestinations[0] = {"MAQUINA" + std::to_string(names / 2), qdName};
@@ -68,7 +69,8 @@ int main(int argc, char** argv) {
   }
   std::printf("address book: %d names, %d groups of 10\n", names, groups);
   std::printf("open (make, fill, show): median %.1f ms (min %.1f, max %.1f)\n", Median(open),
-              *std::min_element(open.begin(), open.end()), *std::max_element(open.begin(), open.end()));
+              *std::min_element(open.begin(), open.end()),
+              *std::max_element(open.begin(), open.end()));
   std::printf("select the last group (check marks): median %.1f ms\n", Median(select));
   std::printf("\"Borrar todos\": median %.1f ms\n", Median(clear));
   return 0;

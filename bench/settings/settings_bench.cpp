@@ -76,7 +76,8 @@ void BM_NewSenderAtArrival(benchmark::State& state) {
   WindowSettings w;
   LoadSettings(store, v, w);
   int n = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(RememberNewSender(store, v, "NUEVO" + std::to_string(n++)));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(RememberNewSender(store, v, "NUEVO" + std::to_string(n++)));
 }
 BENCHMARK(BM_NewSenderAtArrival)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 

@@ -30,9 +30,12 @@ int main(int argc, char** argv) {
   int writers = 1;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
-    if (a == "--seconds") seconds = std::atof(argv[i + 1]);
-    else if (a == "--size") size = static_cast<std::size_t>(std::atol(argv[i + 1]));
-    else if (a == "--writers") writers = std::atoi(argv[i + 1]);
+    if (a == "--seconds")
+      seconds = std::atof(argv[i + 1]);
+    else if (a == "--size")
+      size = static_cast<std::size_t>(std::atol(argv[i + 1]));
+    else if (a == "--writers")
+      writers = std::atoi(argv[i + 1]);
   }
   size = std::max<std::size_t>(size, 12);
 
@@ -71,7 +74,8 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   stop.store(true);
   for (auto& t : threads) t.join();
-  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double took =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   std::uint64_t total = 0, failures = 0;
   for (std::size_t w = 0; w < written.size(); ++w) {
@@ -100,10 +104,11 @@ int main(int argc, char** argv) {
   std::printf("written %llu (%.0f per second), refused %llu\n",
               static_cast<unsigned long long>(total), static_cast<double>(total) / took,
               static_cast<unsigned long long>(failures));
-  std::printf("waiting when the reader woke %u; read %llu in %.2f s; dropped above the cap %llu; "
-              "order %s\n",
-              waiting, static_cast<unsigned long long>(arrived), readTook,
-              static_cast<unsigned long long>(slot.DroppedCount()), inOrder ? "kept" : "BROKEN");
+  std::printf(
+      "waiting when the reader woke %u; read %llu in %.2f s; dropped above the cap %llu; "
+      "order %s\n",
+      waiting, static_cast<unsigned long long>(arrived), readTook,
+      static_cast<unsigned long long>(slot.DroppedCount()), inOrder ? "kept" : "BROKEN");
   std::printf("cap %zu bytes per slot (%zu bytes counted per datagram besides its own)\n",
               platform::kSlotMemoryCap, platform::kSlotDatagramOverhead);
   // Read before the slot closes: a closed slot counts nothing.

@@ -28,7 +28,8 @@ namespace {
 std::uint64_t NowNs() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000u + static_cast<std::uint64_t>(ts.tv_nsec);
+  return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000u +
+         static_cast<std::uint64_t>(ts.tv_nsec);
 }
 
 std::string Stamp(std::uint64_t ns, std::size_t size) {
@@ -49,7 +50,9 @@ void BM_LocalThroughput(benchmark::State& state) {
   EventLoopMailSlotDispatcher loop;
   TmdMailSlot slot(&loop);
   std::uint64_t handled = 0;
-  slot.OnBinMessageAvail = [&](TmdCustomMailSlot&, const std::uint8_t*, std::uint32_t) { ++handled; };
+  slot.OnBinMessageAvail = [&](TmdCustomMailSlot&, const std::uint8_t*, std::uint32_t) {
+    ++handled;
+  };
   slot.SetSlot("benchlocal" + std::to_string(getpid()));
   slot.SetActive(true);
   std::atomic<bool> stop{false};

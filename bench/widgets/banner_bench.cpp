@@ -88,8 +88,9 @@ int main(int argc, char** argv) {
 
   std::printf("platform %s, %d s each\n", qPrintable(QGuiApplication::platformName()), seconds);
   std::printf("idle window          %6.2f %% of one core\n", idleLoad);
-  std::printf("scrolling banner     %6.2f %% of one core (timer %d ms, about %.0f pixels/s over %.1f s)\n",
-              bannerLoad, interval, 2.0 * 1000.0 / interval, elapsed);
+  std::printf(
+      "scrolling banner     %6.2f %% of one core (timer %d ms, about %.0f pixels/s over %.1f s)\n",
+      bannerLoad, interval, 2.0 * 1000.0 / interval, elapsed);
   std::printf("banner minus idle    %6.2f %% of one core\n", bannerLoad - idleLoad);
   std::fflush(stdout);
   return 0;

@@ -84,8 +84,10 @@ bool ArrivalNotification::OpenLostMessages() {
     return true;
   }
   if (!openFailureSaid_) {
-    std::fprintf(stderr, "pelmora: the lost-messages file %s cannot be written; messages that "
-                 "arrive now are not kept for the next start\n", path_.c_str());
+    std::fprintf(stderr,
+                 "pelmora: the lost-messages file %s cannot be written; messages that "
+                 "arrive now are not kept for the next start\n",
+                 path_.c_str());
     openFailureSaid_ = true;
   }
   return false;

@@ -68,8 +68,9 @@ class ArrivalNotification : public QObject {
   void ResetTrayTip() {
     if (setTrayTip) setTrayTip(std::string());
   }
-  // The window shrinks to the banner: its place is saved, the file opened (with RECUPERAR_MENSAJES),
-  // the banner shown in the corner without taking the keyboard from the user's window.
+  // The window shrinks to the banner: its place is saved, the file opened (with
+  // RECUPERAR_MENSAJES), the banner shown in the corner without taking the keyboard from the user's
+  // window.
   void EnterBanner();
   // Back to the normal window: the banner goes, the tip is reset, the file closed and deleted,
   // the window's place restored. The window itself is shown by the caller.

@@ -128,9 +128,7 @@ void ComposeMemo::inputMethodEvent(QInputMethodEvent* e) {
   QPlainTextEdit::inputMethodEvent(e);
 }
 
-bool ComposeMemo::canInsertFromMimeData(const QMimeData* source) const {
-  return source->hasText();
-}
+bool ComposeMemo::canInsertFromMimeData(const QMimeData* source) const { return source->hasText(); }
 
 void ComposeMemo::insertFromMimeData(const QMimeData* source) {
   if (!source->hasText()) return;

@@ -152,7 +152,7 @@ void TDOzuZe::CreateParts() {
       [this](char letter) { arrival_->RegisterRestoreHotKey(letter); });
 
   answerTimer_ = new AnswerTimer([this] { core_->TimerTimer(); },
-                                  [this] { return core_->AnswerDeadlinePending(); }, this);
+                                 [this] { return core_->AnswerDeadlinePending(); }, this);
   ui_.Timer = &answerTimer_->Timer();
 
   viewActions_ = std::make_unique<ViewActionRunner>(*this, vars_, viewModes_, *tray_, *arrival_,

@@ -295,9 +295,9 @@ void DestinationCompose::GiveRestFocus(const QWidget* window) {
 
 void DestinationCompose::FocusComposeArea() {
   const std::array<QWidget*, 3> order =
-      vars_.OptHardway
-          ? std::array<QWidget*, 3>{ui_.MTexto_hardway, ui_.BReceptor_hardway, ui_.EReceptor_hardway}
-          : std::array<QWidget*, 3>{ui_.BTexto, ui_.MTexto, nullptr};
+      vars_.OptHardway ? std::array<QWidget*, 3>{ui_.MTexto_hardway, ui_.BReceptor_hardway,
+                                                 ui_.EReceptor_hardway}
+                       : std::array<QWidget*, 3>{ui_.BTexto, ui_.MTexto, nullptr};
   for (QWidget* w : order) {
     if (w != nullptr && w->isVisibleTo(w->window())) {
       w->setFocus(Qt::OtherFocusReason);

@@ -15,9 +15,9 @@
 namespace pelmora {
 
 WindowOptions::WindowOptions(Variables& vars, SettingsIO& settings, ConversationView& view,
-                               MessagingCore& core, DesktopServices& desktop, FileChooser* files,
-                               LinkOpener* links, std::function<void()> applyOk,
-                               std::function<void(char letter)> hotKeyChanged)
+                             MessagingCore& core, DesktopServices& desktop, FileChooser* files,
+                             LinkOpener* links, std::function<void()> applyOk,
+                             std::function<void(char letter)> hotKeyChanged)
     : vars_(vars),
       settings_(settings),
       view_(view),
@@ -83,16 +83,19 @@ void WindowOptions::RedrawConversation() { view_.Actualizar_memos(nullptr); }
 
 const TScrollRichEdit& WindowOptions::Pane(int which) {
   switch (which) {
-    case 0: return *view_.TimePane();
-    case 1: return *view_.HeadingPane();
-    default: return *view_.TextPane();
+    case 0:
+      return *view_.TimePane();
+    case 1:
+      return *view_.HeadingPane();
+    default:
+      return *view_.TextPane();
   }
 }
 
 void WindowOptions::SendSilentWorkgroupPing() { core_.SendSilentWorkgroupPing(); }
 
-QString WindowOptions::ChooseSaveFile(QWidget* parent, const QString& title,
-                                       const QString& filter, const QString& proposed) {
+QString WindowOptions::ChooseSaveFile(QWidget* parent, const QString& title, const QString& filter,
+                                      const QString& proposed) {
   // A bare proposed name is offered in the home folder: the program's working folder is
   // wherever the desktop started it, often one the user cannot write to.
   const QString offered =

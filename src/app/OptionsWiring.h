@@ -24,10 +24,9 @@ class WindowOptions : public OptionsHost {
   // `files` and `links` may be null: the Qt implementations are used then. `applyOk` is the
   // window's part of OK (run after the settings were saved); `hotKeyChanged` registers the
   // restore hot key with a new letter the dialog chose, at once.
-  WindowOptions(Variables& vars, SettingsIO& settings, ConversationView& view,
-                 MessagingCore& core, DesktopServices& desktop, FileChooser* files,
-                 LinkOpener* links, std::function<void()> applyOk,
-                 std::function<void(char letter)> hotKeyChanged);
+  WindowOptions(Variables& vars, SettingsIO& settings, ConversationView& view, MessagingCore& core,
+                DesktopServices& desktop, FileChooser* files, LinkOpener* links,
+                std::function<void()> applyOk, std::function<void(char letter)> hotKeyChanged);
   ~WindowOptions() override;
 
   // The dialog's life cycle, for the tests; the window's parts use what follows.

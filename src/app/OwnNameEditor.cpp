@@ -14,8 +14,8 @@
 
 namespace pelmora {
 
-OwnNameEditor::OwnNameEditor(QLineEdit* field, Variables& vars,
-                               std::function<void()> returnFocus, QObject* parent)
+OwnNameEditor::OwnNameEditor(QLineEdit* field, Variables& vars, std::function<void()> returnFocus,
+                             QObject* parent)
     : QObject(parent), field_(field), vars_(vars), returnFocus_(std::move(returnFocus)) {
   field_->setValidator(new TypedNameValidator(field_));
   field_->installEventFilter(this);

@@ -21,7 +21,7 @@ class OwnNameEditor : public QObject {
   // `field` is the window's ECambioNombre, hidden while idle. `returnFocus` puts the focus back
   // into the compose area of the current layout.
   OwnNameEditor(QLineEdit* field, Variables& vars, std::function<void()> returnFocus,
-                 QObject* parent = nullptr);
+                QObject* parent = nullptr);
   ~OwnNameEditor() override;
 
   // A mouse button went down on the status bar.

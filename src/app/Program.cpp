@@ -11,8 +11,8 @@
 #include "model/MessageFile.h"
 #include "model/SettingsStore.h"
 #include "widgets/Accessibility.h"
-#include "widgets/PelmoraIcon.h"
 #include "widgets/DesktopPlatform.h"
+#include "widgets/PelmoraIcon.h"
 
 namespace pelmora {
 

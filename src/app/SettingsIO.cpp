@@ -6,8 +6,7 @@
 
 namespace pelmora {
 
-SettingsIO::SettingsIO(SettingsStore* store, Variables& vars,
-                         std::array<TScrollRichEdit*, 3> panes)
+SettingsIO::SettingsIO(SettingsStore* store, Variables& vars, std::array<TScrollRichEdit*, 3> panes)
     : store_(store), vars_(vars), panes_(panes) {
   senderSave_.setSingleShot(true);
   senderSave_.setInterval(kSenderSaveDelayMs);

@@ -5,10 +5,10 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QtGlobal>
-#include <QString>
 #include <QLibraryInfo>
+#include <QString>
 #include <QStringList>
+#include <QtGlobal>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -23,11 +23,24 @@ namespace {
 
 // Qt's own options (QGuiApplication, QApplication and the xcb plugin). The application object
 // takes them out of argv later; here they only have to be let through, with their value.
-constexpr std::array<std::string_view, 18> kQtOptionsWithValue = {
-    "platform",   "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
-    "qwindowicon", "qwindowtitle",      "session",       "display", "geometry",
-    "style",      "stylesheet",         "name",          "title",  "visual",
-    "fontengine", "dialogs",            "qmljsdebugger"};
+constexpr std::array<std::string_view, 18> kQtOptionsWithValue = {"platform",
+                                                                  "platformpluginpath",
+                                                                  "platformtheme",
+                                                                  "plugin",
+                                                                  "qwindowgeometry",
+                                                                  "qwindowicon",
+                                                                  "qwindowtitle",
+                                                                  "session",
+                                                                  "display",
+                                                                  "geometry",
+                                                                  "style",
+                                                                  "stylesheet",
+                                                                  "name",
+                                                                  "title",
+                                                                  "visual",
+                                                                  "fontengine",
+                                                                  "dialogs",
+                                                                  "qmljsdebugger"};
 constexpr std::array<std::string_view, 6> kQtFlags = {"reverse", "widgetcount", "nograb",
                                                       "dograb",  "sync",        "testability"};
 
@@ -223,8 +236,8 @@ DisplayPlan PlanDisplay(const Environment& env, const CommandLine& commandLine,
   std::optional<ProbeFailure> waylandAnswer;
   auto waylandFailure = [&]() -> const ProbeFailure& {
     if (!waylandAnswer) {
-      waylandAnswer = waylandPath ? probes.wayland(*waylandPath)
-                                  : ProbeFailure("XDG_RUNTIME_DIR is not set");
+      waylandAnswer =
+          waylandPath ? probes.wayland(*waylandPath) : ProbeFailure("XDG_RUNTIME_DIR is not set");
     }
     return *waylandAnswer;
   };
@@ -270,8 +283,8 @@ DisplayPlan PlanDisplay(const Environment& env, const CommandLine& commandLine,
       } else {
         if (!waylandFailure()) {
           plan.run = true;
-          plan.message = std::string("pelmora: running natively on Wayland: ") +
-                         kWaylandFeaturesOff + ".\n";
+          plan.message =
+              std::string("pelmora: running natively on Wayland: ") + kWaylandFeaturesOff + ".\n";
           return plan;
         }
         why += (why.empty() ? "" : "; ") + waylandWhy();
@@ -301,8 +314,8 @@ DisplayPlan PlanDisplay(const Environment& env, const CommandLine& commandLine,
       nativeWayland("wayland");
       return plan;
     }
-    plan.message = Advice(XFailure(xDisplay, xFailure(), displayFromCommandLine) + "; " +
-                          waylandWhy());
+    plan.message =
+        Advice(XFailure(xDisplay, xFailure(), displayFromCommandLine) + "; " + waylandWhy());
     return plan;
   }
 
@@ -310,8 +323,8 @@ DisplayPlan PlanDisplay(const Environment& env, const CommandLine& commandLine,
     plan.run = true;
     return plan;
   }
-  plan.message = Advice(XFailure(xDisplay, xFailure(), displayFromCommandLine) + "; " +
-                        waylandWhy());
+  plan.message =
+      Advice(XFailure(xDisplay, xFailure(), displayFromCommandLine) + "; " + waylandWhy());
   return plan;
 }
 

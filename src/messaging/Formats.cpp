@@ -42,8 +42,8 @@ SecureDatagram SplitSecureDatagram(std::string_view datagram) {
   return d;
 }
 
-std::string BuildUtilityDatagram(std::int32_t id, std::string_view sender,
-                                 std::string_view command, std::string_view argument) {
+std::string BuildUtilityDatagram(std::int32_t id, std::string_view sender, std::string_view command,
+                                 std::string_view argument) {
   std::string out = std::to_string(id);
   out.push_back(kSeparator);
   out.append(sender).push_back(kSeparator);

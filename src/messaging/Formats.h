@@ -45,8 +45,8 @@ std::string BuildSecureDatagram(std::string_view sender, std::string_view label,
                                 std::string_view text);
 SecureDatagram SplitSecureDatagram(std::string_view datagram);
 
-std::string BuildUtilityDatagram(std::int32_t id, std::string_view sender,
-                                 std::string_view command, std::string_view argument);
+std::string BuildUtilityDatagram(std::int32_t id, std::string_view sender, std::string_view command,
+                                 std::string_view argument);
 UtilityDatagram SplitUtilityDatagram(std::string_view datagram);
 
 // The id of a utility datagram as an integer: one or more decimal digits (leading zeros allowed)

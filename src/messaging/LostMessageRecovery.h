@@ -9,9 +9,8 @@ namespace pelmora {
 
 // Adds one recovered entry to the conversation view: first name, second name, text, palette
 // index.
-using RecoveredLineSink =
-    std::function<void(const std::string& first, const std::string& second,
-                       const std::string& text, int paletteIndex)>;
+using RecoveredLineSink = std::function<void(const std::string& first, const std::string& second,
+                                             const std::string& text, int paletteIndex)>;
 
 enum class RecoveryResult {
   NoFile,      // nothing was left: nothing happens

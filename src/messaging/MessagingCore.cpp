@@ -143,12 +143,10 @@ DeliveryId MessagingCore::StartDelivery(const std::string& label,
 }
 
 void MessagingCore::ChannelQueryReceived(const std::string& sender) {
-  SendUtility(sender, ids_.Next(), kCmdChannelAnswer,
-              transport_.MessengerActive() ? "YES" : "NO");
+  SendUtility(sender, ids_.Next(), kCmdChannelAnswer, transport_.MessengerActive() ? "YES" : "NO");
 }
 
-void MessagingCore::ChannelAnswerReceived(const std::string& sender,
-                                          const std::string& argument) {
+void MessagingCore::ChannelAnswerReceived(const std::string& sender, const std::string& argument) {
   const bool yes = argument == "YES";
   ResolvePending(sender, yes);
   SettleLateAnswer(sender, yes);

@@ -1,7 +1,8 @@
 #pragma once
 // The localised texts of the interface: the 53 rows of the old program and the rows added since,
-// each in Spanish, German and English, stored as Windows-1252 bytes. Rows are numbered from 1; the language index is 0 Spanish, 1 German,
-// 2 English. An "&" marks the keyboard accelerator of a caption.
+// each in Spanish, German and English, stored as Windows-1252 bytes. Rows are numbered from 1; the
+// language index is 0 Spanish, 1 German, 2 English. An "&" marks the keyboard accelerator of a
+// caption.
 
 #include <string>
 

@@ -17,11 +17,14 @@ namespace {
 // entropy, with the time and the process mixed in, keeps copies apart.
 std::mt19937 FreshEngine() {
   std::random_device entropy;
-  std::seed_seq seed{entropy(), entropy(), entropy(), entropy(),
-                     UtilityIdGenerator::TimeOfDaySeed(),
-                     static_cast<std::uint32_t>(
-                         std::chrono::steady_clock::now().time_since_epoch().count()),
-                     static_cast<std::uint32_t>(::getpid())};
+  std::seed_seq seed{
+      entropy(),
+      entropy(),
+      entropy(),
+      entropy(),
+      UtilityIdGenerator::TimeOfDaySeed(),
+      static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()),
+      static_cast<std::uint32_t>(::getpid())};
   return std::mt19937(seed);
 }
 

@@ -16,7 +16,7 @@
 #include "messaging/DateTime.h"   // DateTime and NowDateTime(), the local time that is shown
 #include "messaging/TextTable.h"  // LocalText
 #include "model/Groups.h"
-#include "model/MessageFile.h"    // LostMessagesPath()
+#include "model/MessageFile.h"  // LostMessagesPath()
 #include "model/NameList.h"
 
 namespace pelmora {

@@ -10,9 +10,7 @@ TGrupo& TGrupos::Item(int index) {
                           std::to_string(Count() - 1));
 }
 
-const TGrupo& TGrupos::Item(int index) const {
-  return const_cast<TGrupos*>(this)->Item(index);
-}
+const TGrupo& TGrupos::Item(int index) const { return const_cast<TGrupos*>(this)->Item(index); }
 
 TGrupo* TGrupos::Find(int index) {
   if (index < 0 || index >= Count()) return nullptr;

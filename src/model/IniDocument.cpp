@@ -39,8 +39,7 @@ std::string FileUtf8ToAnsi(std::string_view utf8) {
   std::size_t runStart = 0;
   for (std::size_t i = 0; i + 1 < utf8.size(); ++i) {
     // 0xC2 is never a continuation byte, so a match here is always the start of a character.
-    if (utf8[i] != '\xC2' || !UndefinedAnsiByte(static_cast<unsigned char>(utf8[i + 1])))
-      continue;
+    if (utf8[i] != '\xC2' || !UndefinedAnsiByte(static_cast<unsigned char>(utf8[i + 1]))) continue;
     out += text::Utf8ToAnsi(utf8.substr(runStart, i - runStart));
     out += utf8[i + 1];
     runStart = i + 2;
@@ -91,7 +90,8 @@ std::string Escape(std::string_view ansi, bool isName) {
   for (std::size_t i = 0; i < utf8.size(); ++i) {
     const char c = utf8[i];
     if (const std::size_t n = ControlAt(utf8, i); n > 0) {
-      for (std::size_t k = 0; k < n; ++k) AppendEscaped(out, static_cast<unsigned char>(utf8[i + k]));
+      for (std::size_t k = 0; k < n; ++k)
+        AppendEscaped(out, static_cast<unsigned char>(utf8[i + k]));
       i += n - 1;
       continue;
     }
@@ -203,7 +203,8 @@ void IniDocument::EraseKey(std::string_view section, std::string_view key) {
   if (it == s.index.end()) return;
   s.entries.erase(s.entries.begin() + static_cast<std::ptrdiff_t>(it->second));
   s.index.clear();
-  for (std::size_t i = 0; i < s.entries.size(); ++i) s.index.emplace(LowerAscii(s.entries[i].key), i);
+  for (std::size_t i = 0; i < s.entries.size(); ++i)
+    s.index.emplace(LowerAscii(s.entries[i].key), i);
 }
 
 void IniDocument::RebuildSectionIndex() {

@@ -141,12 +141,12 @@ bool WriteMessageFile::WriteField(std::string_view s) {
 }
 
 bool WriteMessageFile::Append(std::uint8_t kind, std::string_view sender,
-                               std::string_view recipient, std::string_view text) {
+                              std::string_view recipient, std::string_view text) {
   if (!IsOpen()) return false;
   const std::int64_t start = file_->Position();
   const char k = static_cast<char>(kind);
-  const bool ok = file_->WriteAll(&k, 1) && WriteField(sender) && WriteField(recipient) &&
-                  WriteField(text);
+  const bool ok =
+      file_->WriteAll(&k, 1) && WriteField(sender) && WriteField(recipient) && WriteField(text);
   if (!ok) {
     // Take the half record back, or every later record would be read out of step.
     if (start >= 0) file_->TruncateTo(start);

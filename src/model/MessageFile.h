@@ -82,8 +82,7 @@ class TReadMessageFile : public TMessageFile {
   // holds what could be read of it (a string cut inside its bytes keeps the bytes that are
   // there; a field not reached at all is empty, a kind not reached is 0), and the next call
   // answers false. Nothing past the end of the file is ever read or invented.
-  bool ReadNext(std::string& sender, std::string& recipient, std::uint8_t& kind,
-                std::string& text);
+  bool ReadNext(std::string& sender, std::string& recipient, std::uint8_t& kind, std::string& text);
   std::optional<LostMessage> ReadNext();
 
  private:

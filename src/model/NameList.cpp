@@ -10,10 +10,9 @@ namespace {
 // Windows-1252 bytes 0x80..0x9F as Unicode; the five unassigned bytes stay as the C1 control of
 // the same value, as Windows' own conversion does. Every other byte is Latin-1.
 constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Lower case of every letter Windows-1252 has. Done here rather than with towlower so that the
 // answer does not depend on LC_CTYPE: under the C locale towlower knows only a-z.
@@ -21,11 +20,16 @@ wchar_t FoldedWide(unsigned char b) {
   if (b >= 'A' && b <= 'Z') return static_cast<wchar_t>(b + 0x20);
   if (b >= 0x80 && b <= 0x9F) {
     switch (kCp1252High[b - 0x80]) {
-      case 0x0160: return 0x0161;  // S caron
-      case 0x0152: return 0x0153;  // OE
-      case 0x017D: return 0x017E;  // Z caron
-      case 0x0178: return 0x00FF;  // Y diaeresis
-      default: return static_cast<wchar_t>(kCp1252High[b - 0x80]);
+      case 0x0160:
+        return 0x0161;  // S caron
+      case 0x0152:
+        return 0x0153;  // OE
+      case 0x017D:
+        return 0x017E;  // Z caron
+      case 0x0178:
+        return 0x00FF;  // Y diaeresis
+      default:
+        return static_cast<wchar_t>(kCp1252High[b - 0x80]);
     }
   }
   // A-grave .. THORN, except the multiplication sign.

@@ -8,8 +8,7 @@
 
 namespace pelmora {
 
-OptionsLauncher::OptionsLauncher(OptionsHost& host, std::function<void()> applyOk,
-                                   QObject* parent)
+OptionsLauncher::OptionsLauncher(OptionsHost& host, std::function<void()> applyOk, QObject* parent)
     : QObject(parent), host_(host), applyOk_(std::move(applyOk)) {}
 
 OptionsLauncher::~OptionsLauncher() = default;

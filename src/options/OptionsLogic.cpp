@@ -87,10 +87,11 @@ void SetMembersFromChecks(TGrupo& group,
   // The entries come in the check list's order, the address book's sort order, so a member is
   // looked up among them by that order.
   auto shown = [&shownEntries](const std::string& m) {
-    const auto at = std::lower_bound(shownEntries.begin(), shownEntries.end(), m,
-                                     [](const std::pair<std::string, bool>& e, const std::string& n) {
-                                       return CompareNames(e.first, n) < 0;
-                                     });
+    const auto at =
+        std::lower_bound(shownEntries.begin(), shownEntries.end(), m,
+                         [](const std::pair<std::string, bool>& e, const std::string& n) {
+                           return CompareNames(e.first, n) < 0;
+                         });
     return at != shownEntries.end() && SameName(at->first, m);
   };
   TNameList members;

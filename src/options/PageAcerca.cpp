@@ -28,9 +28,9 @@ PageAcerca::PageAcerca(OptionsHost& host, QWidget* parent) : QWidget(parent), ho
   MakeLabel(this, "Label2", QStringLiteral("This program has been developed by:"), QPoint(8, 56));
   QFont big = PelmoraInterfaceFont();
   big.setPixelSize(19);
-  const QString program = QStringLiteral("Pelmora ") +
-                          QString::fromLatin1(ProgramVersion.data(),
-                                              static_cast<qsizetype>(ProgramVersion.size()));
+  const QString program =
+      QStringLiteral("Pelmora ") +
+      QString::fromLatin1(ProgramVersion.data(), static_cast<qsizetype>(ProgramVersion.size()));
   MakeLabel(this, "Label3", program, QPoint(120, 120))->setFont(big);
   MakeLabel(this, "Label4", QStringLiteral("Quendal"), QPoint(96, 152))->setFont(big);
   for (QLabel* l : findChildren<QLabel*>()) l->adjustSize();
@@ -54,9 +54,7 @@ PageAcerca::PageAcerca(OptionsHost& host, QWidget* parent) : QWidget(parent), ho
   connect(label6_, &QPushButton::clicked, this, [this] { Label6Click(); });
 }
 
-void PageAcerca::Label5Click() {
-  host_.OpenLink(this, QUrl(QString::fromUtf8(kWebAddress)));
-}
+void PageAcerca::Label5Click() { host_.OpenLink(this, QUrl(QString::fromUtf8(kWebAddress))); }
 
 void PageAcerca::Label6Click() {
   host_.OpenLink(this, QUrl(QStringLiteral("mailto:") + QString::fromUtf8(kMailAddress)));

@@ -16,11 +16,13 @@
 
 namespace pelmora {
 
-
 namespace {
-constexpr const char* kClassNames[kPaletteCount] = {
-    "Hora", "Cabeceras", "Mensajes enviados", "Mensajes recibidos", "Mensajes seguros",
-    "Mensajes de sistema"};
+constexpr const char* kClassNames[kPaletteCount] = {"Hora",
+                                                    "Cabeceras",
+                                                    "Mensajes enviados",
+                                                    "Mensajes recibidos",
+                                                    "Mensajes seguros",
+                                                    "Mensajes de sistema"};
 constexpr int kClassRows[kPaletteCount] = {47, 48, 49, 50, 51, 52};
 }  // namespace
 

@@ -40,10 +40,10 @@ PageGeneral::PageGeneral(OptionsHost& host, QWidget* parent) : QWidget(parent), 
   ui_.GVarios->setTitle(QStringLiteral("Varios"));
   ui_.ChBGrupotrabajo = MakeCheck(ui_.GVarios, "ChBGrupotrabajo", QRect(16, 24, 273, 17),
                                   "Cargar el grupo de trabajo al iniciar");
-  ui_.ChBHardway = MakeCheck(ui_.GVarios, "ChBHardway", QRect(16, 51, 273, 17),
-                             "Tecleo obligatorio de destino");
-  ui_.ChBRecuperar = MakeCheck(ui_.GVarios, "ChBRecuperar", QRect(16, 80, 265, 17),
-                               "Recuperar mensajes perdidos");
+  ui_.ChBHardway =
+      MakeCheck(ui_.GVarios, "ChBHardway", QRect(16, 51, 273, 17), "Tecleo obligatorio de destino");
+  ui_.ChBRecuperar =
+      MakeCheck(ui_.GVarios, "ChBRecuperar", QRect(16, 80, 265, 17), "Recuperar mensajes perdidos");
   ui_.LIdioma = MakeControl<QLabel>(ui_.GVarios, "LIdioma", QRect(16, 115, 60, 15));
   ui_.LIdioma->setText(QStringLiteral("Idioma: "));
   ui_.CBIdiomas = MakeControl<QComboBox>(ui_.GVarios, "CBIdiomas", QRect(80, 112, 145, 21));

@@ -46,8 +46,7 @@ PageGrupos::PageGrupos(OptionsHost& host, QWidget* parent) : QWidget(parent), ho
   ui_.CLNombres->setUniformItemSizes(true);
   ui_.CLNombres->setItemDelegate(new CheckRowDelegate(ui_.CLNombres));
   ui_.BNuevo_grupo = MakeButton(this, "BNuevo_grupo", QRect(32, 272, 105, 25), "&Nuevo grupo");
-  ui_.ENuevo_grupo =
-      MakeControl<options::EntryEdit>(this, "ENuevo_grupo", QRect(32, 274, 105, 21));
+  ui_.ENuevo_grupo = MakeControl<options::EntryEdit>(this, "ENuevo_grupo", QRect(32, 274, 105, 21));
   ui_.ENuevo_grupo->hide();
   ui_.BBorrar_grupo = MakeButton(this, "BBorrar_grupo", QRect(184, 272, 113, 25), "&Borrar grupo");
 

@@ -174,9 +174,8 @@ void PageNombres::CBDestinoRapidoChange(RefreshBy sender) {
   ui_.CBNombresGrupos->show();
   // Only the user's choice of a kind may rewrite the name; merely showing an entry whose name is
   // no longer listed leaves it alone (nothing is selected then).
-  const int row = sender == RefreshBy::Kind
-                      ? options::QuickDestinationKindChosen(d, kind, entries)
-                      : options::QuickDestinationShown(d, entries);
+  const int row = sender == RefreshBy::Kind ? options::QuickDestinationKindChosen(d, kind, entries)
+                                            : options::QuickDestinationShown(d, entries);
   ui_.CBNombresGrupos->setCurrentIndex(row);
 }
 

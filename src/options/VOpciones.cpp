@@ -20,7 +20,6 @@
 
 namespace pelmora {
 
-
 namespace {
 const char* const kLogFilter = "Log files (*.LOG *.log);;Text files (*.TXT *.txt);;All files (*)";
 const char* const kLogFailed = "No se pudo grabar el fichero";
@@ -71,8 +70,7 @@ TVOpciones::TVOpciones(OptionsHost& host, QWidget* parent)
   connect(bok_, &QPushButton::clicked, this, &QDialog::accept);
   connect(bcancel_, &QPushButton::clicked, this, &QDialog::reject);
 
-  connect(general_, &PageGeneral::LanguageChosen, this,
-          [this](int l) { ApplyDialogLanguage(l); });
+  connect(general_, &PageGeneral::LanguageChosen, this, [this](int l) { ApplyDialogLanguage(l); });
   connect(general_, &PageGeneral::SaveLogRequested, this, [this] { BGrabarClick(); });
   connect(nombres_, &PageNombres::NameAdded, grupos_, &PageGrupos::NameAdded);
   connect(nombres_, &PageNombres::NameRemovedAt, grupos_, &PageGrupos::NameRemovedAt);
@@ -141,8 +139,8 @@ void TVOpciones::done(int result) {
 }
 
 void TVOpciones::BGrabarClick() {
-  const QString path = host_.ChooseSaveFile(this, saveDialogTitle_, QString::fromLatin1(kLogFilter),
-                                            logFileName_);
+  const QString path =
+      host_.ChooseSaveFile(this, saveDialogTitle_, QString::fromLatin1(kLogFilter), logFileName_);
   if (path.isEmpty()) return;
   logFileName_ = path;
   const TScrollRichEdit& time = host_.Pane(0);
@@ -153,8 +151,8 @@ void TVOpciones::BGrabarClick() {
   auto lineOf = [](const TScrollRichEdit& pane, int i) -> std::string {
     return i < pane.LineCount() ? pane.GetLine(i) : std::string();
   };
-  const bool ok = options::WriteLogFile(
-      QFile::encodeName(path).toStdString(), text.LineCount(), [&](int i) {
+  const bool ok =
+      options::WriteLogFile(QFile::encodeName(path).toStdString(), text.LineCount(), [&](int i) {
         return options::LogLine(lineOf(time, i), lineOf(heading, i), lineOf(text, i));
       });
   if (!ok) host_.ShowError(this, QString::fromUtf8(kLogFailed));

@@ -105,7 +105,6 @@ std::string Apply(const Recode& r, std::string_view s) {
   return out;
 }
 
-
 }  // namespace
 
 bool OemCodePageFromNumber(int number, OemCodePage& out) {
@@ -148,11 +147,16 @@ bool IsUtf8(std::string_view s) {
   while (i < s.size()) {
     const auto c = static_cast<unsigned char>(s[i]);
     std::size_t more;
-    if (c < 0x80) more = 0;
-    else if (c >= 0xC2 && c <= 0xDF) more = 1;
-    else if (c >= 0xE0 && c <= 0xEF) more = 2;
-    else if (c >= 0xF0 && c <= 0xF4) more = 3;
-    else return false;
+    if (c < 0x80)
+      more = 0;
+    else if (c >= 0xC2 && c <= 0xDF)
+      more = 1;
+    else if (c >= 0xE0 && c <= 0xEF)
+      more = 2;
+    else if (c >= 0xF0 && c <= 0xF4)
+      more = 3;
+    else
+      return false;
     if (more > 0 && s.size() - i <= more) return false;
     for (std::size_t k = 1; k <= more; ++k)
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;

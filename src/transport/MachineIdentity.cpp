@@ -129,7 +129,8 @@ MachineIdentity MakeMachineIdentity(std::string_view hostName,
   if (machineConf) {
     workgroup = IniValue(*machineConf, "RED", "GRUPO_TRABAJO");
     long v = 0;
-    if (auto port = IniValue(*machineConf, "RED", "PUERTO"); port && ParseNumber(*port, 1, 65535, v))
+    if (auto port = IniValue(*machineConf, "RED", "PUERTO");
+        port && ParseNumber(*port, 1, 65535, v))
       id.port = static_cast<std::uint16_t>(v);
     if (auto port = IniValue(*machineConf, "RED", "PUERTO_SESION");
         port && ParseNumber(*port, 0, 65535, v))

@@ -393,7 +393,8 @@ bool SlotWriteHandle::Write(const void* data, std::size_t count) {
   bool delivered = false;
   if (local_) delivered = local_->Send(data, count);
   if (network_)
-    delivered = platform::BroadcastMailslotWrite(target_, groupTarget_, slot_, data, count) || delivered;
+    delivered =
+        platform::BroadcastMailslotWrite(target_, groupTarget_, slot_, data, count) || delivered;
   return delivered;
 }
 

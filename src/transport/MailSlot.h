@@ -246,7 +246,7 @@ class SlotWriteHandle {
  private:
   friend SlotWriteHandle OpenSlotForWrite(const std::string& server, const std::string& slot);
   std::unique_ptr<platform::LocalWriter> local_;  // connected to the slot on this machine
-  bool network_ = false;   // broadcast a frame to `target_`
+  bool network_ = false;                          // broadcast a frame to `target_`
   bool groupTarget_ = false;
   std::string target_;
   std::string slot_;

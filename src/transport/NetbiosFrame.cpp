@@ -140,7 +140,8 @@ bool DecodeNetbiosName(std::string_view encoded, std::string& name, std::uint8_t
 
 std::string SlotOfMailslotPath(std::string_view path) {
   const std::size_t prefix = std::strlen(kMailslotPrefix);
-  if (path.size() <= prefix || !text::EqualsIgnoreAsciiCase(path.substr(0, prefix), kMailslotPrefix))
+  if (path.size() <= prefix ||
+      !text::EqualsIgnoreAsciiCase(path.substr(0, prefix), kMailslotPrefix))
     return {};
   return std::string(path.substr(prefix));
 }
@@ -172,10 +173,10 @@ std::vector<std::uint8_t> BuildMailslotFrame(const MailslotFrame& f) {
   out.insert(out.end(), 27, 0);
   out.push_back(kTransactionWordCount);
   const auto n = static_cast<std::uint16_t>(f.payload.size());
-  PutLe16(out, 0);  // total parameter count
-  PutLe16(out, n);  // total data count
-  PutLe16(out, 0);  // max parameter count
-  PutLe16(out, 0);  // max data count
+  PutLe16(out, 0);   // total parameter count
+  PutLe16(out, n);   // total data count
+  PutLe16(out, 0);   // max parameter count
+  PutLe16(out, 0);   // max data count
   out.push_back(0);  // max setup count
   out.push_back(0);
   PutLe16(out, 0);  // flags

@@ -43,7 +43,7 @@ struct MailslotFrame {
   std::uint32_t timeout = 1000;
   std::uint16_t priority = 0;
   std::uint16_t mailslotClass = 2;  // unreliable and broadcast
-  std::string mailslotPath;  // "\MAILSLOT\" + slot name
+  std::string mailslotPath;         // "\MAILSLOT\" + slot name
   std::string payload;
 
   bool operator==(const MailslotFrame&) const = default;

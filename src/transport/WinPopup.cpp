@@ -14,7 +14,8 @@ constexpr std::array<std::uint16_t, 256> MakeCrcTable() {
   for (unsigned i = 0; i < 256; ++i) {
     std::uint16_t crc = static_cast<std::uint16_t>(i);
     for (int bit = 0; bit < 8; ++bit)
-      crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : static_cast<std::uint16_t>(crc >> 1);
+      crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
+                      : static_cast<std::uint16_t>(crc >> 1);
     table[i] = crc;
   }
   return table;
@@ -96,12 +97,13 @@ void TmdCustomWinPopup::DoBinMessageAvail(const std::uint8_t* data, std::uint32_
   const std::string checksum = Crc16ArcText(data, len);
   const std::uint32_t now = tick_();
   // Unsigned difference: correct across the 32-bit wrap of the tick count.
-  const bool isNew = (now - lastTick_) / 1000u >= kDuplicateWindowSeconds || checksum != lastChecksum_;
+  const bool isNew =
+      (now - lastTick_) / 1000u >= kDuplicateWindowSeconds || checksum != lastChecksum_;
   lastTick_ = now;
   lastChecksum_ = checksum;
   if (!isNew) return;
-  const MessengerFields f = ParseMessengerDatagram(
-      std::string_view(reinterpret_cast<const char*>(data), len), oem_);
+  const MessengerFields f =
+      ParseMessengerDatagram(std::string_view(reinterpret_cast<const char*>(data), len), oem_);
   OnMessage(*this, f.recipient, f.sender, f.text);
 }
 

@@ -42,9 +42,8 @@ MessengerFields ParseMessengerDatagram(std::string_view bytes,
 
 class TmdCustomWinPopup : public TmdCustomMailSlot {
  public:
-  using TwpMessage =
-      std::function<void(TmdCustomWinPopup& sender, const std::string& AReciever,
-                         const std::string& ASender, const std::string& AMsg)>;
+  using TwpMessage = std::function<void(TmdCustomWinPopup& sender, const std::string& AReciever,
+                                        const std::string& ASender, const std::string& AMsg)>;
   // Milliseconds since some fixed point, wrapping at 32 bits like a tick count.
   using TickSource = std::function<std::uint32_t()>;
 

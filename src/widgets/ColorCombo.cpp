@@ -18,7 +18,8 @@ std::optional<TColor> ColorOfItem(std::string_view text) {
 namespace {
 std::optional<TColor> ColorOfText(const QString& text) {
   const QByteArray latin = text.toLatin1();
-  return colorcombo::ColorOfItem(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())));
+  return colorcombo::ColorOfItem(
+      std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())));
 }
 }  // namespace
 
@@ -27,8 +28,7 @@ TColorCombo::TColorCombo(QWidget* parent) : QComboBox(parent) {
   setIconSize(QSize(14, kItemHeight - 6));
 }
 
-QPixmap TColorCombo::Swatch(std::optional<TColor> color, int itemHeight,
-                            const QPalette& palette) {
+QPixmap TColorCombo::Swatch(std::optional<TColor> color, int itemHeight, const QPalette& palette) {
   const int h = std::max(2, itemHeight - 6);
   QPixmap pm(14, h);
   pm.fill(Qt::transparent);

@@ -20,9 +20,9 @@ namespace colorcombo {
 // The nineteen items of the list, in order. "clSilver" and "clGray" come twice (light and dark
 // grey of the old standard colour list), so a lookup by value lands on the second of each.
 inline constexpr std::array<std::string_view, 19> kItems = {
-    "clBlack", "clMaroon", "clGreen",   "clOlive", "clNavy",   "clPurple", "clTeal",
-    "clGray",  "clSilver", "clRed",     "clLime",  "clYellow", "clBlue",   "clFuchsia",
-    "clAqua",  "clSilver", "clGray",    "clWhite", "clNone"};
+    "clBlack", "clMaroon", "clGreen", "clOlive", "clNavy",   "clPurple", "clTeal",
+    "clGray",  "clSilver", "clRed",   "clLime",  "clYellow", "clBlue",   "clFuchsia",
+    "clAqua",  "clSilver", "clGray",  "clWhite", "clNone"};
 
 // The colour an item's text names, or nothing when the text is no colour identifier. Letter
 // case is ignored, as everywhere colour names are read.

@@ -15,11 +15,16 @@ namespace pelmora {
 std::vector<TrayNotification> TranslateActivation(QSystemTrayIcon::ActivationReason reason) {
   using N = TrayNotification;
   switch (reason) {
-    case QSystemTrayIcon::Trigger: return {N::LeftDown, N::LeftUp};
-    case QSystemTrayIcon::DoubleClick: return {N::LeftDoubleClick, N::LeftUp};
-    case QSystemTrayIcon::Context: return {N::RightDown, N::RightUp};
-    case QSystemTrayIcon::MiddleClick: return {N::MiddleDown, N::MiddleUp};
-    case QSystemTrayIcon::Unknown: break;
+    case QSystemTrayIcon::Trigger:
+      return {N::LeftDown, N::LeftUp};
+    case QSystemTrayIcon::DoubleClick:
+      return {N::LeftDoubleClick, N::LeftUp};
+    case QSystemTrayIcon::Context:
+      return {N::RightDown, N::RightUp};
+    case QSystemTrayIcon::MiddleClick:
+      return {N::MiddleDown, N::MiddleUp};
+    case QSystemTrayIcon::Unknown:
+      break;
   }
   return {};
 }
@@ -122,7 +127,8 @@ bool TCoolTrayIcon::ModifyIcon() {
   // Some trays show their tip as rich text when it looks like markup; the tip carries message
   // texts, which must read exactly as they were written, on one line as a plain tip would be.
   if (Qt::mightBeRichText(tip)) {
-    tip = QStringLiteral("<p style='white-space:pre'>") + tip.toHtmlEscaped() + QStringLiteral("</p>");
+    tip = QStringLiteral("<p style='white-space:pre'>") + tip.toHtmlEscaped() +
+          QStringLiteral("</p>");
   }
   trayIcon_->setToolTip(tip);
   // An icon shown before it had an image could not be added; now it can.
@@ -211,21 +217,35 @@ void TCoolTrayIcon::HandleNotification(TrayNotification notification) {
   const std::vector<TrayEvent> events = mapper_.Map(notification, enabled_, leftPopup_);
   if (events.empty()) return;
   // Keys and cursor as they are now, as the desktop reports no position with the click.
-  const Qt::KeyboardModifiers modifiers = QGuiApplication::queryKeyboardModifiers() &
-                                          (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+  const Qt::KeyboardModifiers modifiers =
+      QGuiApplication::queryKeyboardModifiers() &
+      (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
   const QPoint pos = QCursor::pos();
   QPointer<TCoolTrayIcon> self(this);
   for (const TrayEvent& e : events) {
     if (!self) return;  // a handler may have ended the program's window and with it this icon
     switch (e.action) {
-      case TrayAction::MouseDown: MouseDown(e.button, modifiers, pos); break;
-      case TrayAction::MouseUp: MouseUp(e.button, modifiers, pos); break;
-      case TrayAction::MouseMove: MouseMove(modifiers, pos); break;
-      case TrayAction::Click: Click(); break;
-      case TrayAction::DblClick: DblClick(); break;
-      case TrayAction::PopupMenu: PopupAtCursor(); break;
+      case TrayAction::MouseDown:
+        MouseDown(e.button, modifiers, pos);
+        break;
+      case TrayAction::MouseUp:
+        MouseUp(e.button, modifiers, pos);
+        break;
+      case TrayAction::MouseMove:
+        MouseMove(modifiers, pos);
+        break;
+      case TrayAction::Click:
+        Click();
+        break;
+      case TrayAction::DblClick:
+        DblClick();
+        break;
+      case TrayAction::PopupMenu:
+        PopupAtCursor();
+        break;
       case TrayAction::DefaultItem:
-        if (popupMenu_ && popupMenu_->defaultAction() != nullptr) popupMenu_->defaultAction()->trigger();
+        if (popupMenu_ && popupMenu_->defaultAction() != nullptr)
+          popupMenu_->defaultAction()->trigger();
         break;
     }
   }

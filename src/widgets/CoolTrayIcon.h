@@ -11,10 +11,10 @@
 // DoubleClick alone (no second Trigger) at the second press of a double click, and no release at
 // all; tests/widgets/tray_events_xvfb_test.sh shows it on a real display. So a click is complete
 // at its press. TranslateActivation turns each report into the presses and releases it stands
-// for, and TrayNotificationMapper turns those into events with the order the rest of the program relies
-// on: a left click gives MouseDown, then Click, then MouseUp; a double click gives one Click after
-// the first release, then DblClick, and no second Click. Both are plain functions of their input,
-// so the mapping is checked without a desktop.
+// for, and TrayNotificationMapper turns those into events with the order the rest of the program
+// relies on: a left click gives MouseDown, then Click, then MouseUp; a double click gives one Click
+// after the first release, then DblClick, and no second Click. Both are plain functions of their
+// input, so the mapping is checked without a desktop.
 
 #include <QElapsedTimer>
 #include <QIcon>

@@ -21,7 +21,8 @@ constexpr char32_t kEllipsis = 0x2026;
 // The session bus, without ever starting one: libdbus would "autolaunch" a bus of its own (and
 // leave it running) when the session gave none, and a notification sent there reaches nobody.
 QDBusConnection SessionBus() {
-  if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return QDBusConnection::sessionBus();
+  if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+    return QDBusConnection::sessionBus();
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
   const QString socket = runtime + QStringLiteral("/bus");
   if (!runtime.isEmpty() && QFileInfo(socket).exists())
@@ -67,40 +68,41 @@ QString NotificationBody(const QString& plainText) {
   QString out;
   out.reserve(plainText.size() + 16);
   bool lastWasCr = false;
-  const bool whole = ForCodePoints(plainText, kNotificationMaxTextChars, [&](char32_t c, qsizetype) {
-    if (c == '\n' && lastWasCr) {  // the LF of a CR LF pair is already a line break
-      lastWasCr = false;
-      return true;
-    }
-    lastWasCr = c == '\r';
-    switch (c) {
-      case '&':
-        out += QStringLiteral("&amp;");
-        break;
-      case '<':
-        out += QStringLiteral("&lt;");
-        break;
-      case '>':
-        out += QStringLiteral("&gt;");
-        break;
-      case '"':
-        out += QStringLiteral("&quot;");
-        break;
-      case '\'':
-        out += QStringLiteral("&apos;");
-        break;
-      case '\r':
-      case '\n':
-        out += QLatin1Char('\n');
-        break;
-      case '\t':
-        out += QLatin1Char(' ');
-        break;
-      default:
-        Append(out, IsControl(c) ? kReplacement : c);
-    }
-    return true;
-  });
+  const bool whole =
+      ForCodePoints(plainText, kNotificationMaxTextChars, [&](char32_t c, qsizetype) {
+        if (c == '\n' && lastWasCr) {  // the LF of a CR LF pair is already a line break
+          lastWasCr = false;
+          return true;
+        }
+        lastWasCr = c == '\r';
+        switch (c) {
+          case '&':
+            out += QStringLiteral("&amp;");
+            break;
+          case '<':
+            out += QStringLiteral("&lt;");
+            break;
+          case '>':
+            out += QStringLiteral("&gt;");
+            break;
+          case '"':
+            out += QStringLiteral("&quot;");
+            break;
+          case '\'':
+            out += QStringLiteral("&apos;");
+            break;
+          case '\r':
+          case '\n':
+            out += QLatin1Char('\n');
+            break;
+          case '\t':
+            out += QLatin1Char(' ');
+            break;
+          default:
+            Append(out, IsControl(c) ? kReplacement : c);
+        }
+        return true;
+      });
   if (!whole) Append(out, kEllipsis);
   return out;
 }
@@ -144,29 +146,27 @@ void DBusArrivalNotifier::Notify(const QString& sender, const QString& text) {
   hints.insert(QStringLiteral("desktop-entry"), desktopEntry_);
   hints.insert(QStringLiteral("category"), QStringLiteral("im.received"));
   hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(1)));
-  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
-                                                     QStringLiteral("Notify"));
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
   call << QStringLiteral("Pelmora") << uint{0} << iconName_ << NotificationSummary(sender)
-       << NotificationBody(text) << QStringList{kDefaultAction, openLabel_} << hints
-       << int{-1};
+       << NotificationBody(text) << QStringList{kDefaultAction, openLabel_} << hints << int{-1};
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
   ++unanswered_;
-  connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this](QDBusPendingCallWatcher* w) {
-            w->deleteLater();
-            --unanswered_;
-            const QDBusPendingReply<uint> reply = *w;
-            bool clicked = false;
-            if (reply.isValid()) {
-              clicked = earlyClicks_.remove(reply.value());
-              if (!earlyCloses_.remove(reply.value())) shown_.insert(reply.value());
-            }
-            if (unanswered_ == 0) {
-              earlyClicks_.clear();
-              earlyCloses_.clear();
-            }
-            if (clicked && onActivated) onActivated();
-          });
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+    w->deleteLater();
+    --unanswered_;
+    const QDBusPendingReply<uint> reply = *w;
+    bool clicked = false;
+    if (reply.isValid()) {
+      clicked = earlyClicks_.remove(reply.value());
+      if (!earlyCloses_.remove(reply.value())) shown_.insert(reply.value());
+    }
+    if (unanswered_ == 0) {
+      earlyClicks_.clear();
+      earlyCloses_.clear();
+    }
+    if (clicked && onActivated) onActivated();
+  });
 }
 
 void DBusArrivalNotifier::OnActionInvoked(uint id, const QString& actionKey) {

@@ -15,18 +15,66 @@ struct KeyEntry {
 // Entry 0 is "no key". Letters, digits (0 after 9, as on the keyboard), F1..F12, then the
 // navigation keys under the names the options have always shown.
 const std::array<KeyEntry, kKeyCount> kKeys = {{
-    {"", 0},         {"A", 0x41},      {"B", 0x42},     {"C", 0x43},     {"D", 0x44},
-    {"E", 0x45},     {"F", 0x46},      {"G", 0x47},     {"H", 0x48},     {"I", 0x49},
-    {"J", 0x4A},     {"K", 0x4B},      {"L", 0x4C},     {"M", 0x4D},     {"N", 0x4E},
-    {"O", 0x4F},     {"P", 0x50},      {"Q", 0x51},     {"R", 0x52},     {"S", 0x53},
-    {"T", 0x54},     {"U", 0x55},      {"V", 0x56},     {"W", 0x57},     {"X", 0x58},
-    {"Y", 0x59},     {"Z", 0x5A},      {"1", 0x31},     {"2", 0x32},     {"3", 0x33},
-    {"4", 0x34},     {"5", 0x35},      {"6", 0x36},     {"7", 0x37},     {"8", 0x38},
-    {"9", 0x39},     {"0", 0x30},      {"F1", 0x70},    {"F2", 0x71},    {"F3", 0x72},
-    {"F4", 0x73},    {"F5", 0x74},     {"F6", 0x75},    {"F7", 0x76},    {"F8", 0x77},
-    {"F9", 0x78},    {"F10", 0x79},    {"F11", 0x7A},   {"F12", 0x7B},   {"Up", 0x26},
-    {"Down", 0x28},  {"Left", 0x25},   {"Right", 0x27}, {"Echap", 0x1B}, {"Tab", 0x09},
-    {"Insert", 0x2D}, {"Delete", 0x2E}, {"Home", 0x24},  {"End", 0x23},   {"Page up", 0x21},
+    {"", 0},
+    {"A", 0x41},
+    {"B", 0x42},
+    {"C", 0x43},
+    {"D", 0x44},
+    {"E", 0x45},
+    {"F", 0x46},
+    {"G", 0x47},
+    {"H", 0x48},
+    {"I", 0x49},
+    {"J", 0x4A},
+    {"K", 0x4B},
+    {"L", 0x4C},
+    {"M", 0x4D},
+    {"N", 0x4E},
+    {"O", 0x4F},
+    {"P", 0x50},
+    {"Q", 0x51},
+    {"R", 0x52},
+    {"S", 0x53},
+    {"T", 0x54},
+    {"U", 0x55},
+    {"V", 0x56},
+    {"W", 0x57},
+    {"X", 0x58},
+    {"Y", 0x59},
+    {"Z", 0x5A},
+    {"1", 0x31},
+    {"2", 0x32},
+    {"3", 0x33},
+    {"4", 0x34},
+    {"5", 0x35},
+    {"6", 0x36},
+    {"7", 0x37},
+    {"8", 0x38},
+    {"9", 0x39},
+    {"0", 0x30},
+    {"F1", 0x70},
+    {"F2", 0x71},
+    {"F3", 0x72},
+    {"F4", 0x73},
+    {"F5", 0x74},
+    {"F6", 0x75},
+    {"F7", 0x76},
+    {"F8", 0x77},
+    {"F9", 0x78},
+    {"F10", 0x79},
+    {"F11", 0x7A},
+    {"F12", 0x7B},
+    {"Up", 0x26},
+    {"Down", 0x28},
+    {"Left", 0x25},
+    {"Right", 0x27},
+    {"Echap", 0x1B},
+    {"Tab", 0x09},
+    {"Insert", 0x2D},
+    {"Delete", 0x2E},
+    {"Home", 0x24},
+    {"End", 0x23},
+    {"Page up", 0x21},
     {"Page down", 0x22},
 }};
 
@@ -61,7 +109,8 @@ std::uint32_t HotKeyModifiers(TShiftState state) {
 
 // ---- THotKeyItem ----
 
-THotKeyItem::THotKeyItem(THotKeyCollection* collection, int id) : collection_(collection), id_(id) {}
+THotKeyItem::THotKeyItem(THotKeyCollection* collection, int id)
+    : collection_(collection), id_(id) {}
 
 THotKeyItem::~THotKeyItem() { UnregisterItem(); }
 
@@ -115,15 +164,18 @@ void THotKeyItem::RegisterItem() {
   if (hotKeyId_ != 0) UnregisterItem();
   if (keyIndex_ == 0) return;
   hotKeyId_ = hotkeys::kFirstHotKeyId + static_cast<std::uint32_t>(id_);
-  HotKeyBackend* backend = collection_ && collection_->Owner() ? collection_->Owner()->Backend() : nullptr;
+  HotKeyBackend* backend =
+      collection_ && collection_->Owner() ? collection_->Owner()->Backend() : nullptr;
   // A refused combination leaves the item looking registered: the backend has already said so
   // on stderr, and the identifier is still what a later unregister gives back.
-  if (backend) backend->Register(hotKeyId_, HotKeyModifiers(shiftState_), hotkeys::KeyCode(keyIndex_));
+  if (backend)
+    backend->Register(hotKeyId_, HotKeyModifiers(shiftState_), hotkeys::KeyCode(keyIndex_));
 }
 
 void THotKeyItem::UnregisterItem() {
   if (hotKeyId_ == 0) return;
-  HotKeyBackend* backend = collection_ && collection_->Owner() ? collection_->Owner()->Backend() : nullptr;
+  HotKeyBackend* backend =
+      collection_ && collection_->Owner() ? collection_->Owner()->Backend() : nullptr;
   if (backend) backend->Unregister(hotKeyId_);
   hotKeyId_ = 0;
 }

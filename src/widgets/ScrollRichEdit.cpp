@@ -42,7 +42,8 @@ LineWindow ShownLines(int topLine, int lineCount, int visibleLines) {
   const long long last =
       std::min<long long>(static_cast<long long>(lineCount) - 1,
                           static_cast<long long>(topLine) + std::max(visibleLines, 0));
-  window.last = static_cast<int>(std::max<long long>(last, static_cast<long long>(window.first) - 1));
+  window.last =
+      static_cast<int>(std::max<long long>(last, static_cast<long long>(window.first) - 1));
   return window;
 }
 
@@ -181,7 +182,8 @@ void TScrollRichEdit::SplitParagraph(const std::string& paragraph, qreal width) 
   QTextOption option = document()->defaultTextOption();
   LastSplit& last = lastSplit_;
   if (last.paragraph != paragraph || last.width != width || last.wrapMode != option.wrapMode() ||
-      last.tabStop != option.tabStopDistance() || last.flags != option.flags() || last.font != font) {
+      last.tabStop != option.tabStopDistance() || last.flags != option.flags() ||
+      last.font != font) {
     last.paragraph = paragraph;
     last.width = width;
     last.wrapMode = option.wrapMode();
@@ -283,7 +285,8 @@ void TScrollRichEdit::SyncDisplay() {
   setUpdatesEnabled(wasEnabled);
 }
 
-void TScrollRichEdit::AppendShownLines(QTextCursor& cursor, int from, int to, bool firstInDocument) {
+void TScrollRichEdit::AppendShownLines(QTextCursor& cursor, int from, int to,
+                                       bool firstInDocument) {
   const QPalette colours = QApplication::palette(this);
   QTextBlockFormat blockFormat;
   // Every line at the pitch VisibleLines is computed with, so the count matches what is seen.
@@ -291,7 +294,8 @@ void TScrollRichEdit::AppendShownLines(QTextCursor& cursor, int from, int to, bo
   if (firstInDocument) cursor.setBlockFormat(blockFormat);
   for (int i = from; i <= to; ++i) {
     QTextCharFormat format;
-    const QColor colour = ToQColor(palette_[lineColorIndexes_[static_cast<std::size_t>(i)]], colours);
+    const QColor colour =
+        ToQColor(palette_[lineColorIndexes_[static_cast<std::size_t>(i)]], colours);
     if (colour.isValid()) format.setForeground(colour);
     if (!firstInDocument || i != from) cursor.insertBlock(blockFormat, format);
     cursor.setCharFormat(format);

@@ -34,7 +34,8 @@ QString Spoken(QWidget* w, QAccessible::Text what = QAccessible::Name) {
 QList<QWidget*> Controls(QWidget* window) {
   QList<QWidget*> out;
   for (QWidget* w : window->findChildren<QWidget*>()) {
-    if (qobject_cast<QScrollBar*>(w) && qobject_cast<QAbstractScrollArea*>(w->parentWidget()->parentWidget()))
+    if (qobject_cast<QScrollBar*>(w) &&
+        qobject_cast<QAbstractScrollArea*>(w->parentWidget()->parentWidget()))
       continue;
     if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
         qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractScrollArea*>(w) ||
@@ -53,19 +54,22 @@ class AccessibleNamesTest : public QObject {
   void everyControlSpeaksInEveryLanguage_data() {
     QTest::addColumn<int>("language");
     QTest::addColumn<QStringList>("panes");  // time, heading, text
-    QTest::newRow("es") << 0 << QStringList{QStringLiteral("Hora"), QStringLiteral("Cabeceras"),
-                                            QStringLiteral("Mensajes")};
-    QTest::newRow("de") << 1 << QStringList{QStringLiteral("Uhrzeit"),
-                                            QStringLiteral("Adresszeilen"),
-                                            QStringLiteral("Nachricht")};
-    QTest::newRow("en") << 2 << QStringList{QStringLiteral("Time"), QStringLiteral("Headings"),
-                                            QStringLiteral("Messages")};
+    QTest::newRow("es") << 0
+                        << QStringList{QStringLiteral("Hora"), QStringLiteral("Cabeceras"),
+                                       QStringLiteral("Mensajes")};
+    QTest::newRow("de") << 1
+                        << QStringList{QStringLiteral("Uhrzeit"), QStringLiteral("Adresszeilen"),
+                                       QStringLiteral("Nachricht")};
+    QTest::newRow("en") << 2
+                        << QStringList{QStringLiteral("Time"), QStringLiteral("Headings"),
+                                       QStringLiteral("Messages")};
   }
 
   void everyControlSpeaksInEveryLanguage() {
     QFETCH(int, language);
     QFETCH(QStringList, panes);
-    TestWindow w([language](Variables& v) { v.LanguageIndex = static_cast<std::uint8_t>(language); });
+    TestWindow w(
+        [language](Variables& v) { v.LanguageIndex = static_cast<std::uint8_t>(language); });
     const auto& ui = w.ui();
     const QList<QWidget*> controls = Controls(w.window.get());
     QVERIFY(controls.size() >= 15);
@@ -102,8 +106,10 @@ class AccessibleNamesTest : public QObject {
     QCOMPARE(SpokenName("&Destino"), std::string("Destino"));
     QCOMPARE(SpokenName("Origen: "), std::string("Origen"));
     QCOMPARE(SpokenName("Absender:"), std::string("Absender"));
-    QCOMPARE(TipAsPlainText(QStringLiteral("plain <not closed")), QStringLiteral("plain <not closed"));
-    QCOMPARE(TipAsPlainText(PlainTip(QStringLiteral("<i>x</i> & y"))), QStringLiteral("<i>x</i> & y"));
+    QCOMPARE(TipAsPlainText(QStringLiteral("plain <not closed")),
+             QStringLiteral("plain <not closed"));
+    QCOMPARE(TipAsPlainText(PlainTip(QStringLiteral("<i>x</i> & y"))),
+             QStringLiteral("<i>x</i> & y"));
     QCOMPARE(TipAsPlainText(QString()), QString());
   }
 };

@@ -34,21 +34,23 @@ struct Options {
 // A window whose tray tips are recorded, with the options given.
 struct ArrivalWindow {
   explicit ArrivalWindow(Options o)
-      : w([o](Variables& v) {
-          v.OptRestore = o.restore;
-          v.OptPreview = o.preview;
-          v.OptRecoverLost = o.recover;
-          v.OptBeep = o.beep;
-        },
-          {"tejo", "oficina"},
-          [](WindowServices& s) { s.lostMessagesPath = LostMessagesPath(); }) {
+      : w(
+            [o](Variables& v) {
+              v.OptRestore = o.restore;
+              v.OptPreview = o.preview;
+              v.OptRecoverLost = o.recover;
+              v.OptBeep = o.beep;
+            },
+            {"tejo", "oficina"},
+            [](WindowServices& s) { s.lostMessagesPath = LostMessagesPath(); }) {
     auto forward = w->Arrival().setTrayTip;
     w->Arrival().setTrayTip = [this, forward](const std::string& tip) {
       tips.push_back(tip);
       if (forward) forward(tip);
     };
   }
-  void Arrive(std::string sender, const std::string& text = "hola", int palette = kPaletteReceived) {
+  void Arrive(std::string sender, const std::string& text = "hola",
+              int palette = kPaletteReceived) {
     w->AppendLine(sender, "TEJO", text, palette);
     w->NotifyArrival(sender, "TEJO", text, palette);
   }
@@ -125,7 +127,7 @@ class ArrivalTest : public QObject {
     QCOMPARE(a.Banner().Text(), kTwo);
     QCOMPARE(a.tips.back(), "Pelmora (" + kTwo + ")");
     QCOMPARE(a.Records(), (std::vector<LostMessage>{{kPaletteReceived, "MIRLO", "TEJO", "uno"},
-                                                   {kPaletteSecure, "SAUCE", "TEJO", "dos"}}));
+                                                    {kPaletteSecure, "SAUCE", "TEJO", "dos"}}));
     QCOMPARE(a.w->Vars().SavedLeft, 123);
     QCOMPARE(a.w->Vars().SavedTop, 77);
     QCOMPARE(a.w->Vars().SavedClientWidth, a.w->width());
@@ -287,7 +289,8 @@ class ArrivalTest : public QObject {
     QCOMPARE(a.w.hotKeys.held.begin()->first, 0xA000u);
     QCOMPARE(a.w.hotKeys.held.begin()->second.modifiers, 3u);
     QCOMPARE(a.w.hotKeys.held.begin()->second.key, 0x4Eu);
-    QCOMPARE(a.w->Arrival().RestoreItem()->NamePath(), std::string("HotKeyManager.HotKeys[Restaurar]"));
+    QCOMPARE(a.w->Arrival().RestoreItem()->NamePath(),
+             std::string("HotKeyManager.HotKeys[Restaurar]"));
     a.w->SetRestoreHotKeyLetter('K');
     QCOMPARE(a.w.hotKeys.held.begin()->second.key, 0x4Bu);
     QVERIFY(!a.w.hotKeys.Press(3, 0x4E));

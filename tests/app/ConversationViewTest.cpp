@@ -218,10 +218,14 @@ class ConversationViewTest : public QObject {
                         std::to_string(palette));
       };
     });
-    w->AppendLine("MIRLO", "TEJO", "se\xF1" "al", kPaletteReceived);
+    w->AppendLine("MIRLO", "TEJO",
+                  "se\xF1"
+                  "al",
+                  kPaletteReceived);
     w->AppendRecoveredLine("CAJA", "TEJO", "guardado", kPaletteSecure);
     QCOMPARE(heard.size(), std::size_t(2));
-    QCOMPARE(heard[0], std::string("10:20:30|MIRLO|TEJO|se\xF1" "al|3"));
+    QCOMPARE(heard[0], std::string("10:20:30|MIRLO|TEJO|se\xF1"
+                                   "al|3"));
     QCOMPARE(heard[1], std::string("------|CAJA|TEJO|guardado|4"));
   }
 
@@ -361,17 +365,26 @@ class ConversationViewTest : public QObject {
     // same pixels.
     TestWindow fast;
     TestWindow reference;
-    for (TScrollRichEdit* p : {reference.ui().SRTime, reference.ui().SRCab, reference.ui().SRChat}) {
+    for (TScrollRichEdit* p :
+         {reference.ui().SRTime, reference.ui().SRCab, reference.ui().SRChat}) {
       p->SetAlwaysRefill(true);
     }
     std::string breaks;
     for (int i = 0; i < 204; ++i) breaks += "\r\n";
     const std::vector<std::string> firsts{"TEJO", "MIRLO", "VESPRA", "<b>x</b>"};
-    const std::vector<std::string> seconds{"MIRLO", "TEJO", "DEPARTAMENTO_DE_CONTABILIDAD_Y_FINANZAS_CENTRAL",
+    const std::vector<std::string> seconds{"MIRLO", "TEJO",
+                                           "DEPARTAMENTO_DE_CONTABILIDAD_Y_FINANZAS_CENTRAL",
                                            "OFICINA", std::string(70, 'G')};
-    const std::vector<std::string> texts{"hola", kLong, std::string(409, 'W'), breaks, std::string(),
-                                         "<img src=a> y <b>x</b>", "a\r\n\r\nb", "\xe1rbol \x80 \x81",
-                                         "vale", "mensaje " + std::string(30, 'x') + " fin"};
+    const std::vector<std::string> texts{"hola",
+                                         kLong,
+                                         std::string(409, 'W'),
+                                         breaks,
+                                         std::string(),
+                                         "<img src=a> y <b>x</b>",
+                                         "a\r\n\r\nb",
+                                         "\xe1rbol \x80 \x81",
+                                         "vale",
+                                         "mensaje " + std::string(30, 'x') + " fin"};
     std::mt19937 rng(15);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     auto any = [&](const std::vector<std::string>& v) {
@@ -454,9 +467,12 @@ class ConversationViewTest : public QObject {
       CheckAligned(fast);
       if (step % 40 == 0) {
         for (int i = 0; i < 3; ++i) {
-          TScrollRichEdit* f = i == 0 ? fast.ui().SRTime : i == 1 ? fast.ui().SRCab : fast.ui().SRChat;
-          TScrollRichEdit* r =
-              i == 0 ? reference.ui().SRTime : i == 1 ? reference.ui().SRCab : reference.ui().SRChat;
+          TScrollRichEdit* f = i == 0   ? fast.ui().SRTime
+                               : i == 1 ? fast.ui().SRCab
+                                        : fast.ui().SRChat;
+          TScrollRichEdit* r = i == 0   ? reference.ui().SRTime
+                               : i == 1 ? reference.ui().SRCab
+                                        : reference.ui().SRChat;
           QCOMPARE(f->grab().toImage(), r->grab().toImage());
         }
       }

@@ -244,8 +244,10 @@ void OptionsWindowTest::WhileOpenTheWindowStaysLive() {
     QTRY_COMPARE_WITH_TIMEOUT(w.transport.writes.size(), std::size_t(3), 2000);
     QCOMPARE(w.transport.writes[0].server, std::string("OFICINA"));
     w->Core().IdentifyingReceived("PINO", "0.31b");
-    QCOMPARE(dlg.Nombres().Ui().LNombres->findItems(QStringLiteral("PINO"), Qt::MatchExactly).size(), 1);
-    QCOMPARE(dlg.Grupos().Ui().CLNombres->findItems(QStringLiteral("PINO"), Qt::MatchExactly).size(), 1);
+    QCOMPARE(
+        dlg.Nombres().Ui().LNombres->findItems(QStringLiteral("PINO"), Qt::MatchExactly).size(), 1);
+    QCOMPARE(
+        dlg.Grupos().Ui().CLNombres->findItems(QStringLiteral("PINO"), Qt::MatchExactly).size(), 1);
     // A message from someone new: the name joins the lists too.
     const QByteArray before = FileBytes(w.path);
     dlg.General().Ui().ChBHardway->click();  // a change the user may still cancel
@@ -253,7 +255,9 @@ void OptionsWindowTest::WhileOpenTheWindowStaysLive() {
     w->NotifyArrival(sender, "TEJO", "hola", kPaletteReceived);
     // Storing the new name now would write the unconfirmed change with it.
     QCOMPARE(FileBytes(w.path), before);
-    QCOMPARE(dlg.Nombres().Ui().LNombres->findItems(QStringLiteral("BREZO"), Qt::MatchExactly).size(), 1);
+    QCOMPARE(
+        dlg.Nombres().Ui().LNombres->findItems(QStringLiteral("BREZO"), Qt::MatchExactly).size(),
+        1);
     // The tray's click and first entry bring the dialog forward; the window stays as it was.
     w->TrayIconClick();
     w->Opcion1Click();

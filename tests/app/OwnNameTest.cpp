@@ -6,9 +6,9 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "widgets/AnsiText.h"
 #include "app/OwnNameEditor.h"
 #include "messaging/Variables.h"
+#include "widgets/AnsiText.h"
 #include "widgets/TypedNameValidator.h"
 
 namespace pelmora {

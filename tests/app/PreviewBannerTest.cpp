@@ -117,8 +117,8 @@ class PreviewBannerTest : public QObject {
     QCOMPARE(counter.paints[banner.LForro()], 0);
     QCOMPARE(counter.paints[&banner], 0);
     // The window holds what a whole frame composed at once holds.
-    const QImage shown = banner.screen()->grabWindow(banner.winId()).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    const QImage shown =
+        banner.screen()->grabWindow(banner.winId()).toImage().convertToFormat(QImage::Format_RGB32);
     const QImage full = s->ComposeFrame().convertToFormat(QImage::Format_RGB32);
     QCOMPARE(shown.copy(0, 0, 73, 17), full);
   }

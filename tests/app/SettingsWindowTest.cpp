@@ -91,7 +91,9 @@ class SettingsWindowTest : public QObject {
       QCOMPARE(ui.Destination->BTexto->text(), Row(7, lang));
       QCOMPARE(ui.Destination->BReceptor_hardway->text(), Row(5, lang));
       // Hints are plain text: compare what a reader of the tip sees.
-      auto tip = [](QWidget* wid) { return QTextDocumentFragment::fromHtml(wid->toolTip()).toPlainText(); };
+      auto tip = [](QWidget* wid) {
+        return QTextDocumentFragment::fromHtml(wid->toolTip()).toPlainText();
+      };
       QCOMPARE(tip(ui.BOpciones), Row(10, lang));
       QCOMPARE(tip(ui.BBorrar), Row(11, lang));
       QCOMPARE(tip(ui.Destination->BReceptor), Row(12, lang));
@@ -180,7 +182,8 @@ class SettingsWindowTest : public QObject {
 
   void oldIniIsMigratedAtStart() {
     const std::string legacy = (dir_ / "vespra2.ini").string();
-    std::ofstream(legacy, std::ios::binary) << "[OPCIONES]\r\nIDIOMA = ENGLISH\r\n[NOMBRES]\r\nzorro=S\r\n";
+    std::ofstream(legacy, std::ios::binary)
+        << "[OPCIONES]\r\nIDIOMA = ENGLISH\r\n[NOMBRES]\r\nzorro=S\r\n";
     const std::string path = (dir_ / "pelmora" / "pelmora.ini").string();
     auto services = [&](FileSettingsStore& store) {
       return [&](WindowServices& env) {

@@ -171,8 +171,9 @@ TEST(StartupDisplay, WaylandSessionPrefersXWaylandThenNativeThenAdvice) {
   desk.waylandUp.clear();
   plan = PlanDisplay(env, {}, desk.probes());
   EXPECT_FALSE(plan.run);
-  EXPECT_TRUE(Contains(plan.message, "WAYLAND_DISPLAY \"wayland-1\": nothing listens on "
-                                     "/run/user/1000/wayland-1"));
+  EXPECT_TRUE(Contains(plan.message,
+                       "WAYLAND_DISPLAY \"wayland-1\": nothing listens on "
+                       "/run/user/1000/wayland-1"));
 
   // Only XDG_SESSION_TYPE says Wayland: the compositor's default socket.
   Environment bare;
@@ -277,7 +278,8 @@ TEST(StartupProbes, WaylandSocketIsReallyConnected) {
 }
 
 TEST(StartupProbes, XProbeRefusesBadAndAbsentDisplays) {
-  EXPECT_EQ(desktop::ProbeXDisplay("garbage", kProbeSeconds), std::optional<std::string>("not a display name"));
+  EXPECT_EQ(desktop::ProbeXDisplay("garbage", kProbeSeconds),
+            std::optional<std::string>("not a display name"));
   EXPECT_TRUE(desktop::ProbeXDisplay(":", kProbeSeconds).has_value());
   // A display number no server has (its socket file is absent).
   int n = 6000;

@@ -106,22 +106,24 @@ TEST(ViewModeMachine, EscInTheBannerHidesEverythingUntilTheTrayOrHotKey) {
   EXPECT_TRUE(m.m.KeepsLostMessages());
   // The hot key brings the normal window back; the file the banner kept open goes, as the
   // messages are on screen now (kept, they would come back as recovered at the next start).
-  EXPECT_EQ(m.m.RestoreHotKey(), (ViewActions{A::DiscardLostMessages, A::ShowWindow,
-                                              A::BringForward, A::RestFocus}));
+  EXPECT_EQ(m.m.RestoreHotKey(),
+            (ViewActions{A::DiscardLostMessages, A::ShowWindow, A::BringForward, A::RestFocus}));
   EXPECT_EQ(m.mode, vmNormal);
   // The same for the tray click from hidden mode.
   Machine tray(vmHidden);
-  EXPECT_EQ(tray.m.TrayClick(), (ViewActions{A::DiscardLostMessages, A::ShowWindow,
-                                             A::BringForward, A::RestFocus}));
+  EXPECT_EQ(tray.m.TrayClick(),
+            (ViewActions{A::DiscardLostMessages, A::ShowWindow, A::BringForward, A::RestFocus}));
   // Every way into the normal window from anywhere but the normal window itself closes the
   // file: directly, or by leaving the banner (which closes it too).
   for (TViewMode from : {vmMinimized, vmPreview, vmHidden}) {
     for (int way = 0; way < 3; ++way) {
       Machine any(from);
-      const ViewActions acts = way == 0 ? any.m.TrayClick() : way == 1 ? any.m.RestoreHotKey()
-                                                                       : any.m.MenuFirstEntry();
-      const bool closes = std::find(acts.begin(), acts.end(), A::DiscardLostMessages) != acts.end() ||
-                          std::find(acts.begin(), acts.end(), A::LeaveBanner) != acts.end();
+      const ViewActions acts = way == 0   ? any.m.TrayClick()
+                               : way == 1 ? any.m.RestoreHotKey()
+                                          : any.m.MenuFirstEntry();
+      const bool closes =
+          std::find(acts.begin(), acts.end(), A::DiscardLostMessages) != acts.end() ||
+          std::find(acts.begin(), acts.end(), A::LeaveBanner) != acts.end();
       EXPECT_TRUE(closes) << "from mode " << static_cast<int>(from) << " way " << way;
       EXPECT_EQ(any.mode, vmNormal);
     }

@@ -13,9 +13,8 @@
 namespace {
 const std::string& Path() {
   // In memory where the system has a tmpfs: a file on disk makes every run slow.
-  static const std::string path =
-      std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
-      "/pelmora-fuzz-lastmsgs-" + std::to_string(getpid()) + ".vsp";
+  static const std::string path = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                                  "/pelmora-fuzz-lastmsgs-" + std::to_string(getpid()) + ".vsp";
   return path;
 }
 }  // namespace

@@ -55,11 +55,16 @@ int Hold(int argc, char** argv) {
   std::vector<std::string> slots;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--count" && i + 1 < argc) count = std::atol(argv[++i]);
-    else if (a == "--timeout-ms" && i + 1 < argc) timeoutMs = std::atol(argv[++i]);
-    else if (a == "--stall-ms" && i + 1 < argc) stallMs = std::atol(argv[++i]);
-    else if (a == "--stalled" && i + 1 < argc) stalledSlot = argv[++i];
-    else slots.push_back(a);
+    if (a == "--count" && i + 1 < argc)
+      count = std::atol(argv[++i]);
+    else if (a == "--timeout-ms" && i + 1 < argc)
+      timeoutMs = std::atol(argv[++i]);
+    else if (a == "--stall-ms" && i + 1 < argc)
+      stallMs = std::atol(argv[++i]);
+    else if (a == "--stalled" && i + 1 < argc)
+      stalledSlot = argv[++i];
+    else
+      slots.push_back(a);
   }
   // The stalled slots hand their datagrams to a loop nobody runs until the stall is over.
   EventLoopMailSlotDispatcher loop, stalledLoop;
@@ -121,7 +126,8 @@ int Raw(const char* address, const char* port, const std::string& hex) {
   to.sin_family = AF_INET;
   to.sin_port = htons(static_cast<std::uint16_t>(std::atoi(port)));
   if (inet_pton(AF_INET, address, &to.sin_addr) != 1) return 2;
-  const ssize_t n = sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  const ssize_t n =
+      sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
   close(fd);
   return n == static_cast<ssize_t>(bytes.size()) ? 0 : 1;
 }
@@ -163,7 +169,8 @@ int Flood(int argc, char** argv) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   close(fd);
-  std::printf("SENT %ld FAILED %ld RATE %.0f\n", n - failed, failed, seconds > 0 ? n / seconds : 0.0);
+  std::printf("SENT %ld FAILED %ld RATE %.0f\n", n - failed, failed,
+              seconds > 0 ? n / seconds : 0.0);
   return failed == 0 ? 0 : 1;
 }
 

@@ -1,11 +1,11 @@
-#include "messaging/DateTime.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+
+#include "messaging/DateTime.h"
 
 namespace pelmora {
 namespace {

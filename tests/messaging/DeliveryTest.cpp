@@ -72,15 +72,15 @@ TEST(Delivery, SilentTargetGetsMessengerBetweenOneAndOnePointTwoSeconds) {
   for (int phase : {0, 1, 57, 120, 199}) {
     SimLan lan;
     SimMachine& tejo = lan.Add({.name = "TEJO", .timerPhaseMs = phase});
-    SimMachine& gorrion =
-        lan.Add({.name = "GORRION", .runsProgram = false, .messenger = MessengerHolder::OsMessenger});
+    SimMachine& gorrion = lan.Add(
+        {.name = "GORRION", .runsProgram = false, .messenger = MessengerHolder::OsMessenger});
     // The sender's own messenger slot plays no part in delivering over it.
     tejo.messenger = MessengerHolder::Nobody;
     lan.AdvanceMs(333);
     Send(tejo, "GORRION", "");
     lan.AdvanceMs(1400);
-    ASSERT_EQ(Shape(tejo.written), (Strings{"GORRION/UTILS:#&TEJO&ACK_WINPOPUP& ",
-                                            "GORRION/messngr:TEJO|GORRION| "}))
+    ASSERT_EQ(Shape(tejo.written),
+              (Strings{"GORRION/UTILS:#&TEJO&ACK_WINPOPUP& ", "GORRION/messngr:TEJO|GORRION| "}))
         << phase;
     const long long after = tejo.written[1].atMs - 333;
     EXPECT_GE(after, 1000) << phase;
@@ -110,7 +110,8 @@ TEST(Delivery, AWallClockStepMovesNoDeadline) {
       return out;
     };
     lan.AdvanceMs(999);
-    EXPECT_EQ(sentOverMessenger(), Strings{}) << "nothing leaves before the deadline, step " << step;
+    EXPECT_EQ(sentOverMessenger(), Strings{})
+        << "nothing leaves before the deadline, step " << step;
     lan.AdvanceMs(201);
     EXPECT_EQ(sentOverMessenger(), (Strings{"GORRION/messngr:TEJO|GORRION|hola@10",
                                             "OFICINA/messngr:TEJO|OFICINA|a todos@10"}))
@@ -130,8 +131,8 @@ TEST(Delivery, WorkgroupDestinationIsBroadcastAfterTheTimeout) {
   // Every copy answers under its own name, the sender's own copy included; none matches.
   EXPECT_EQ(Shape(mirlo.written), (Strings{"TEJO/UTILS:#&MIRLO&ANS_WINPOPUP&YES"}));
   EXPECT_EQ(Shape(pardal.written), (Strings{"TEJO/UTILS:#&PARDAL&ANS_WINPOPUP&NO"}));
-  EXPECT_EQ(Shape(tejo.written), (Strings{"OFICINA/UTILS:#&TEJO&ACK_WINPOPUP& ",
-                                          "TEJO/UTILS:#&TEJO&ANS_WINPOPUP&YES"}));
+  EXPECT_EQ(Shape(tejo.written),
+            (Strings{"OFICINA/UTILS:#&TEJO&ACK_WINPOPUP& ", "TEJO/UTILS:#&TEJO&ANS_WINPOPUP&YES"}));
   lan.AdvanceMs(1200);
   EXPECT_EQ(Shape(tejo.written).back(), "OFICINA/messngr:TEJO|OFICINA|a todos");
   EXPECT_EQ(tejo.written.size(), 3u);
@@ -299,7 +300,8 @@ TEST(Delivery, FullOutboxDeliversTheOverflowAtOnceOverMessenger) {
   EXPECT_EQ(tejo.host.results.size(), 66u);
   lan.AdvanceMs(1200);
   messenger = 0;
-  for (const std::string& s : Shape(tejo.written)) messenger += s.find("/messngr:") != std::string::npos;
+  for (const std::string& s : Shape(tejo.written))
+    messenger += s.find("/messngr:") != std::string::npos;
   EXPECT_EQ(messenger, 130);
   ASSERT_EQ(tejo.host.deliveries.size(), 1u);
   const DeliveryTally& all = tejo.host.deliveries.begin()->second;

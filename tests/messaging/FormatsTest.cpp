@@ -47,7 +47,8 @@ TEST(SecureDatagram, MissingSeparatorsGiveEmptyTrailingFields) {
 }
 
 TEST(UtilityDatagram, BuildsTheKindsOfDatagramExactly) {
-  EXPECT_EQ(BuildUtilityDatagram(48213, "TEJO", kCmdIdentify, "MIRLO"), "48213&TEJO&IDENTIFY&MIRLO");
+  EXPECT_EQ(BuildUtilityDatagram(48213, "TEJO", kCmdIdentify, "MIRLO"),
+            "48213&TEJO&IDENTIFY&MIRLO");
   EXPECT_EQ(BuildUtilityDatagram(907, "MIRLO", kCmdIdentifying, "0.31b"),
             "907&MIRLO&IDENTIFYING&0.31b");
   // The channel query ends in the command, a separator and one blank.

@@ -1,5 +1,3 @@
-#include "messaging/LostMessageRecovery.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,9 +7,10 @@
 #include <tuple>
 #include <vector>
 
+#include "TempDirTest.h"
+#include "messaging/LostMessageRecovery.h"
 #include "messaging/Variables.h"
 #include "model/MessageFile.h"
-#include "TempDirTest.h"
 
 namespace pelmora {
 namespace {
@@ -41,7 +40,8 @@ class LostMessageRecoveryTest : public testing::TempDirTest {
 
 TEST_F(LostMessageRecoveryTest, ShowsRecordsOldestFirstThenDeletesTheFile) {
   std::string bytes = EncodeMessageRecord(kPaletteReceived, "ZORRO", "TEJO", "primero");
-  bytes += EncodeMessageRecord(kPaletteSecure, "ALCE", "PRUEBAS", std::string("dos\r\nl\0neas", 11));
+  bytes +=
+      EncodeMessageRecord(kPaletteSecure, "ALCE", "PRUEBAS", std::string("dos\r\nl\0neas", 11));
   // A kind that is no palette index would be drawn in a colour never set (black on black).
   bytes += EncodeMessageRecord(200, "X", "Y", "tercero");
   bytes += EncodeMessageRecord(kPaletteSystem, "S", "T", "cuarto");
@@ -49,11 +49,11 @@ TEST_F(LostMessageRecoveryTest, ShowsRecordsOldestFirstThenDeletesTheFile) {
   int shown = 0;
   EXPECT_EQ(Recover(&shown), RecoveryResult::Recovered);
   EXPECT_EQ(shown, 4);
-  EXPECT_EQ(lines_, (std::vector<Line>{{"ZORRO", "TEJO", "primero", kPaletteReceived},
-                                        {"ALCE", "PRUEBAS", std::string("dos\r\nl\0neas", 11),
-                                         kPaletteSecure},
-                                        {"X", "Y", "tercero", kPaletteReceived},
-                                        {"S", "T", "cuarto", kPaletteSystem}}));
+  EXPECT_EQ(lines_, (std::vector<Line>{
+                        {"ZORRO", "TEJO", "primero", kPaletteReceived},
+                        {"ALCE", "PRUEBAS", std::string("dos\r\nl\0neas", 11), kPaletteSecure},
+                        {"X", "Y", "tercero", kPaletteReceived},
+                        {"S", "T", "cuarto", kPaletteSystem}}));
   EXPECT_FALSE(fs::exists(path_));
 }
 
@@ -66,7 +66,8 @@ TEST_F(LostMessageRecoveryTest, EmptyMissingAndUnreadableFiles) {
   EXPECT_FALSE(fs::exists(path_));
 
   // A record cut short by a crash still shows what it holds.
-  std::ofstream(path_, std::ios::binary) << EncodeMessageRecord(3, "ZORRO", "TEJO", "cortado").substr(0, 15);
+  std::ofstream(path_, std::ios::binary)
+      << EncodeMessageRecord(3, "ZORRO", "TEJO", "cortado").substr(0, 15);
   EXPECT_EQ(Recover(), RecoveryResult::Recovered);
   ASSERT_EQ(lines_.size(), 1u);
   EXPECT_EQ(std::get<0>(lines_[0]), "ZORRO");

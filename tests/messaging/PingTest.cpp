@@ -29,13 +29,15 @@ TEST(Ping, ReplyIsReportedAndMasterModeReportsThePing) {
   ASSERT_EQ(mirlo.written.size(), 1u);
   EXPECT_EQ(mirlo.written[0].server, "TEJO");
   EXPECT_EQ(AfterId(mirlo.written[0]), "&MIRLO&IDENTIFYING&0.31b");
-  EXPECT_EQ(tejo.host.lines, (Lines{{"VESPRA", "TEJO", "MIRLO --> Pelmora 0.31b", kPaletteSystem}}));
+  EXPECT_EQ(tejo.host.lines,
+            (Lines{{"VESPRA", "TEJO", "MIRLO --> Pelmora 0.31b", kPaletteSystem}}));
   EXPECT_TRUE(mirlo.host.lines.empty());  // not in master mode
 
   mirlo.vars.OptMaster = true;
   tejo.core->BPingClick();
   lan.Run();
-  EXPECT_EQ(mirlo.host.lines, (Lines{{"VESPRA", "MIRLO", "Ping from TEJO to MIRLO", kPaletteSystem}}));
+  EXPECT_EQ(mirlo.host.lines,
+            (Lines{{"VESPRA", "MIRLO", "Ping from TEJO to MIRLO", kPaletteSystem}}));
   EXPECT_EQ(tejo.host.lines.size(), 2u);
 }
 

@@ -101,9 +101,9 @@ TEST_F(Receive, UtilityIdsFilterRepeatsUntilPushedOutAndBadIdsAreNotRecorded) {
   core().MSUtilsMessageAvail("500&MIRLO&IDENTIFYING&0.31b");
   EXPECT_EQ(m.host.lines.size(), 1u);
 
-  for (const char* bad : {"&MIRLO&IDENTIFYING&0.31b", "x1&MIRLO&IDENTIFYING&0.31b",
-                          "-5&MIRLO&IDENTIFYING&0.31b", "", "&&&",
-                          "123456789012345678901234567890&MIRLO&IDENTIFYING&0.31b"}) {
+  for (const char* bad :
+       {"&MIRLO&IDENTIFYING&0.31b", "x1&MIRLO&IDENTIFYING&0.31b", "-5&MIRLO&IDENTIFYING&0.31b", "",
+        "&&&", "123456789012345678901234567890&MIRLO&IDENTIFYING&0.31b"}) {
     core().MSUtilsMessageAvail(bad);
   }
   EXPECT_EQ(m.host.lines.size(), 1u);

@@ -1,8 +1,4 @@
-#include "messaging/Settings.h"
-
 #include <gtest/gtest.h>
-
-#include "model/IniDocument.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +8,8 @@
 #include <vector>
 
 #include "TempDirTest.h"
+#include "messaging/Settings.h"
+#include "model/IniDocument.h"
 
 namespace pelmora {
 namespace {
@@ -128,8 +126,8 @@ TEST(SettingsTest, SaveWritesTheKeysOfTheOldProgramInItsOrder) {
   EXPECT_EQ(store.SectionKeys("OPCIONES"),
             (Keys{"RESTORE", "PREVIEW", "BEEP", "CAMBIO_DESTIN", "CARGAR_GRUPO_TRABAJO", "HARDWAY",
                   "RECUPERAR_MENSAJES", "COLOR FONDO", "COLOR HORA", "COLOR CABS", "COLOR ENVIO",
-                  "COLOR RECEPCION", "COLOR RECEPCION SEGURA", "COLOR SISTEMA", "IDIOMA",
-                  "HOTKEY", "NOTIFICAR"}));
+                  "COLOR RECEPCION", "COLOR RECEPCION SEGURA", "COLOR SISTEMA", "IDIOMA", "HOTKEY",
+                  "NOTIFICAR"}));
   EXPECT_EQ(store.ReadString("OPCIONES", "COLOR HORA", ""), "clSilver");
   EXPECT_EQ(store.ReadString("OPCIONES", "COLOR RECEPCION SEGURA", ""), "$00ABCDEF");
   EXPECT_EQ(store.ReadString("OPCIONES", "IDIOMA", ""), "ESPA\xD1OL");

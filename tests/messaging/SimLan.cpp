@@ -120,9 +120,9 @@ SimMachine& SimLan::Add(const MachineSetup& setup) {
   m->vars.Destination = m->vars.Text(kRowNinguno);
   m->host.clock = &clock_;
   m->transport = std::make_unique<SimTransport>(*this, *m);
-  m->core = std::make_unique<MessagingCore>(m->vars, m->host, *m->transport, clock_,
-                                            UtilityIdGenerator(setup.idSeed != 0 ? setup.idSeed
-                                                                                 : nextSeed_++));
+  m->core = std::make_unique<MessagingCore>(
+      m->vars, m->host, *m->transport, clock_,
+      UtilityIdGenerator(setup.idSeed != 0 ? setup.idSeed : nextSeed_++));
   SimMachine* raw = m.get();
   m->winPopup = std::make_unique<TmdWinPopup>();
   m->winPopup->SetOemCodePage(text::OemCodePage::Cp850);

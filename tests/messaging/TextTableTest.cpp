@@ -41,7 +41,9 @@ TEST(TextTableTest, SpotChecksAcrossTheTable) {
   EXPECT_EQ(LocalText(34, 0), "Grabar fichero &log");
   EXPECT_EQ(LocalText(53, 2), "Defaul&t");
   EXPECT_EQ(LocalText(kRowDesktopNotifications, 0), "Avisos en el escritorio");
-  EXPECT_EQ(LocalText(kRowNotificationOpen, 1), "\xD6" "ffnen");
+  EXPECT_EQ(LocalText(kRowNotificationOpen, 1),
+            "\xD6"
+            "ffnen");
   for (int row = 1; row <= kTextRowCount; ++row)
     for (int lang = 0; lang < kLanguageCount; ++lang)
       EXPECT_FALSE(LocalText(row, lang).empty()) << row << "/" << lang;

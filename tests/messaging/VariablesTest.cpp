@@ -1,10 +1,10 @@
-#include "messaging/Variables.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "messaging/Variables.h"
 
 namespace pelmora {
 namespace {

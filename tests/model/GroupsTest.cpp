@@ -1,10 +1,10 @@
-#include "model/Groups.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "model/Groups.h"
 
 namespace pelmora {
 namespace {

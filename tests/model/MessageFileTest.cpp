@@ -1,11 +1,10 @@
-#include "model/MessageFile.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "TempDirTest.h"
+#include "model/MessageFile.h"
 
 namespace pelmora {
 namespace {
@@ -31,8 +30,13 @@ class MessageFileTest : public testing::TempDirTest {
 
 TEST_F(MessageFileTest, RecordLayoutBytes) {
   EXPECT_EQ(EncodeMessageRecord(3, "", "", ""), std::string("\x03\0\0\0\0\0\0", 7));
-  EXPECT_EQ(EncodeMessageRecord(4, "AB", "C", "hi"),
-            std::string("\x04\x02\x00" "AB" "\x01\x00" "C" "\x02\x00" "hi", 12));
+  EXPECT_EQ(EncodeMessageRecord(4, "AB", "C", "hi"), std::string("\x04\x02\x00"
+                                                                 "AB"
+                                                                 "\x01\x00"
+                                                                 "C"
+                                                                 "\x02\x00"
+                                                                 "hi",
+                                                                 12));
   // Lengths are little-endian 16 bits.
   const std::string rec = EncodeMessageRecord(3, "", "", std::string(0x0102, 'x'));
   EXPECT_EQ(rec.substr(5, 2), "\x02\x01");
@@ -49,10 +53,9 @@ TEST_F(MessageFileTest, EmptyFileHasNoRecord) {
 
 TEST_F(MessageFileTest, RecordsComeBackInOrderByteForByte) {
   const std::string text("line one\r\nline\0two", 18);
-  const std::string path =
-      WriteFile("two", EncodeMessageRecord(3, "TEJO", "SAUCE", text) +
-                          EncodeMessageRecord(5, "", "", "") +
-                          EncodeMessageRecord(255, "\xD1U", "GRUPO", "\xE1"));
+  const std::string path = WriteFile("two", EncodeMessageRecord(3, "TEJO", "SAUCE", text) +
+                                                EncodeMessageRecord(5, "", "", "") +
+                                                EncodeMessageRecord(255, "\xD1U", "GRUPO", "\xE1"));
   const auto all = ReadAll(path);
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[0], (LostMessage{3, "TEJO", "SAUCE", text}));
@@ -63,8 +66,8 @@ TEST_F(MessageFileTest, RecordsComeBackInOrderByteForByte) {
 TEST_F(MessageFileTest, TruncatedRecordAtEveryCut) {
   const LostMessage first{3, "A", "B", "C"};
   const LostMessage last{4, "SENDER", "TO", "some text"};
-  const std::string head = EncodeMessageRecord(first.Kind, first.Sender, first.Recipient,
-                                               first.Text);
+  const std::string head =
+      EncodeMessageRecord(first.Kind, first.Sender, first.Recipient, first.Text);
   const std::string rec = EncodeMessageRecord(last.Kind, last.Sender, last.Recipient, last.Text);
   for (std::size_t cut = 1; cut < rec.size(); ++cut) {
     SCOPED_TRACE("cut after " + std::to_string(cut) + " bytes");
@@ -80,7 +83,9 @@ TEST_F(MessageFileTest, TruncatedRecordAtEveryCut) {
     EXPECT_LT(m.Text.size(), last.Text.size());
   }
   // A length that promises more than the file holds.
-  const auto all = ReadAll(WriteFile("long", std::string("\x03\xFF\xFF" "abc", 6)));
+  const auto all = ReadAll(WriteFile("long", std::string("\x03\xFF\xFF"
+                                                         "abc",
+                                                         6)));
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0], (LostMessage{3, "abc", "", ""}));
 }

@@ -1,10 +1,10 @@
-#include "model/NameList.h"
-
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <string>
 #include <vector>
+
+#include "model/NameList.h"
 
 namespace pelmora {
 namespace {
@@ -39,12 +39,22 @@ TEST_F(NameListTest, AddingAHeldNameKeepsTheHeldForm) {
 TEST_F(NameListTest, AccentedLettersFoldWithTheirCase) {
   // "ÑANDÚ" and "ñandú" in Windows-1252 are the same name.
   TNameList l;
-  l.Add("\xD1" "AND\xDA");
-  EXPECT_EQ(l.Add("\xF1" "and\xFA"), 0);
+  l.Add(
+      "\xD1"
+      "AND\xDA");
+  EXPECT_EQ(l.Add("\xF1"
+                  "and\xFA"),
+            0);
   EXPECT_EQ(l.Count(), 1);
-  EXPECT_TRUE(l.Contains("\xF1" "AND\xFA"));
+  EXPECT_TRUE(
+      l.Contains("\xF1"
+                 "AND\xFA"));
   // The letters of the 0x80..0x9F block fold too: "ŠOŽ" and "šož".
-  EXPECT_TRUE(SameName("\x8A" "O\x8E", "\x9A" "o\x9E"));
+  EXPECT_TRUE(
+      SameName("\x8A"
+               "O\x8E",
+               "\x9A"
+               "o\x9E"));
   EXPECT_TRUE(SameName("\x9F", "\xFF"));
   // Not letters: the multiplication and division signs stay apart.
   EXPECT_FALSE(SameName("\xD7", "\xF7"));

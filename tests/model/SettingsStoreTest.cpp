@@ -1,6 +1,8 @@
-#include "model/SettingsStore.h"
-
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,14 +15,10 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include "TempDirTest.h"
 #include "model/Colors.h"
 #include "model/IniDocument.h"
-#include "TempDirTest.h"
+#include "model/SettingsStore.h"
 
 namespace pelmora {
 namespace {
@@ -32,7 +30,8 @@ class SettingsStoreTest : public testing::TempDirTest {
  protected:
   std::vector<std::string> FilesInDir() const {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_ / "pelmora")) names.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(dir_ / "pelmora"))
+      names.push_back(e.path().filename());
     return names;
   }
 };
@@ -77,10 +76,25 @@ TEST_F(SettingsStoreTest, KeepsWriteOrderAndFirstCaseAndLooksUpIgnoringCase) {
 }
 
 TEST_F(SettingsStoreTest, AnyNameAndValueSurviveTheFileByteForByte) {
-  const std::vector<std::string> names = {
-      "A=B", "[X]", "100%", ";comment", "#hash", " lead", "trail ", "tab\there", "line\nbreak",
-      "cr\rx", std::string("nul\0x", 5), "\x81\x8D\x8F\x90\x9D", "ESPA\xD1OL", "\x80uro", "\x7F",
-      "%41", "a;b#c", "]", "="};
+  const std::vector<std::string> names = {"A=B",
+                                          "[X]",
+                                          "100%",
+                                          ";comment",
+                                          "#hash",
+                                          " lead",
+                                          "trail ",
+                                          "tab\there",
+                                          "line\nbreak",
+                                          "cr\rx",
+                                          std::string("nul\0x", 5),
+                                          "\x81\x8D\x8F\x90\x9D",
+                                          "ESPA\xD1OL",
+                                          "\x80uro",
+                                          "\x7F",
+                                          "%41",
+                                          "a;b#c",
+                                          "]",
+                                          "="};
   const std::string path = PathOf("pelmora/pelmora.ini");
   {
     FileSettingsStore s(path);
@@ -128,7 +142,8 @@ TEST_F(SettingsStoreTest, RandomDocumentsSurviveTheFileAndRandomBytesAreRead) {
     EXPECT_EQ(IniDocument::Parse(text), doc) << text;
 
     std::string noise(rng() % 400, '\0');
-    for (char& c : noise) c = static_cast<char>(rng() % 6 == 0 ? "[]=%\n;"[rng() % 6] : rng() % 256);
+    for (char& c : noise)
+      c = static_cast<char>(rng() % 6 == 0 ? "[]=%\n;"[rng() % 6] : rng() % 256);
     const IniDocument read = IniDocument::Parse(noise);
     // Whatever was read is written back in a form that reads the same.
     EXPECT_EQ(IniDocument::Parse(read.Serialize()), read);
@@ -224,7 +239,10 @@ TEST_F(SettingsStoreTest, WhatCannotBeReadIsNeverWrittenOver) {
 
   // Binary: kept aside under a name of its own just before the first save, never escaped into
   // the new file.
-  const std::string binary("\x7F" "ELF\x02\x01\x01\0\0\0[x]=y\n\xFF\xFE", 18);
+  const std::string binary(
+      "\x7F"
+      "ELF\x02\x01\x01\0\0\0[x]=y\n\xFF\xFE",
+      18);
   WriteRaw(path, binary);
   ::testing::internal::CaptureStderr();
   FileSettingsStore s(path);
@@ -252,15 +270,21 @@ TEST_F(SettingsStoreTest, WhatCannotBeReadIsNeverWrittenOver) {
   EXPECT_EQ(FileSettingsStore(PathOf("empty.ini")).HowOpened(), FileSettingsStore::Opened::Read);
 
   // Windows-1252: the accents are read as letters and saved as UTF-8.
-  WriteRaw(path, "[NOMBRES]\r\nJOS\xC9=S\r\nPE\xD1" "A=N\r\nM\xDCLLER=N\r\n");
+  WriteRaw(path,
+           "[NOMBRES]\r\nJOS\xC9=S\r\nPE\xD1"
+           "A=N\r\nM\xDCLLER=N\r\n");
   ::testing::internal::CaptureStderr();
   FileSettingsStore latin(path);
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("Windows-1252"), std::string::npos);
-  EXPECT_EQ(latin.SectionKeys("NOMBRES"), (Keys{"JOS\xC9", "PE\xD1" "A", "M\xDCLLER"}));
+  EXPECT_EQ(latin.SectionKeys("NOMBRES"), (Keys{"JOS\xC9",
+                                                "PE\xD1"
+                                                "A",
+                                                "M\xDCLLER"}));
   latin.WriteString("NOMBRES", "NUEVO", "N");
   ASSERT_TRUE(latin.Save());
   EXPECT_EQ(ReadRaw(path),
-            "[NOMBRES]\nJOS\xC3\x89=S\nPE\xC3\x91" "A=N\nM\xC3\x9CLLER=N\nNUEVO=N\n");
+            "[NOMBRES]\nJOS\xC3\x89=S\nPE\xC3\x91"
+            "A=N\nM\xC3\x9CLLER=N\nNUEVO=N\n");
 }
 
 // The registry takes each write on its own; the file store must do the same, or a hand edit made
@@ -379,7 +403,8 @@ TEST_F(SettingsStoreTest, KillDuringSaveLeavesTheOldOrTheNewFileNeverAMix) {
     const std::string now = ReadRaw(path);
     EXPECT_TRUE(now == oldText || now == newText) << "after " << delayUs << " us";
     // A temporary file left by the killed save is never taken for the settings.
-    EXPECT_EQ(FileSettingsStore(path).ReadString("OPCIONES", "GEN", ""), now == oldText ? "old" : "new");
+    EXPECT_EQ(FileSettingsStore(path).ReadString("OPCIONES", "GEN", ""),
+              now == oldText ? "old" : "new");
   }
 }
 
@@ -475,12 +500,13 @@ TEST(ColorNamesTest, WritesNamesOrHexAndReadsNamesAndNumbers) {
   EXPECT_EQ(StringToColor("$00ff8000"), 0xFF8000u);
   EXPECT_EQ(StringToColor("255"), 255u);
   EXPECT_EQ(StringToColor("-2147483633"), clBtnFace);
-  for (const char* bad : {"", "clPink", "$", "$123456789", "$12G", "4294967296", "12abc", "-",
-                          "0x10", "--1"}) {
+  for (const char* bad :
+       {"", "clPink", "$", "$123456789", "$12G", "4294967296", "12abc", "-", "0x10", "--1"}) {
     EXPECT_EQ(StringToColor(bad), std::nullopt) << bad;
   }
   // Every name reads back as the value it is written for.
-  for (const ColorName& c : ColorNameTable()) EXPECT_EQ(StringToColor(ColorToString(c.Value)), c.Value);
+  for (const ColorName& c : ColorNameTable())
+    EXPECT_EQ(StringToColor(ColorToString(c.Value)), c.Value);
 }
 
 }  // namespace

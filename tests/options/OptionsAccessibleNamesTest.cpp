@@ -43,8 +43,8 @@ class OptionsAccessibleNamesTest : public QObject {
       QAccessibleInterface* i = QAccessible::queryAccessibleInterface(w);
       QVERIFY(i != nullptr);
       if (i->text(QAccessible::Name).trimmed().isEmpty())
-        silent << w->objectName() + QLatin1Char('(') +
-                      QLatin1String(w->metaObject()->className()) + QLatin1Char(')');
+        silent << w->objectName() + QLatin1Char('(') + QLatin1String(w->metaObject()->className()) +
+                      QLatin1Char(')');
       QVERIFY2(!i->text(QAccessible::Description).contains(QLatin1Char('<')),
                qPrintable(w->objectName()));
     }

@@ -463,8 +463,9 @@ void OptionsDialogTest::LogSavingAndItsFailures() {
   QCOMPARE(f.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
                               QFileDevice::WriteGroup | QFileDevice::WriteOther),
            QFileDevice::Permissions());
-  const QByteArray want = "10:20:30 TEJO a UNA CABECERA MUY  hola\r\n"
-                          "9:05     MIRLO a TEJO             <b>adi\xC3\xB3s</b>\r\n";
+  const QByteArray want =
+      "10:20:30 TEJO a UNA CABECERA MUY  hola\r\n"
+      "9:05     MIRLO a TEJO             <b>adi\xC3\xB3s</b>\r\n";
   QCOMPARE(f.readAll(), want);
   // The name chosen is proposed again while the dialog is open.
   host.saveAnswer.clear();

@@ -2,11 +2,11 @@
 // lookups, without a screen.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include "options/OptionsLogic.h"
 #include "widgets/ColorCombo.h"
@@ -16,7 +16,11 @@ namespace {
 
 TEST(OptionsTypedNames, UpperCasesAsciiAndRefusesFieldBreakers) {
   EXPECT_EQ(ReadTypedName("mirlo").name, "MIRLO");
-  EXPECT_EQ(ReadTypedName("ca\xF1" "a").name, "CA\xF1" "A");  // only a-z change case
+  EXPECT_EQ(ReadTypedName("ca\xF1"
+                          "a")
+                .name,
+            "CA\xF1"
+            "A");  // only a-z change case
   EXPECT_EQ(ReadTypedName("").outcome, Typed::Cancel);
   // Blanks are a name as typed; nothing is trimmed.
   EXPECT_EQ(ReadTypedName("   ").outcome, Typed::Accept);
@@ -31,7 +35,8 @@ TEST(OptionsTypedNames, UpperCasesAsciiAndRefusesFieldBreakers) {
 }
 
 TEST(OptionsTypedNames, GroupNamedLikeAStoreSectionIsRefused) {
-  for (const char* section : {"opciones", "NOMBRES", "Grupos", "destinorapido0", "DestinoRapido9"}) {
+  for (const char* section :
+       {"opciones", "NOMBRES", "Grupos", "destinorapido0", "DestinoRapido9"}) {
     EXPECT_EQ(ReadTypedGroup(section).outcome, Typed::Refused) << section;
   }
   for (const char* fine : {"AMIGOS", "DestinoRapido10", "DestinoRapidoX", "GRUPOS2", "NOMBRE"}) {
@@ -76,7 +81,8 @@ TEST(OptionsGroups, GroupDifferingOnlyInCaseCountsAsExisting) {
 
 TEST(OptionsGroups, ClickKeepsMembersTheListDoesNotShow) {
   TGrupo g("AMIGOS");
-  for (const char* m : {"TEJO", "MIRLO", "FANTASMA"}) g.Members().Add(m);  // FANTASMA: no name entry
+  for (const char* m : {"TEJO", "MIRLO", "FANTASMA"})
+    g.Members().Add(m);  // FANTASMA: no name entry
   // TEJO unchecked, MIRLO checked, SAUCE newly checked.
   SetMembersFromChecks(g, {{"MIRLO", true}, {"SAUCE", true}, {"TEJO", false}});
   EXPECT_EQ(g.Members().Items(), (std::vector<std::string>{"FANTASMA", "MIRLO", "SAUCE"}));
@@ -149,8 +155,7 @@ std::string ReadAll(const std::string& path) {
 }
 
 TEST(OptionsLog, LinesAreFittedInCharactersThenWrittenAsUtf8) {
-  EXPECT_EQ(LogLine("9:05", "TEJO a MIRLO", "hola"),
-            "9:05     TEJO a MIRLO             hola\r\n");
+  EXPECT_EQ(LogLine("9:05", "TEJO a MIRLO", "hola"), "9:05     TEJO a MIRLO             hola\r\n");
   // A heading longer than 24 is cut; continuation lines have empty columns.
   EXPECT_EQ(LogLine("10:20:30x", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", ""),
             "10:20:30 ABCDEFGHIJKLMNOPQRSTUVWX \r\n");
@@ -164,9 +169,8 @@ TEST(OptionsLog, LinesAreFittedInCharactersThenWrittenAsUtf8) {
   const std::vector<std::string> lines = {LogLine("10:00:00", "NI\xD1O a TEJO", "a\xF1o"),
                                           LogLine("", "", "<b>no markup</b>")};
   ASSERT_TRUE(WriteLogFile(path, 2, [&](int i) { return lines[static_cast<std::size_t>(i)]; }));
-  EXPECT_EQ(ReadAll(path),
-            "10:00:00 NI\xC3\x91O a TEJO              a\xC3\xB1o\r\n" + std::string(34, ' ') +
-                "<b>no markup</b>\r\n");
+  EXPECT_EQ(ReadAll(path), "10:00:00 NI\xC3\x91O a TEJO              a\xC3\xB1o\r\n" +
+                               std::string(34, ' ') + "<b>no markup</b>\r\n");
   // An existing file is emptied, an empty view gives an empty file.
   ASSERT_TRUE(WriteLogFile(path, 0, [](int) { return std::string(); }));
   EXPECT_EQ(ReadAll(path), "");

@@ -1,6 +1,6 @@
-#include "text/CodePage.h"
-
 #include <gtest/gtest.h>
+
+#include "text/CodePage.h"
 
 using namespace pelmora::text;
 
@@ -40,11 +40,13 @@ TEST(CodePage, Utf8ConversionKeepsEveryWindows1252Character) {
 }
 
 TEST(CodePage, MalformedUtf8NeverReadsPastTheEnd) {
-  EXPECT_EQ(Utf8ToAnsi("\xC3"), "?");                // cut after the lead byte
-  EXPECT_EQ(Utf8ToAnsi("\xE2\x82"), "?");            // cut inside a three-byte sequence
-  EXPECT_EQ(Utf8ToAnsi("a\x80" "b"), "a?b");         // stray continuation byte
-  EXPECT_EQ(Utf8ToAnsi("\xC0\xAF"), "?");            // overlong slash
-  EXPECT_EQ(Utf8ToAnsi("\xED\xA0\x80"), "?");        // surrogate half
+  EXPECT_EQ(Utf8ToAnsi("\xC3"), "?");      // cut after the lead byte
+  EXPECT_EQ(Utf8ToAnsi("\xE2\x82"), "?");  // cut inside a three-byte sequence
+  EXPECT_EQ(Utf8ToAnsi("a\x80"
+                       "b"),
+            "a?b");                            // stray continuation byte
+  EXPECT_EQ(Utf8ToAnsi("\xC0\xAF"), "?");      // overlong slash
+  EXPECT_EQ(Utf8ToAnsi("\xED\xA0\x80"), "?");  // surrogate half
   EXPECT_EQ(Utf8ToAnsi(std::string("x\0y", 3)), std::string("x\0y", 3));
 }
 

@@ -1,6 +1,6 @@
-#include "transport/CarrierMemory.h"
-
 #include <gtest/gtest.h>
+
+#include "transport/CarrierMemory.h"
 
 namespace pelmora {
 namespace {

@@ -45,24 +45,33 @@ TEST(MachineIdentity, ConfigurationFileWins) {
 // The configuration files are UTF-8 on Linux; the program holds Windows-1252. A file in a
 // single-byte code page (not valid UTF-8) is taken byte for byte.
 TEST(MachineIdentity, NamesFromTheFilesBecomeWindows1252) {
-  const auto utf8 = MakeMachineIdentity("tejo", std::string("[RED]\nGRUPO_TRABAJO = OFICI\xC3\x91" "A\n"),
+  const auto utf8 = MakeMachineIdentity("tejo",
+                                        std::string("[RED]\nGRUPO_TRABAJO = OFICI\xC3\x91"
+                                                    "A\n"),
                                         std::nullopt);
-  EXPECT_EQ(utf8.workgroup, "OFICI\xD1" "A");
-  const auto latin = MakeMachineIdentity("tejo", std::string("[RED]\nGRUPO_TRABAJO = ofici\xD1" "a\n"),
+  EXPECT_EQ(utf8.workgroup,
+            "OFICI\xD1"
+            "A");
+  const auto latin = MakeMachineIdentity("tejo",
+                                         std::string("[RED]\nGRUPO_TRABAJO = ofici\xD1"
+                                                     "a\n"),
                                          std::nullopt);
-  EXPECT_EQ(latin.workgroup, "OFICI\xD1" "A");
-  const auto samba =
-      MakeMachineIdentity("tejo", std::nullopt, std::string("[global]\nworkgroup = se\xC3\xB1or\n"));
+  EXPECT_EQ(latin.workgroup,
+            "OFICI\xD1"
+            "A");
+  const auto samba = MakeMachineIdentity("tejo", std::nullopt,
+                                         std::string("[global]\nworkgroup = se\xC3\xB1or\n"));
   EXPECT_EQ(samba.workgroup, "SE\xF1OR");
   // Cut sequences are not UTF-8: bytes kept.
-  const auto cut = MakeMachineIdentity("tejo", std::string("[RED]\nGRUPO_TRABAJO = AB\xC3\n"),
-                                       std::nullopt);
+  const auto cut =
+      MakeMachineIdentity("tejo", std::string("[RED]\nGRUPO_TRABAJO = AB\xC3\n"), std::nullopt);
   EXPECT_EQ(cut.workgroup, "AB\xC3");
 }
 
 TEST(MachineIdentity, SambaWorkgroupThenDefaults) {
-  auto id = MakeMachineIdentity("x", std::string("[RED]\nPUERTO=2000\n"),
-                                std::string("[homes]\nworkgroup=no\n[global]\n  workgroup = casa\n"));
+  auto id =
+      MakeMachineIdentity("x", std::string("[RED]\nPUERTO=2000\n"),
+                          std::string("[homes]\nworkgroup=no\n[global]\n  workgroup = casa\n"));
   EXPECT_EQ(id.workgroup, "CASA");
   EXPECT_EQ(id.port, 2000);
   id = MakeMachineIdentity("x", std::nullopt, std::nullopt);
@@ -70,13 +79,14 @@ TEST(MachineIdentity, SambaWorkgroupThenDefaults) {
   EXPECT_EQ(id.port, 13138);
   EXPECT_EQ(id.oem, text::OemCodePage::Cp850);
   // An empty workgroup in the file is no workgroup.
-  id = MakeMachineIdentity("x", std::string("[RED]\nGRUPO_TRABAJO=\n"), std::string("[global]\nworkgroup=s\n"));
+  id = MakeMachineIdentity("x", std::string("[RED]\nGRUPO_TRABAJO=\n"),
+                           std::string("[global]\nworkgroup=s\n"));
   EXPECT_EQ(id.workgroup, "S");
 }
 
 TEST(MachineIdentity, BadNumbersFallBackToTheDefaults) {
-  for (const char* bad : {"PUERTO=0\nOEM=852", "PUERTO=65536\nOEM=abc", "PUERTO=12x\nOEM=",
-                          "PUERTO=-5\nOEM=8500000000000"}) {
+  for (const char* bad : {"PUERTO=0\nOEM=852", "PUERTO=65536\nOEM=abc",
+                          "PUERTO=12x\nOEM=", "PUERTO=-5\nOEM=8500000000000"}) {
     const auto id = MakeMachineIdentity("x", std::string("[RED]\n") + bad, std::nullopt);
     EXPECT_EQ(id.port, 13138) << bad;
     EXPECT_EQ(id.oem, text::OemCodePage::Cp850) << bad;
@@ -101,9 +111,12 @@ TEST(MachineIdentity, DifusionListsAddressesAndNamesEachBadEntry) {
   EXPECT_EQ(id.extraAddresses, (std::vector<std::uint32_t>{0x0A1400FF, 0x0A1E0011}));
   EXPECT_EQ(id.workgroup, "WORKGROUP");
   const std::vector<std::string> rejected = {
-      "\"10.30.0.300\" is not an IPv4 address", "\"10.30.0\" is not an IPv4 address",
-      "\"10.1.2.3.4\" is not an IPv4 address", "\"0x0a.0.0.1\" is not an IPv4 address",
-      "\"10.0.0.1x\" is not an IPv4 address", "\"127.0.0.1\" cannot be sent to (loopback)",
+      "\"10.30.0.300\" is not an IPv4 address",
+      "\"10.30.0\" is not an IPv4 address",
+      "\"10.1.2.3.4\" is not an IPv4 address",
+      "\"0x0a.0.0.1\" is not an IPv4 address",
+      "\"10.0.0.1x\" is not an IPv4 address",
+      "\"127.0.0.1\" cannot be sent to (loopback)",
       "\"0.0.0.0\" cannot be sent to (no machine's address)",
       "\"224.0.0.9\" cannot be sent to (multicast or reserved)",
       "\"255.255.255.255\" cannot be sent to (multicast or reserved)",
@@ -126,7 +139,10 @@ TEST(MachineIdentity, LoadReadsTheFileNamedByTheEnvironment) {
   const std::string saved = before ? before : "";
   setenv("PELMORA_MACHINE_CONF", path.c_str(), 1);
   const auto id = LoadMachineIdentity();
-  if (before) setenv("PELMORA_MACHINE_CONF", saved.c_str(), 1); else unsetenv("PELMORA_MACHINE_CONF");
+  if (before)
+    setenv("PELMORA_MACHINE_CONF", saved.c_str(), 1);
+  else
+    unsetenv("PELMORA_MACHINE_CONF");
   std::remove(path.c_str());
   EXPECT_EQ(id.workgroup, "PATIO");
   EXPECT_EQ(id.port, 4242);

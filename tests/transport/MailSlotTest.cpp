@@ -1,5 +1,3 @@
-#include "transport/MailSlot.h"
-
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -13,6 +11,7 @@
 
 #include "TestMachine.h"
 #include "transport/MachineIdentity.h"
+#include "transport/MailSlot.h"
 #include "transport/SlotPlatform.h"
 
 namespace pelmora {
@@ -103,8 +102,8 @@ TEST_F(Endpoint, OpenFailuresRaiseTheFixedTextsAndLeaveItInactive) {
   EXPECT_FALSE(second.Active());
   EXPECT_EQ(second.Handle(), nullptr);
 
-  for (const std::string& bad : {std::string(), std::string("a/b"), std::string("a\\b"),
-                                std::string(200, 'n')}) {
+  for (const std::string& bad :
+       {std::string(), std::string("a/b"), std::string("a\\b"), std::string(200, 'n')}) {
     TmdMailSlot s(&loop);
     s.SetSlot(bad);
     EXPECT_EQ(RaisedText([&] { s.Open(); }), "Bad mailslot name") << bad;
@@ -242,9 +241,8 @@ TEST_F(Endpoint, ReactivatingLeavesExactlyOneWaitThread) {
   slot.SetActive(false);
   // The thread may still be on its way back from the hand-off it just made; then it is left to
   // end by itself, a moment later.
-  EXPECT_TRUE(testing::PumpUntil([] {}, [before] {
-    return TmdMailSlotWaitThread::RunningCount() == before;
-  }));
+  EXPECT_TRUE(testing::PumpUntil(
+      [] {}, [before] { return TmdMailSlotWaitThread::RunningCount() == before; }));
 }
 
 TEST_F(Endpoint, CloseWhileAHandOffWaitsDoesNotHang) {
@@ -291,7 +289,7 @@ TEST_F(Endpoint, OpenAndCloseEventsAndDestructionWhileActive) {
     s.SetActive(true);
     s.SetActive(true);  // already active: nothing happens
     EXPECT_EQ(opened, 1);
-    s.SetMaxSize(10);   // reopens
+    s.SetMaxSize(10);  // reopens
     EXPECT_EQ(opened, 2);
     EXPECT_EQ(closed, 1);
     ASSERT_TRUE(WriteSlotString(".", s.Slot(), "left waiting"));
@@ -411,7 +409,9 @@ TEST(SlotBuffering, CountsWhatIsWaitingAndDropsOnlyAboveTheCap) {
   TmdMailSlot s(&loop);
   s.SetSlot(Unique("cap"));
   std::vector<std::string> got;
-  s.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& m) { got.push_back(m.substr(0, 8)); };
+  s.OnMessageAvail = [&](TmdCustomMailSlot&, const std::string& m) {
+    got.push_back(m.substr(0, 8));
+  };
   s.SetActive(true);
   // Datagrams of 60,000 bytes: the cap holds this many of them, and no more.
   constexpr std::size_t kSize = 60000;
@@ -422,18 +422,20 @@ TEST(SlotBuffering, CountsWhatIsWaitingAndDropsOnlyAboveTheCap) {
     std::snprintf(head, sizeof head, "%08zu", i);
     std::string d(kSize, 'x');
     d.replace(0, 8, head);
-    EXPECT_TRUE(WriteSlotString(".", s.Slot(), d)) << "a datagram over the cap still left its writer";
+    EXPECT_TRUE(WriteSlotString(".", s.Slot(), d))
+        << "a datagram over the cap still left its writer";
   }
   // The drain thread may still be moving the last ones off the socket.
-  ASSERT_TRUE(testing::PumpUntil([] {}, [&] {
-    s.CheckMessages();
-    return s.MessageCount() + s.DroppedCount() == written;
-  }));
+  ASSERT_TRUE(testing::PumpUntil([] {},
+                                 [&] {
+                                   s.CheckMessages();
+                                   return s.MessageCount() + s.DroppedCount() == written;
+                                 }));
   EXPECT_EQ(s.MessageCount(), fits);
   EXPECT_EQ(s.DroppedCount(), written - fits);
   EXPECT_EQ(s.NextSize(), kSize);
-  ASSERT_TRUE(testing::PumpUntil([&] { loop.WaitAndProcess(20); },
-                                 [&] { return got.size() >= fits; }));
+  ASSERT_TRUE(
+      testing::PumpUntil([&] { loop.WaitAndProcess(20); }, [&] { return got.size() >= fits; }));
   for (std::size_t i = 0; i < fits; ++i) {
     char head[9];
     std::snprintf(head, sizeof head, "%08zu", i);
@@ -441,8 +443,8 @@ TEST(SlotBuffering, CountsWhatIsWaitingAndDropsOnlyAboveTheCap) {
   }
   // Read, the room is there again.
   ASSERT_TRUE(WriteSlotString(".", s.Slot(), "again"));
-  ASSERT_TRUE(testing::PumpUntil([&] { loop.WaitAndProcess(20); },
-                                 [&] { return got.size() == fits + 1; }));
+  ASSERT_TRUE(
+      testing::PumpUntil([&] { loop.WaitAndProcess(20); }, [&] { return got.size() == fits + 1; }));
   EXPECT_EQ(got.back(), "again");
   s.SetActive(false);
   EXPECT_EQ(s.DroppedCount(), 0u) << "inactive";
@@ -460,8 +462,8 @@ TEST(SlotBuffering, AStalledSlotNeverHoldsUpAnother) {
   const std::string big(60000, 's');
   for (int i = 0; i < 200; ++i) ASSERT_TRUE(WriteSlotString(".", stalled.Slot(), big));
   ASSERT_TRUE(WriteSlotString(".", live.Slot(), "through"));
-  ASSERT_TRUE(testing::PumpUntil([&] { liveLoop.WaitAndProcess(20); }, [&] { return !got.empty(); },
-                                 1000));
+  ASSERT_TRUE(
+      testing::PumpUntil([&] { liveLoop.WaitAndProcess(20); }, [&] { return !got.empty(); }, 1000));
   EXPECT_EQ(got, std::vector<std::string>{"through"});
   // Closing a slot that still holds megabytes frees the name at once.
   stalled.SetActive(false);

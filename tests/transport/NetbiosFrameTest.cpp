@@ -1,11 +1,11 @@
-#include "transport/NetbiosFrame.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "transport/NetbiosFrame.h"
 
 namespace pelmora {
 namespace {
@@ -89,16 +89,32 @@ TEST(NetbiosFrame, NetbiosNameOfNormalisesOrRejects) {
 // Names travel in the OEM code page on every channel, as Windows sends NetBIOS names, and a
 // receiver compares its own names in the same form. OFICIÑA: Ñ is D1 in Windows-1252, A5 in 850.
 TEST(NetbiosFrame, WireNamesAreOemWhateverTheChannel) {
-  EXPECT_EQ(NetbiosWireName("OFICI\xD1" "A", text::OemCodePage::Cp850), "OFICI\xA5" "A");
-  EXPECT_EQ(NetbiosWireName("OFICI\xD1" "A", text::OemCodePage::Cp437), "OFICI\xA5" "A");
-  EXPECT_EQ(NetbiosWireName("ofici\xD1" "a", text::OemCodePage::Cp850), "OFICI\xA5" "A");
+  EXPECT_EQ(NetbiosWireName("OFICI\xD1"
+                            "A",
+                            text::OemCodePage::Cp850),
+            "OFICI\xA5"
+            "A");
+  EXPECT_EQ(NetbiosWireName("OFICI\xD1"
+                            "A",
+                            text::OemCodePage::Cp437),
+            "OFICI\xA5"
+            "A");
+  EXPECT_EQ(NetbiosWireName("ofici\xD1"
+                            "a",
+                            text::OemCodePage::Cp850),
+            "OFICI\xA5"
+            "A");
   // \xC9 (É) exists in 850 (90) but not in 437: there the name cannot be sent.
   EXPECT_EQ(NetbiosWireName("JOS\xC9", text::OemCodePage::Cp850), "JOS\x90");
-  EXPECT_EQ(NetbiosWireName("CAF\x80", text::OemCodePage::Cp850), "") << "euro sign has no OEM form";
+  EXPECT_EQ(NetbiosWireName("CAF\x80", text::OemCodePage::Cp850), "")
+      << "euro sign has no OEM form";
   EXPECT_EQ(NetbiosWireName("PRUEBAS  ", text::OemCodePage::Cp850), "PRUEBAS");
   EXPECT_EQ(NetbiosWireName("ABCDEFGHIJKLMNOPQ", text::OemCodePage::Cp850), "ABCDEFGHIJKLMNO");
   // The wire form is stable: converting a wire name's frame field again gives the same name.
-  const std::string wire = NetbiosWireName("OFICI\xD1" "A", text::OemCodePage::Cp850);
+  const std::string wire = NetbiosWireName(
+      "OFICI\xD1"
+      "A",
+      text::OemCodePage::Cp850);
   MailslotFrame f;
   f.sourceName = wire;
   f.destinationName = wire;
@@ -234,7 +250,7 @@ TEST(NetbiosFrame, InconsistentFieldsAreRejected) {
 
 TEST(NetbiosFrame, TolerantOfFieldsWithoutMeaningForAWrite) {
   auto bytes = SampleBytes();
-  bytes[82 + 9] = 0x18;    // SMB flags as Windows sets them
+  bytes[82 + 9] = 0x18;   // SMB flags as Windows sets them
   bytes[82 + 10] = 0x07;  // flags2
   const auto f = ParseExact(bytes);
   ASSERT_TRUE(f);
@@ -261,7 +277,8 @@ TEST(NetbiosFrame, MalformedInputNeverReadsOutside) {
         break;
       case 1:  // the sample with a few random bytes changed
         bytes = good;
-        for (int k = 1 + rng() % 4; k > 0; --k) bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
+        for (int k = 1 + rng() % 4; k > 0; --k)
+          bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
         break;
       default:  // the sample cut or extended at random
         bytes = good;

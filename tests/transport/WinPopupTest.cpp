@@ -1,11 +1,10 @@
-#include "transport/WinPopup.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "TestMachine.h"
+#include "transport/WinPopup.h"
 
 namespace pelmora {
 namespace {
@@ -21,7 +20,8 @@ TEST(Crc16Arc, KnownValues) {
   const std::string abc = "abc";
   EXPECT_EQ(Crc16ArcText(reinterpret_cast<const std::uint8_t*>(abc.data()), abc.size()), "9738");
   const std::string digits = "123456789";
-  EXPECT_EQ(Crc16ArcText(reinterpret_cast<const std::uint8_t*>(digits.data()), digits.size()), "BB3D");
+  EXPECT_EQ(Crc16ArcText(reinterpret_cast<const std::uint8_t*>(digits.data()), digits.size()),
+            "BB3D");
   // Four digits also when the value is small.
   const std::string one = "\x01";
   EXPECT_EQ(Crc16ArcText(reinterpret_cast<const std::uint8_t*>(one.data()), 1), "C0C1");
@@ -39,7 +39,8 @@ TEST(MessengerDatagram, BuildsSenderRecipientTextWithoutTerminator) {
 
 TEST(MessengerDatagram, ParsesFieldsTreatingMissingOnesAsEmpty) {
   using F = MessengerFields;
-  EXPECT_EQ(ParseMessengerDatagram(std::string("TEJO\0MIRLO\0hola", 15)), (F{"TEJO", "MIRLO", "hola"}));
+  EXPECT_EQ(ParseMessengerDatagram(std::string("TEJO\0MIRLO\0hola", 15)),
+            (F{"TEJO", "MIRLO", "hola"}));
   // A third zero byte ends the text.
   EXPECT_EQ(ParseMessengerDatagram(std::string("a\0b\0text\0junk", 13)), (F{"a", "b", "text"}));
   EXPECT_EQ(ParseMessengerDatagram(std::string("a\0b", 3)), (F{"a", "b", ""}));
@@ -61,7 +62,9 @@ class WinPopupReceive : public ::testing::Test {
   void SetUp() override {
     popup.SetTickSource([this] { return now; });
     popup.OnMessage = [this](TmdCustomWinPopup&, const std::string& r, const std::string& s,
-                             const std::string& m) { raised.push_back({r, s, m}); };
+                             const std::string& m) {
+      raised.push_back({r, s, m});
+    };
   }
   void Feed(const std::string& datagram) {
     popup.DoBinMessageAvail(reinterpret_cast<const std::uint8_t*>(datagram.data()),
@@ -174,12 +177,15 @@ TEST(WinPopup, ActiveEndpointReceivesAndFiltersDuplicates) {
   TmdWinPopup popup(&loop);
   std::vector<Raised> raised;
   popup.OnMessage = [&](TmdCustomWinPopup&, const std::string& r, const std::string& s,
-                        const std::string& m) { raised.push_back({r, s, m}); };
+                        const std::string& m) {
+    raised.push_back({r, s, m});
+  };
   popup.SetActive(true);
   ASSERT_TRUE(popup.SendMessengerMessage(".", "TEJO", "MIRLO", "uno"));
   ASSERT_TRUE(popup.SendMessengerMessage(".", "TEJO", "MIRLO", "uno"));
   ASSERT_TRUE(popup.SendMessengerMessage(".", "TEJO", "MIRLO", "dos"));
-  ASSERT_TRUE(testing::PumpUntil([&] { loop.WaitAndProcess(50); }, [&] { return raised.size() >= 2; }));
+  ASSERT_TRUE(
+      testing::PumpUntil([&] { loop.WaitAndProcess(50); }, [&] { return raised.size() >= 2; }));
   loop.WaitAndProcess(100);
   ASSERT_EQ(raised.size(), 2u);
   EXPECT_EQ(raised[0].msg, "uno");

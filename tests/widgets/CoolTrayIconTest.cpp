@@ -30,13 +30,16 @@ struct EventLog {
   QStringList names;
   void Attach(TCoolTrayIcon& tray) {
     QObject::connect(&tray, &TCoolTrayIcon::OnClick, [this] { names << QStringLiteral("Click"); });
-    QObject::connect(&tray, &TCoolTrayIcon::OnDblClick, [this] { names << QStringLiteral("DblClick"); });
-    QObject::connect(&tray, &TCoolTrayIcon::OnMouseDown, [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint) {
-      names << QStringLiteral("Down%1").arg(ButtonLetter(b));
-    });
-    QObject::connect(&tray, &TCoolTrayIcon::OnMouseUp, [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint) {
-      names << QStringLiteral("Up%1").arg(ButtonLetter(b));
-    });
+    QObject::connect(&tray, &TCoolTrayIcon::OnDblClick,
+                     [this] { names << QStringLiteral("DblClick"); });
+    QObject::connect(&tray, &TCoolTrayIcon::OnMouseDown,
+                     [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint) {
+                       names << QStringLiteral("Down%1").arg(ButtonLetter(b));
+                     });
+    QObject::connect(&tray, &TCoolTrayIcon::OnMouseUp,
+                     [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint) {
+                       names << QStringLiteral("Up%1").arg(ButtonLetter(b));
+                     });
   }
 };
 

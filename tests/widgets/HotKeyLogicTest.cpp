@@ -206,9 +206,10 @@ TEST(X11HotKeyMapping, KeySymbolsModifiersAndLockVariants) {
   EXPECT_EQ(x11::KeySymForVirtualKey(0x2E), 0xFFFFu);  // Delete
   EXPECT_EQ(x11::KeySymForVirtualKey(0x99), 0u);
   // Every key of the table has a symbol.
-  for (int i = 1; i < hotkeys::kKeyCount; ++i) EXPECT_NE(x11::KeySymForVirtualKey(hotkeys::KeyCode(i)), 0u) << i;
+  for (int i = 1; i < hotkeys::kKeyCount; ++i)
+    EXPECT_NE(x11::KeySymForVirtualKey(hotkeys::KeyCode(i)), 0u) << i;
 
-  EXPECT_EQ(x11::XModifiers(3, 0x08), 0x0C);   // Ctrl + Mod1
+  EXPECT_EQ(x11::XModifiers(3, 0x08), 0x0C);  // Ctrl + Mod1
   EXPECT_EQ(x11::XModifiers(7, 0x08), 0x0D);
   EXPECT_EQ(x11::XModifiers(1, 0x40), 0x40);  // Alt found on Mod4
   EXPECT_EQ(x11::LockVariants(0x0C, 0x10), (std::vector<std::uint16_t>{0x0C, 0x0E, 0x1C, 0x1E}));
@@ -266,7 +267,8 @@ TEST(ScrollingTextLogic, StepRuleWrapsWhileTheBannerIsEmpty) {
   EXPECT_EQ(scrolling::NextTextOffset(-2, 2, TTextDirection::tdLeftToRight, 73, 246), -173);
   EXPECT_EQ(scrolling::NextTextOffset(-3, 2, TTextDirection::tdLeftToRight, 73, 246), -1);
   // A jump near the integer limit wraps the strip, not the number.
-  EXPECT_EQ(scrolling::NextTextOffset(-5, 2147483647, TTextDirection::tdLeftToRight, 73, 246), -173);
+  EXPECT_EQ(scrolling::NextTextOffset(-5, 2147483647, TTextDirection::tdLeftToRight, 73, 246),
+            -173);
   EXPECT_EQ(scrolling::NextTextOffset(-5, 2147483647, TTextDirection::tdRightToLeft, 73, 246), 0);
 
   EXPECT_EQ(scrolling::TextRow(TTextLayout::tlCenter, 17, 14), 1);

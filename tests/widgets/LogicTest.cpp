@@ -56,10 +56,12 @@ TEST(PaneArithmetic, WindowOfShownLines) {
 
 TEST(TrayTranslation, ActivationReasonsStandForPressesAndReleases) {
   using N = TrayNotification;
-  EXPECT_EQ(TranslateActivation(QSystemTrayIcon::Trigger), (std::vector<N>{N::LeftDown, N::LeftUp}));
+  EXPECT_EQ(TranslateActivation(QSystemTrayIcon::Trigger),
+            (std::vector<N>{N::LeftDown, N::LeftUp}));
   EXPECT_EQ(TranslateActivation(QSystemTrayIcon::DoubleClick),
             (std::vector<N>{N::LeftDoubleClick, N::LeftUp}));
-  EXPECT_EQ(TranslateActivation(QSystemTrayIcon::Context), (std::vector<N>{N::RightDown, N::RightUp}));
+  EXPECT_EQ(TranslateActivation(QSystemTrayIcon::Context),
+            (std::vector<N>{N::RightDown, N::RightUp}));
   EXPECT_EQ(TranslateActivation(QSystemTrayIcon::MiddleClick),
             (std::vector<N>{N::MiddleDown, N::MiddleUp}));
   EXPECT_TRUE(TranslateActivation(QSystemTrayIcon::Unknown).empty());
@@ -89,7 +91,8 @@ const TrayEvent kDefault{TrayAction::DefaultItem};
 
 TEST(TrayMapping, LeftClickAndDoubleClick) {
   TrayNotificationMapper mapper;
-  EXPECT_EQ(Feed(mapper, {QSystemTrayIcon::Trigger}), (std::vector<TrayEvent>{kLeftDown, kClick, kLeftUp}));
+  EXPECT_EQ(Feed(mapper, {QSystemTrayIcon::Trigger}),
+            (std::vector<TrayEvent>{kLeftDown, kClick, kLeftUp}));
   EXPECT_FALSE(mapper.ClickPending());
 
   // A double click: one click after the first release, then the double click, and the last
@@ -115,7 +118,8 @@ TEST(TrayMapping, TripleClickAsTheDesktopReportsIt) {
 
 TEST(TrayMapping, RightAndMiddleButtons) {
   TrayNotificationMapper mapper;
-  EXPECT_EQ(Feed(mapper, {QSystemTrayIcon::Context}), (std::vector<TrayEvent>{kRightDown, kPopup, kRightUp}));
+  EXPECT_EQ(Feed(mapper, {QSystemTrayIcon::Context}),
+            (std::vector<TrayEvent>{kRightDown, kPopup, kRightUp}));
   // The right button opens the menu whatever LeftPopup says.
   EXPECT_EQ(Feed(mapper, {QSystemTrayIcon::Context}, true, true),
             (std::vector<TrayEvent>{kRightDown, kPopup, kRightUp}));
@@ -135,9 +139,10 @@ TEST(TrayMapping, LeftPopupOpensTheMenuAndDropsTheDefaultItem) {
 
 TEST(TrayMapping, DisabledIgnoresEverythingAndLeavesNoClickPending) {
   TrayNotificationMapper mapper;
-  EXPECT_TRUE(Feed(mapper, {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context,
-                           QSystemTrayIcon::MiddleClick},
-                  false)
+  EXPECT_TRUE(Feed(mapper,
+                   {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick,
+                    QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick},
+                   false)
                   .empty());
   EXPECT_TRUE(mapper.Map(TrayNotification::MouseMove, false, false).empty());
 

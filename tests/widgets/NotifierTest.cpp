@@ -20,7 +20,8 @@ class NotifierTest : public QObject {
              QStringLiteral("&lt;b&gt;bold&lt;/b&gt; &amp; &lt;a href=&quot;x&quot;&gt;it&apos;s"
                             "&lt;/a&gt;"));
     // An entity typed by the sender stays the text the sender typed.
-    QCOMPARE(NotificationBody(QStringLiteral("&amp; &#60;")), QStringLiteral("&amp;amp; &amp;#60;"));
+    QCOMPARE(NotificationBody(QStringLiteral("&amp; &#60;")),
+             QStringLiteral("&amp;amp; &amp;#60;"));
     QCOMPARE(NotificationBody(QString()), QString());
     QCOMPARE(NotificationBody(QStringLiteral("Grüße, señor €")), QStringLiteral("Grüße, señor €"));
   }
@@ -30,9 +31,11 @@ class NotifierTest : public QObject {
     QCOMPARE(NotificationBody(QStringLiteral("a\r\r\nb")), QStringLiteral("a\n\nb"));
     const QString controls = QString(QChar(0)) + QChar(1) + QChar(0x1B) + QStringLiteral("[31m") +
                              QChar(0x7F) + QChar(0x85) + QChar(0x9B);
-    QCOMPARE(NotificationBody(controls), QStringLiteral("\uFFFD\uFFFD\uFFFD[31m\uFFFD\uFFFD\uFFFD"));
+    QCOMPARE(NotificationBody(controls),
+             QStringLiteral("\uFFFD\uFFFD\uFFFD[31m\uFFFD\uFFFD\uFFFD"));
     // A lone half of a surrogate pair is no character either.
-    QCOMPARE(NotificationBody(QString(QChar(0xD800)) + QLatin1Char('x')), QStringLiteral("\uFFFDx"));
+    QCOMPARE(NotificationBody(QString(QChar(0xD800)) + QLatin1Char('x')),
+             QStringLiteral("\uFFFDx"));
   }
 
   void longTextIsCutOnACharacterAndOutsideAnEntity() {
@@ -52,7 +55,8 @@ class NotifierTest : public QObject {
     QCOMPARE(body.size(), 2 * kNotificationMaxTextChars + 1);
     QVERIFY(body.at(body.size() - 2).isLowSurrogate());
     // 64 KiB, as the largest datagram could carry, stays bounded.
-    QVERIFY(NotificationBody(QString(65535, QLatin1Char('<'))).size() <= 4 * kNotificationMaxTextChars + 1);
+    QVERIFY(NotificationBody(QString(65535, QLatin1Char('<'))).size() <=
+            4 * kNotificationMaxTextChars + 1);
   }
 
   void summaryIsOneLineOfPlainText() {

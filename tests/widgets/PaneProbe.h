@@ -71,8 +71,9 @@ inline PaneState StateOf(const TScrollRichEdit& pane) {
     s.lineHeights.push_back(b.blockFormat().lineHeight() * 100 + b.blockFormat().lineHeightType());
     for (auto it = b.begin(); !it.atEnd(); ++it) {
       const QTextFragment f = it.fragment();
-      s.runs.push_back(QStringLiteral("%1:%2:%3").arg(n).arg(f.text(),
-                                                         f.charFormat().foreground().color().name()));
+      s.runs.push_back(QStringLiteral("%1:%2:%3")
+                           .arg(n)
+                           .arg(f.text(), f.charFormat().foreground().color().name()));
     }
   }
   s.cursorPosition = pane.textCursor().position();
@@ -95,8 +96,7 @@ inline QString Describe(const PaneState& s) {
 
 // The rows a paragraph breaks into when a document set up like the pane's display lays it out
 // as one block: the reference for the pane's own split.
-inline std::vector<std::string> DisplayRows(const TScrollRichEdit& pane,
-                                            const std::string& ansi) {
+inline std::vector<std::string> DisplayRows(const TScrollRichEdit& pane, const std::string& ansi) {
   QTextDocument doc;
   doc.setDefaultFont(pane.document()->defaultFont());
   doc.setDocumentMargin(pane.document()->documentMargin());
@@ -117,10 +117,24 @@ inline std::vector<std::string> DisplayRows(const TScrollRichEdit& pane,
 // A text of the kinds a conversation brings: short, long and wrapping, words wider than the
 // pane, line breaks of every style, empty, accented, markup, control characters.
 inline std::string RandomText(std::mt19937& rng) {
-  static const std::vector<std::string> words{
-      "hola", "a", "reunion", "trimestral", "PC-CONTABILIDAD", "<b>x</b>", "\xe1rbol",
-      "\xf1" "and\xfa", "\x80", "ok.", "12:30", "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW", "\t",
-      "iiiiiiiiiii", "  ", "\x81\x8d\x8f\x90\x9d", "&amp;"};
+  static const std::vector<std::string> words{"hola",
+                                              "a",
+                                              "reunion",
+                                              "trimestral",
+                                              "PC-CONTABILIDAD",
+                                              "<b>x</b>",
+                                              "\xe1rbol",
+                                              "\xf1"
+                                              "and\xfa",
+                                              "\x80",
+                                              "ok.",
+                                              "12:30",
+                                              "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW",
+                                              "\t",
+                                              "iiiiiiiiiii",
+                                              "  ",
+                                              "\x81\x8d\x8f\x90\x9d",
+                                              "&amp;"};
   std::uniform_int_distribution<int> kind(0, 9);
   switch (kind(rng)) {
     case 0:

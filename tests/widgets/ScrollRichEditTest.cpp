@@ -16,12 +16,11 @@
 #include <random>
 #include <stdexcept>
 
+#include "PaneProbe.h"
 #include "text/CodePage.h"
 #include "widgets/Fonts.h"
 #include "widgets/Screenshot.h"
 #include "widgets/ScrollRichEdit.h"
-
-#include "PaneProbe.h"
 
 using namespace pelmora;
 using namespace pelmora::pane_probe;
@@ -69,7 +68,8 @@ void ScrollRichEditTest::visibleLinesOfTheDesignedPane() {
 
 void ScrollRichEditTest::newestLinesAreShownAndTopLineMoves() {
   auto pane = TextColumn();
-  for (int i = 0; i < 30; ++i) pane->AddText("Linea " + std::to_string(i), static_cast<std::uint8_t>(i % 6), true);
+  for (int i = 0; i < 30; ++i)
+    pane->AddText("Linea " + std::to_string(i), static_cast<std::uint8_t>(i % 6), true);
   QCOMPARE(pane->LineCount(), 30);
   QCOMPARE(pane->TopLine(), 17);
   QStringList expected;
@@ -192,8 +192,8 @@ void ScrollRichEditTest::wrapDoesNotDependOnThePaneBeingShown() {
 
 void ScrollRichEditTest::markupIsShownLiterally() {
   auto pane = TextColumn();
-  const std::vector<std::string> texts{"<b>x</b>", "<img src=a>", "&amp; &lt;", "<a href=\"x\">y</a>",
-                                       "<!-- c -->"};
+  const std::vector<std::string> texts{"<b>x</b>", "<img src=a>", "&amp; &lt;",
+                                       "<a href=\"x\">y</a>", "<!-- c -->"};
   for (const std::string& t : texts) pane->AddText(t, 3, true);
   QCOMPARE(pane->StoredLines(), texts);
   QStringList expected;
@@ -215,7 +215,8 @@ void ScrollRichEditTest::paletteDefaultsResetAndRecolouring() {
   QCOMPARE(pane->GetPaletteColor(3), clYellow);
   QCOMPARE(pane->GetPaletteColor(4), clWhite);
   QCOMPARE(pane->GetPaletteColor(5), clBlack);
-  for (int i = 6; i < 256; ++i) QCOMPARE(pane->GetPaletteColor(static_cast<std::uint8_t>(i)), clBlack);
+  for (int i = 6; i < 256; ++i)
+    QCOMPARE(pane->GetPaletteColor(static_cast<std::uint8_t>(i)), clBlack);
 
   pane->SetPaletteColor(0, clTeal);
   pane->SetPaletteColor(5, clNavy);
@@ -231,7 +232,8 @@ void ScrollRichEditTest::paletteDefaultsResetAndRecolouring() {
   pane->AddText("enviado", 2, true);
   pane->AddText("recibido", 3, true);
   pane->AddText("sistema", 5, true);
-  QCOMPARE(DisplayedColours(*pane), (QList<QColor>{QColor(0, 255, 0), QColor(255, 255, 0), QColor(255, 0, 0)}));
+  QCOMPARE(DisplayedColours(*pane),
+           (QList<QColor>{QColor(0, 255, 0), QColor(255, 255, 0), QColor(255, 0, 0)}));
   pane->SetPaletteColor(3, 0x336699);  // 0x00BBGGRR
   QCOMPARE(DisplayedColours(*pane)[1], QColor(255, 255, 0));
   pane->SetTopLine(pane->TopLine());
@@ -291,7 +293,8 @@ void ScrollRichEditTest::keysAndWheelGoToTheOwner() {
   QTest::keyClick(pane.get(), Qt::Key_C, Qt::AltModifier);
   bool altC = false;
   for (const QList<QVariant>& r : released) {
-    altC |= r.at(0).toInt() == int(Qt::Key_C) && (r.at(1).value<Qt::KeyboardModifiers>() & Qt::AltModifier);
+    altC |= r.at(0).toInt() == int(Qt::Key_C) &&
+            (r.at(1).value<Qt::KeyboardModifiers>() & Qt::AltModifier);
   }
   QVERIFY(altC);
 
@@ -313,7 +316,9 @@ void ScrollRichEditTest::screenshotOfAColouredConversation() {
   pane->AddText("<b>esto no va en negrita</b>", 4, true);
   pane->AddText("Ping a PC-CONTABILIDAD: 3 ms", 5, true);
   pane->AddText(text::Utf8ToAnsi("Señal de prueba con acentos: áéíóú ñ € ü"), 0, true);
-  pane->AddText("Un texto largo que se parte en varias lineas porque no cabe en la columna de texto", 1, true);
+  pane->AddText(
+      "Un texto largo que se parte en varias lineas porque no cabe en la columna de texto", 1,
+      true);
   QCOMPARE(pane->DisplayedRowCount(), pane->DisplayedLineCount());
   const QString path = SaveScreenshot(pane.get(), QStringLiteral("widgets-pane"));
   if (!qEnvironmentVariableIsEmpty("PELMORA_SCREENSHOTS")) QVERIFY(!path.isEmpty());
@@ -342,7 +347,8 @@ void ScrollRichEditTest::splitBreaksWhereTheDisplayBreaks() {
   auto addedLines = [&] {
     const int before = pane->LineCount();
     pane->AddText(ansi, 2, true);
-    return std::vector<std::string>(pane->StoredLines().begin() + before, pane->StoredLines().end());
+    return std::vector<std::string>(pane->StoredLines().begin() + before,
+                                    pane->StoredLines().end());
   };
   const std::vector<std::string> wide = addedLines();
   QCOMPARE(addedLines(), wide);

@@ -3,8 +3,8 @@
 #include <QFontMetrics>
 #include <QtTest/QtTest>
 
-#include "widgets/AnsiText.h"
 #include "widgets/ALScrollingText.h"
+#include "widgets/AnsiText.h"
 #include "widgets/Screenshot.h"
 
 using namespace pelmora;
@@ -91,7 +91,8 @@ class ScrollingTextTest : public QObject {
     // more than the banner is wide.
     while (s.TextOffset() > -80) s.ScrollStep();
     frame = s.ComposeFrame();
-    frame.save(QDir(qEnvironmentVariable("PELMORA_SCREENSHOTS", QStringLiteral("."))).filePath(QStringLiteral("scrolling-banner-frame.png")));
+    frame.save(QDir(qEnvironmentVariable("PELMORA_SCREENSHOTS", QStringLiteral(".")))
+                   .filePath(QStringLiteral("scrolling-banner-frame.png")));
     int aqua = 0;
     for (int y = 0; y < 17; ++y) {
       QCOMPARE(frame.pixelColor(0, y).rgb(), QColor(Qt::black).rgb());

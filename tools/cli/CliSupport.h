@@ -16,17 +16,17 @@ enum class Command { Send, Ping, Query, Listen, Doctor };
 
 struct Options {
   Command command = Command::Send;
-  std::string from;          // send: sender name (UTF-8); empty = the computer name
-  bool secure = false;       // send, listen
-  bool confirm = false;      // send: ask the channel query first and say what became of it
-  bool session = false;      // send: in the messenger's session form (TCP) to one machine
-  std::string address;       // send --session: the machine's address; empty = look TARGET up
-  std::optional<long> port;  // send --session: the TCP port; empty = the configuration's
-  bool utils = false;        // listen: also hold "Utils" and answer channel queries
-  std::string target;        // send, ping, query; doctor: the name to ping, or empty (UTF-8)
-  std::string text;          // send: the words joined by single blanks (UTF-8)
-  double waitSeconds = 2.0;  // ping, query; send --confirm (1 s unless given)
-  std::optional<long> count;             // listen
+  std::string from;           // send: sender name (UTF-8); empty = the computer name
+  bool secure = false;        // send, listen
+  bool confirm = false;       // send: ask the channel query first and say what became of it
+  bool session = false;       // send: in the messenger's session form (TCP) to one machine
+  std::string address;        // send --session: the machine's address; empty = look TARGET up
+  std::optional<long> port;   // send --session: the TCP port; empty = the configuration's
+  bool utils = false;         // listen: also hold "Utils" and answer channel queries
+  std::string target;         // send, ping, query; doctor: the name to ping, or empty (UTF-8)
+  std::string text;           // send: the words joined by single blanks (UTF-8)
+  double waitSeconds = 2.0;   // ping, query; send --confirm (1 s unless given)
+  std::optional<long> count;  // listen
   std::optional<double> timeoutSeconds;  // listen
 };
 

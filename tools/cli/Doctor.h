@@ -61,7 +61,7 @@ enum class FirewallState {
   NotReadable,  // no tool, or not allowed to read the rules
   NoRules,      // nothing filters incoming packets
   Passes,
-  MayDrop,      // a rule drops it unless an earlier rule with conditions we cannot judge accepts
+  MayDrop,  // a rule drops it unless an earlier rule with conditions we cannot judge accepts
   Drops,
 };
 

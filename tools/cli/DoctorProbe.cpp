@@ -80,10 +80,9 @@ MachineIdentity FillSettings(Report& r) {
   if (port && *port == std::to_string(id.port)) {
     r.port = {std::to_string(id.port), confName + ", [RED] PUERTO"};
   } else {
-    r.port = {std::to_string(id.port),
-              port ? "default; [RED] PUERTO = " + Quoted(*port) + " in " + confName +
-                         " is not a port number"
-                   : "default"};
+    r.port = {std::to_string(id.port), port ? "default; [RED] PUERTO = " + Quoted(*port) + " in " +
+                                                  confName + " is not a port number"
+                                            : "default"};
   }
   const auto sessionPort = fromConf("PUERTO_SESION");
   if (sessionPort && *sessionPort == std::to_string(id.sessionPort)) {
@@ -156,8 +155,7 @@ std::map<unsigned long, Holder> SocketOwners(bool& complete) {
     while (dirent* f = readdir(fds)) {
       if (f->d_name[0] == '.') continue;
       char target[128] = {};
-      const ssize_t n =
-          readlink((base + "/fd/" + f->d_name).c_str(), target, sizeof target - 1);
+      const ssize_t n = readlink((base + "/fd/" + f->d_name).c_str(), target, sizeof target - 1);
       if (n <= 0) continue;
       unsigned long inode = 0;
       if (std::sscanf(target, "socket:[%lu]", &inode) == 1)
@@ -187,8 +185,8 @@ std::vector<Holder> HoldersOf(const std::vector<unsigned long>& inodes,
 
 void FillPort(Report& r, std::uint16_t port, const std::map<unsigned long, Holder>& owners) {
   const auto udp = ReadWholeFile("/proc/net/udp");
-  const std::vector<unsigned long> inodes = udp ? UdpSocketInodes(*udp, port)
-                                                : std::vector<unsigned long>{};
+  const std::vector<unsigned long> inodes =
+      udp ? UdpSocketInodes(*udp, port) : std::vector<unsigned long>{};
   r.portState.holders = HoldersOf(inodes, owners, r.portState.holdersHidden);
 
   // A trial bind as the program's receiver makes it, sharing the port with other copies; closed

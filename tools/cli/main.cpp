@@ -24,8 +24,8 @@
 #include "text/CodePage.h"
 #include "transport/MachineIdentity.h"
 #include "transport/MailSlot.h"
-#include "transport/SlotPlatform.h"
 #include "transport/NetbiosFrame.h"
+#include "transport/SlotPlatform.h"
 #include "transport/WinPopup.h"
 
 namespace pelmora::cli {
@@ -114,8 +114,7 @@ int RunSendSession(const Options& o, const std::string& from, const std::string&
 }
 
 int RunSend(const Options& o) {
-  const std::string from =
-      o.from.empty() ? ThisMachine().computerName : text::Utf8ToAnsi(o.from);
+  const std::string from = o.from.empty() ? ThisMachine().computerName : text::Utf8ToAnsi(o.from);
   const std::string target = text::Utf8ToAnsi(o.target);
   const std::string message = text::Utf8ToAnsi(o.text);
   if (message.size() > kMaxTextLength) {

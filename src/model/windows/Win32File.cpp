@@ -47,8 +47,8 @@ class Win32RecordFile final : public RecordFile {
 
 std::unique_ptr<RecordFile> CreateRecordFile(const std::string& path) {
   // Shared for reading: the recovery at the next start may read a file a crashed copy left.
-  const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32RecordFile>(h);
 }

@@ -62,7 +62,8 @@ class SocketWriter final : public LocalWriter {
 
 bool SlotAddress(const std::string& slot, sockaddr_un& address, socklen_t& length) {
   const std::size_t prefix = sizeof kAddressPrefix - 1;
-  if (slot.empty() || slot.find_first_of(std::string("\\/\0", 3)) != std::string::npos) return false;
+  if (slot.empty() || slot.find_first_of(std::string("\\/\0", 3)) != std::string::npos)
+    return false;
   // The leading zero byte marks the abstract namespace and takes one byte of sun_path.
   if (1 + prefix + slot.size() > sizeof address.sun_path) return false;
   std::memset(&address, 0, sizeof address);
@@ -147,8 +148,8 @@ void LinuxServerSlot::DrainSocket() {
   if (!socket_) return;
   // Everything that is there now, so the socket never stays full for long.
   for (;;) {
-    const ssize_t n = ::recv(socket_.get(), drainBuffer_.data(), drainBuffer_.size(),
-                             MSG_TRUNC | MSG_DONTWAIT);
+    const ssize_t n =
+        ::recv(socket_.get(), drainBuffer_.data(), drainBuffer_.size(), MSG_TRUNC | MSG_DONTWAIT);
     if (n < 0) {
       if (errno == EINTR) continue;
       return;  // EAGAIN: drained

@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "transport/SlotPlatform.h"
 #include "platform/linux/UniqueFd.h"
+#include "transport/SlotPlatform.h"
 
 namespace pelmora::platform {
 class SessionListener;

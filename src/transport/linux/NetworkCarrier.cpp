@@ -208,8 +208,8 @@ class Receiver {
     if (!frame) return;
     const bool toMe = !computerName_.empty() &&
                       text::EqualsIgnoreAsciiCase(frame->destinationName, computerName_);
-    const bool toGroup = !workgroup_.empty() &&
-                         text::EqualsIgnoreAsciiCase(frame->destinationName, workgroup_);
+    const bool toGroup =
+        !workgroup_.empty() && text::EqualsIgnoreAsciiCase(frame->destinationName, workgroup_);
     if (!toMe && !toGroup) return;
     if (FromThisMachine(sourceAddress)) return;
     const auto now = std::chrono::steady_clock::now();

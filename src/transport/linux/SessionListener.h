@@ -16,8 +16,8 @@
 #include <string>
 #include <thread>
 
-#include "transport/MessengerSession.h"
 #include "platform/linux/UniqueFd.h"
+#include "transport/MessengerSession.h"
 
 namespace pelmora::platform {
 

@@ -1,11 +1,11 @@
 #include "widgets/x11/X11Desktop.h"
 
+#include <xcb/xcb.h>
+
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QWidget>
-#include <xcb/xcb.h>
-
 #include <cstdlib>
 #include <cstring>
 
@@ -29,7 +29,8 @@ xcb_window_t RootOf(xcb_connection_t* c) {
 }
 
 xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
-  xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+  xcb_intern_atom_cookie_t cookie =
+      xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
   xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
   if (!reply) return XCB_ATOM_NONE;
   const xcb_atom_t atom = reply->atom;
@@ -38,8 +39,8 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
 }
 
 // A client message to the root window, the way EWMH asks clients to request changes.
-void SendToRoot(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type, std::uint32_t d0, std::uint32_t d1,
-                std::uint32_t d2, std::uint32_t d3) {
+void SendToRoot(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type, std::uint32_t d0,
+                std::uint32_t d1, std::uint32_t d2, std::uint32_t d3) {
   xcb_client_message_event_t ev;
   std::memset(&ev, 0, sizeof ev);
   ev.response_type = XCB_CLIENT_MESSAGE;
@@ -50,7 +51,8 @@ void SendToRoot(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type, std::
   ev.data.data32[1] = d1;
   ev.data.data32[2] = d2;
   ev.data.data32[3] = d3;
-  xcb_send_event(c, 0, RootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+  xcb_send_event(c, 0, RootOf(c),
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                  reinterpret_cast<const char*>(&ev));
   xcb_flush(c);
 }

@@ -1,9 +1,9 @@
 #include "widgets/x11/X11HotKeyBackend.h"
 
-#include <QByteArray>
-#include <QGuiApplication>
 #include <xcb/xcb.h>
 
+#include <QByteArray>
+#include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -42,23 +42,36 @@ std::string DescribeCombination(std::uint32_t modifiers, std::uint32_t virtualKe
 }  // namespace
 
 std::uint32_t KeySymForVirtualKey(std::uint32_t vk) {
-  if (vk >= 0x41 && vk <= 0x5A) return vk + 0x20;    // 'a'..'z'
-  if (vk >= 0x30 && vk <= 0x39) return vk;           // '0'..'9'
+  if (vk >= 0x41 && vk <= 0x5A) return vk + 0x20;             // 'a'..'z'
+  if (vk >= 0x30 && vk <= 0x39) return vk;                    // '0'..'9'
   if (vk >= 0x70 && vk <= 0x7B) return 0xFFBE + (vk - 0x70);  // F1..F12
   switch (vk) {
-    case 0x26: return 0xFF52;  // Up
-    case 0x28: return 0xFF54;  // Down
-    case 0x25: return 0xFF51;  // Left
-    case 0x27: return 0xFF53;  // Right
-    case 0x1B: return 0xFF1B;  // Escape
-    case 0x09: return 0xFF09;  // Tab
-    case 0x2D: return 0xFF63;  // Insert
-    case 0x2E: return 0xFFFF;  // Delete
-    case 0x24: return 0xFF50;  // Home
-    case 0x23: return 0xFF57;  // End
-    case 0x21: return 0xFF55;  // Prior (Page up)
-    case 0x22: return 0xFF56;  // Next (Page down)
-    default: return 0;
+    case 0x26:
+      return 0xFF52;  // Up
+    case 0x28:
+      return 0xFF54;  // Down
+    case 0x25:
+      return 0xFF51;  // Left
+    case 0x27:
+      return 0xFF53;  // Right
+    case 0x1B:
+      return 0xFF1B;  // Escape
+    case 0x09:
+      return 0xFF09;  // Tab
+    case 0x2D:
+      return 0xFF63;  // Insert
+    case 0x2E:
+      return 0xFFFF;  // Delete
+    case 0x24:
+      return 0xFF50;  // Home
+    case 0x23:
+      return 0xFF57;  // End
+    case 0x21:
+      return 0xFF55;  // Prior (Page up)
+    case 0x22:
+      return 0xFF56;  // Next (Page down)
+    default:
+      return 0;
   }
 }
 
@@ -97,8 +110,8 @@ X11HotKeyBackend::X11HotKeyBackend() {
   // Qt keeps its keymap through XKB, and a server with XKB tells mapping changes as XKB events;
   // their base number tells them apart.
   static const char kXkb[] = "XKEYBOARD";
-  xcb_query_extension_reply_t* ext =
-      xcb_query_extension_reply(connection_, xcb_query_extension(connection_, sizeof kXkb - 1, kXkb), nullptr);
+  xcb_query_extension_reply_t* ext = xcb_query_extension_reply(
+      connection_, xcb_query_extension(connection_, sizeof kXkb - 1, kXkb), nullptr);
   if (ext) {
     if (ext->present) xkbFirstEvent_ = ext->first_event;
     std::free(ext);
@@ -121,7 +134,9 @@ void X11HotKeyBackend::ReadKeyboard() {
   const int count = setup->max_keycode - setup->min_keycode + 1;
   keysyms_.assign(static_cast<std::size_t>(count), {});
   xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
-      connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, static_cast<std::uint8_t>(count)), nullptr);
+      connection_,
+      xcb_get_keyboard_mapping(connection_, setup->min_keycode, static_cast<std::uint8_t>(count)),
+      nullptr);
   if (map) {
     const int per = map->keysyms_per_keycode;
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
@@ -157,7 +172,8 @@ void X11HotKeyBackend::ReadKeyboard() {
       for (int j = 0; j < per; ++j) {
         const xcb_keycode_t code = codes[m * per + j];
         if (code == 0) continue;
-        if (numLockMask_ == 0 && holds(code, kXkNumLock)) numLockMask_ = static_cast<std::uint16_t>(1u << m);
+        if (numLockMask_ == 0 && holds(code, kXkNumLock))
+          numLockMask_ = static_cast<std::uint16_t>(1u << m);
         if (!altFound && (holds(code, kXkAltL) || holds(code, kXkAltR) || holds(code, kXkMetaL))) {
           altMask_ = static_cast<std::uint16_t>(1u << m);
           altFound = true;
@@ -174,7 +190,8 @@ std::uint8_t X11HotKeyBackend::KeycodeFor(std::uint32_t virtualKey) const {
   // The key whose levels hold the symbol; a key holding it on its first level is preferred.
   std::uint8_t keycode = 0;
   for (std::size_t k = 0; k < keysyms_.size() && keycode == 0; ++k) {
-    if (!keysyms_[k].empty() && keysyms_[k][0] == sym) keycode = static_cast<std::uint8_t>(k + minKeycode_);
+    if (!keysyms_[k].empty() && keysyms_[k][0] == sym)
+      keycode = static_cast<std::uint8_t>(k + minKeycode_);
   }
   for (std::size_t k = 0; k < keysyms_.size() && keycode == 0; ++k) {
     for (std::uint32_t s : keysyms_[k]) {
@@ -206,8 +223,8 @@ bool X11HotKeyBackend::Grab(Entry& entry) {
   // focus (owner_events false), so the filter below sees every one of them.
   std::vector<xcb_void_cookie_t> cookies;
   for (std::uint16_t mask : LockVariants(entry.xmask, numLockMask_)) {
-    cookies.push_back(xcb_grab_key_checked(connection_, 0, root_, mask, keycode, XCB_GRAB_MODE_ASYNC,
-                                           XCB_GRAB_MODE_ASYNC));
+    cookies.push_back(xcb_grab_key_checked(connection_, 0, root_, mask, keycode,
+                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
   }
   bool refused = false;
   for (xcb_void_cookie_t cookie : cookies) {
@@ -241,12 +258,15 @@ void X11HotKeyBackend::Ungrab(Entry& entry) {
   entry.active = false;
 }
 
-bool X11HotKeyBackend::Register(std::uint32_t id, std::uint32_t modifiers, std::uint32_t virtualKey) {
+bool X11HotKeyBackend::Register(std::uint32_t id, std::uint32_t modifiers,
+                                std::uint32_t virtualKey) {
   Unregister(id);
   if (!connection_) {
     if (!unavailableSaid_) {
-      std::fprintf(stderr, "pelmora: this desktop offers no global hot keys (not X11); %s will not "
-                   "bring the window back\n", DescribeCombination(modifiers, virtualKey).c_str());
+      std::fprintf(stderr,
+                   "pelmora: this desktop offers no global hot keys (not X11); %s will not "
+                   "bring the window back\n",
+                   DescribeCombination(modifiers, virtualKey).c_str());
       unavailableSaid_ = true;
     }
     return false;
@@ -303,7 +323,11 @@ bool X11HotKeyBackend::nativeEventFilter(const QByteArray& eventType, void* mess
       const std::uint32_t id = e.id;
       // Handlers show and raise windows; they run after the event, not inside Qt's dispatch.
       QMetaObject::invokeMethod(
-          this, [this, id] { if (handler_) handler_(id); }, Qt::QueuedConnection);
+          this,
+          [this, id] {
+            if (handler_) handler_(id);
+          },
+          Qt::QueuedConnection);
       return true;
     }
     return false;
@@ -314,7 +338,8 @@ bool X11HotKeyBackend::nativeEventFilter(const QByteArray& eventType, void* mess
        reinterpret_cast<xcb_mapping_notify_event_t*>(ev)->request != XCB_MAPPING_POINTER) ||
       // XKB's NewKeyboardNotify (0) and MapNotify (1): the second byte is XKB's own event type.
       (xkbFirstEvent_ != 0 && type == xkbFirstEvent_ &&
-       (reinterpret_cast<const std::uint8_t*>(ev)[1] == 0 || reinterpret_cast<const std::uint8_t*>(ev)[1] == 1));
+       (reinterpret_cast<const std::uint8_t*>(ev)[1] == 0 ||
+        reinterpret_cast<const std::uint8_t*>(ev)[1] == 1));
   if (mappingChanged && !regrabQueued_ && !entries_.empty()) {
     regrabQueued_ = true;
     // One regrab for a burst of notifications, after Qt has seen them too.

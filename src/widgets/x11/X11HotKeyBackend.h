@@ -54,8 +54,8 @@ class X11HotKeyBackend : public QObject, public HotKeyBackend, public QAbstractN
     std::uint32_t id;
     std::uint32_t modifiers;
     std::uint32_t virtualKey;
-    std::uint8_t keycode = 0;   // as grabbed; 0 when not grabbed
-    std::uint16_t xmask = 0;    // as grabbed
+    std::uint8_t keycode = 0;  // as grabbed; 0 when not grabbed
+    std::uint16_t xmask = 0;   // as grabbed
     bool active = false;
   };
 
@@ -69,7 +69,7 @@ class X11HotKeyBackend : public QObject, public HotKeyBackend, public QAbstractN
   std::uint32_t root_ = 0;
   std::uint8_t xkbFirstEvent_ = 0;  // 0 when the server has no XKEYBOARD
   std::uint16_t numLockMask_ = 0;
-  std::uint16_t altMask_ = 0x0008;  // Mod1 unless the modifier map says otherwise
+  std::uint16_t altMask_ = 0x0008;                   // Mod1 unless the modifier map says otherwise
   std::vector<std::vector<std::uint32_t>> keysyms_;  // per key code, from minKeycode_
   std::uint8_t minKeycode_ = 8;
   bool regrabQueued_ = false;

@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
   }
 
   using Steady = std::chrono::steady_clock;
-  const auto end = Steady::now() + std::chrono::milliseconds(static_cast<long long>(timeout * 1000));
+  const auto end =
+      Steady::now() + std::chrono::milliseconds(static_cast<long long>(timeout * 1000));
   auto nextTick = Steady::now() + std::chrono::milliseconds(200);
   while (Steady::now() < end) {
     loop.WaitAndProcess(20);

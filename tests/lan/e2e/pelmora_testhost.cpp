@@ -26,6 +26,8 @@
 // Standard input: the line "quit" ends the program through the tray menu's close entry, so the
 // run also goes through the real shutdown (and the leak check of the test build).
 
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -38,15 +40,14 @@
 #include <sstream>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include "CliSupport.h"
 #include "app/DOzuZe.h"
 #include "app/Program.h"
 #include "messaging/TextTable.h"
+#include "text/CodePage.h"
 #include "widgets/AnsiText.h"
 #include "widgets/ScrollRichEdit.h"
-#include "text/CodePage.h"
 
 namespace {
 
@@ -64,15 +65,12 @@ long long SteadyNanoseconds() {
       .count();
 }
 
-std::string Field(const std::string& ansi) {
-  return EscapeField(pelmora::text::AnsiToUtf8(ansi));
-}
+std::string Field(const std::string& ansi) { return EscapeField(pelmora::text::AnsiToUtf8(ansi)); }
 
 void ReportEntry(long long stamp, const std::string& time, const std::string& first,
                  const std::string& second, const std::string& text, int paletteIndex) {
-  PrintLine("LINE\t" + std::to_string(stamp) + "\t" +
-            std::to_string(paletteIndex) + "\t" + Field(time) + "\t" + Field(first) + "\t" +
-            Field(second) + "\t" + Field(text));
+  PrintLine("LINE\t" + std::to_string(stamp) + "\t" + std::to_string(paletteIndex) + "\t" +
+            Field(time) + "\t" + Field(first) + "\t" + Field(second) + "\t" + Field(text));
 }
 
 void ReportCaptions(pelmora::TDOzuZe& window) {

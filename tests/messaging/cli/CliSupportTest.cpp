@@ -125,8 +125,11 @@ TEST(CliConfirm, WaitsOneSecondUnlessToldAndSaysWhatBecameOfTheMessage) {
   EXPECT_FALSE(Parse({"send", "MIRLO", "x"}).options->confirm);
 
   // Windows-1252 target in, UTF-8 line out; the test LAN checks the other lines and statuses.
-  EXPECT_EQ(ConfirmLine("PE\xD1" "A", pelmora::DeliveryOutcome::kNoAnswer),
-            "PE\xC3\x91" "A: no answer, sent to the messenger slot");
+  EXPECT_EQ(ConfirmLine("PE\xD1"
+                        "A",
+                        pelmora::DeliveryOutcome::kNoAnswer),
+            "PE\xC3\x91"
+            "A: no answer, sent to the messenger slot");
 }
 
 TEST(CliListenLine, EscapesSoEveryMessageStaysOnOneLine) {

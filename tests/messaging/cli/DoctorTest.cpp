@@ -62,8 +62,8 @@ TEST(DoctorFirewall, NftPolicyDropWithoutAnOpeningDropsThePort) {
 
 TEST(DoctorFirewall, NftOpeningsByNumberRangeAndSet) {
   for (const char* opening : {"udp dport 13138 accept", "udp dport 13000-14000 counter accept",
-                              "udp dport { 137, 138, 13138 } accept",
-                              "meta l4proto udp accept", "th dport 13138 accept"}) {
+                              "udp dport { 137, 138, 13138 } accept", "meta l4proto udp accept",
+                              "th dport 13138 accept"}) {
     std::string rules = kNftDropAll;
     rules.insert(rules.find("\t\ttcp dport"), std::string("\t\t") + opening + "\n");
     const FirewallResult r = JudgeNftRuleset(rules, 13138);
@@ -114,37 +114,40 @@ table ip6 filter6 {
 }
 
 TEST(DoctorFirewall, IptablesRulesInOrderWithUserChains) {
-  const char* closed = "-P INPUT DROP\n-P FORWARD DROP\n-P OUTPUT ACCEPT\n"
-                       "-A INPUT -i lo -j ACCEPT\n"
-                       "-A INPUT -m conntrack --ctstate RELATED,ESTABLISHED -j ACCEPT\n"
-                       "-A INPUT -p tcp -m tcp --dport 22 -j ACCEPT\n";
+  const char* closed =
+      "-P INPUT DROP\n-P FORWARD DROP\n-P OUTPUT ACCEPT\n"
+      "-A INPUT -i lo -j ACCEPT\n"
+      "-A INPUT -m conntrack --ctstate RELATED,ESTABLISHED -j ACCEPT\n"
+      "-A INPUT -p tcp -m tcp --dport 22 -j ACCEPT\n";
   FirewallResult r = JudgeIptablesRules(closed, 13138);
   EXPECT_EQ(r.state, FirewallState::Drops);
   EXPECT_EQ(r.rule, "policy drop");
 
-  const std::string open = std::string(closed) +
-                           "-A INPUT -p udp -m multiport --dports 137:138,13138 -j ACCEPT\n";
+  const std::string open =
+      std::string(closed) + "-A INPUT -p udp -m multiport --dports 137:138,13138 -j ACCEPT\n";
   r = JudgeIptablesRules(open, 13138);
   EXPECT_EQ(r.state, FirewallState::Passes);
   EXPECT_EQ(JudgeIptablesRules(open, 139).state, FirewallState::Drops);
 
-  const char* rejected = "-P INPUT ACCEPT\n-N LAN\n-A INPUT -j LAN\n"
-                         "-A LAN -p udp -m udp --dport 13138 -j LOG --log-prefix \"udp \"\n"
-                         "-A LAN -p udp -m udp --dport 13138 -j REJECT --reject-with "
-                         "icmp-port-unreachable\n";
+  const char* rejected =
+      "-P INPUT ACCEPT\n-N LAN\n-A INPUT -j LAN\n"
+      "-A LAN -p udp -m udp --dport 13138 -j LOG --log-prefix \"udp \"\n"
+      "-A LAN -p udp -m udp --dport 13138 -j REJECT --reject-with "
+      "icmp-port-unreachable\n";
   r = JudgeIptablesRules(rejected, 13138);
   EXPECT_EQ(r.state, FirewallState::Drops);
   EXPECT_NE(r.rule.find("REJECT"), std::string::npos);
   EXPECT_EQ(JudgeIptablesRules(rejected, 138).state, FirewallState::Passes);
-  EXPECT_EQ(JudgeIptablesRules("-P INPUT DROP\n-A INPUT -p udp ! --dport 13138 -j ACCEPT\n", 13138).state,
-            FirewallState::Drops);
+  EXPECT_EQ(
+      JudgeIptablesRules("-P INPUT DROP\n-A INPUT -p udp ! --dport 13138 -j ACCEPT\n", 13138).state,
+      FirewallState::Drops);
   EXPECT_EQ(JudgeIptablesRules("-A INPUT -s 10.0.0.0/8 -j ACCEPT\n-A INPUT -j DROP\n", 13138).state,
             FirewallState::MayDrop);
 
   // Empty INPUT with an accepting policy: nothing filters.
-  EXPECT_EQ(JudgeIptablesRules("-P INPUT ACCEPT\n-P FORWARD ACCEPT\n-P OUTPUT ACCEPT\n", 13138)
-                .state,
-            FirewallState::NoRules);
+  EXPECT_EQ(
+      JudgeIptablesRules("-P INPUT ACCEPT\n-P FORWARD ACCEPT\n-P OUTPUT ACCEPT\n", 13138).state,
+      FirewallState::NoRules);
   // Two tools: the stricter answer holds.
   FirewallResult passes;
   passes.state = FirewallState::Passes;
@@ -315,8 +318,8 @@ TEST(DoctorListed, RouteByLongestPrefixThenMetricOnlyRoutesThatAreUp) {
     const auto r = RouteTo(table, a);
     return r ? r->device + " " + std::to_string(r->gateway) : std::string("none");
   };
-  EXPECT_EQ(via(0x0AE7000C), "eth0 0");                           // on the link
-  EXPECT_EQ(via(0x0A2801FF), "wg0 0");                            // the /16
+  EXPECT_EQ(via(0x0AE7000C), "eth0 0");                              // on the link
+  EXPECT_EQ(via(0x0A2801FF), "wg0 0");                               // the /16
   EXPECT_EQ(via(0x0A2807FF), "eth0 " + std::to_string(0x0AE700FE));  // the /24, lower metric
   EXPECT_EQ(via(0x0A290101), "eth0 " + std::to_string(0x0AE70001));  // not up: the default
   EXPECT_FALSE(RouteTo(head + routes, 0x08080808));
