@@ -1,8 +1,10 @@
 #include "transport/MailSlot.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <random>
 #include <utility>
 
 #include "text/CodePage.h"
@@ -430,5 +432,27 @@ bool WriteSlot(const std::string& server, const std::string& slot, const void* d
 bool WriteSlotString(const std::string& server, const std::string& slot, const std::string& text) {
   return WriteSlot(server, slot, text.data(), text.size());
 }
+
+namespace platform {
+
+std::optional<MailslotFrame> OutgoingMailslotFrame(const std::string& target, bool group,
+                                                   const std::string& slot, const void* data,
+                                                   std::size_t count) {
+  // Ids start at random, so that a restarted program's first frames are not taken for repeats of
+  // the ones it sent before.
+  static std::atomic<std::uint16_t> nextId{static_cast<std::uint16_t>(std::random_device{}())};
+  const MachineIdentity& me = ThisMachine();
+  MailslotFrame frame;
+  frame.messageType = group ? kDatagramDirectGroup : kDatagramDirectUnique;
+  frame.datagramId = nextId.fetch_add(1, std::memory_order_relaxed);
+  frame.sourceName = NetbiosWireName(me.computerName, me.oem);
+  frame.destinationName = NetbiosNameOf(target);
+  frame.mailslotPath = std::string(kMailslotPrefix) + slot;
+  frame.payload.assign(static_cast<const char*>(data), count);
+  if (frame.destinationName.empty() || slot.empty()) return std::nullopt;
+  return frame;
+}
+
+}  // namespace platform
 
 }  // namespace pelmora

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "transport/NetbiosFrame.h"
+
 namespace pelmora::platform {
 
 enum class OpenError { None, BadName, AlreadyExists, Other };
@@ -76,6 +78,13 @@ std::unique_ptr<LocalWriter> ConnectLocalSlot(const std::string& slot);
 // at least once.
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,
                             const void* data, std::size_t count);
+
+// The frame of such a write from this machine, with a fresh datagram id; the carrier fills in the
+// source address and port of each copy. `target` is a wire name already (OpenSlotForWrite made it
+// one). nullopt when the target or the slot name is empty.
+std::optional<MailslotFrame> OutgoingMailslotFrame(const std::string& target, bool group,
+                                                   const std::string& slot, const void* data,
+                                                   std::size_t count);
 
 // An IPv4 address of one of this machine's interfaces, and whether the carrier broadcasts there:
 // only from an interface that is up, not the loopback, and on a subnet with a broadcast address.

@@ -17,9 +17,6 @@ namespace pelmora::platform {
 namespace {
 
 constexpr char kAddressPrefix[] = "pelmora-mailslot:";
-// A datagram above this is never dispatched (the endpoint drops anything above 65532 bytes), so
-// only its size is kept.
-constexpr std::size_t kLargestKeptDatagram = 65536;
 
 UniqueFd OpenLocalSender() {
   UniqueFd fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
@@ -123,8 +120,7 @@ void LinuxServerSlot::Close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     closed_ = true;
-    queue_.clear();
-    queuedBytes_ = 0;
+    queue_.Clear();
   }
   {
     std::lock_guard<std::mutex> lock(drainMutex_);
@@ -165,21 +161,10 @@ bool LinuxServerSlot::Deliver(const std::uint8_t* data, std::size_t size, Arriva
 
 bool LinuxServerSlot::Push(const std::uint8_t* data, std::size_t size, std::size_t fullSize,
                            Arrival arrival) {
-  const bool kept = fullSize <= kLargestKeptDatagram;
-  const std::size_t cost = (kept ? size : 0) + kSlotDatagramOverhead;
   std::lock_guard<std::mutex> lock(mutex_);
   if (closed_) return false;
-  if (queuedBytes_ + cost > kSlotMemoryCap) {
-    ++dropped_;
-    return false;
-  }
-  Datagram d;
-  d.size = static_cast<std::uint32_t>(std::min<std::size_t>(fullSize, UINT32_MAX));
-  d.arrival = arrival;
-  if (kept) d.bytes.assign(data, data + size);
-  const bool wasEmpty = queue_.empty();
-  queue_.push_back(std::move(d));
-  queuedBytes_ += cost;
+  const bool wasEmpty = queue_.Empty();
+  if (!queue_.Push(data, size, fullSize, arrival)) return false;
   if (wasEmpty) ready_.Post();
   return true;
 }
@@ -187,29 +172,24 @@ bool LinuxServerSlot::Push(const std::uint8_t* data, std::size_t size, std::size
 bool LinuxServerSlot::Peek(bool& waiting, std::uint32_t& nextSize, std::uint32_t& count) {
   DrainSocket();
   std::lock_guard<std::mutex> lock(mutex_);
-  waiting = !queue_.empty();
-  nextSize = waiting ? queue_.front().size : 0;
-  count = static_cast<std::uint32_t>(std::min<std::size_t>(queue_.size(), UINT32_MAX));
+  waiting = !queue_.Empty();
+  nextSize = queue_.NextSize();
+  count = static_cast<std::uint32_t>(std::min<std::size_t>(queue_.Count(), UINT32_MAX));
   return !closed_;
 }
 
 long LinuxServerSlot::Read(std::uint8_t* buffer, std::size_t count) {
   DrainSocket();
   std::lock_guard<std::mutex> lock(mutex_);
-  if (closed_ || queue_.empty()) return -1;
-  Datagram d = std::move(queue_.front());
-  queue_.pop_front();
-  lastArrival_ = d.arrival;
-  queuedBytes_ -= d.bytes.size() + kSlotDatagramOverhead;
-  if (queue_.empty()) ready_.Clear();
-  const std::size_t n = std::min(count, d.bytes.size());
-  if (n > 0) std::memcpy(buffer, d.bytes.data(), n);
-  return static_cast<long>(d.size);
+  if (closed_) return -1;
+  const long size = queue_.Pop(buffer, count, lastArrival_);
+  if (queue_.Empty()) ready_.Clear();
+  return size;
 }
 
 std::uint64_t LinuxServerSlot::Dropped() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return dropped_;
+  return queue_.Dropped();
 }
 
 WaitResult LinuxServerSlot::Wait() {

@@ -22,6 +22,7 @@
 
 #include "platform/linux/UniqueFd.h"
 #include "transport/SlotPlatform.h"
+#include "transport/SlotQueue.h"
 
 namespace pelmora::platform {
 class SessionListener;
@@ -61,12 +62,6 @@ class LinuxServerSlot final : public ServerSlot {
   void StartDraining();
 
  private:
-  struct Datagram {
-    std::uint32_t size = 0;           // as written
-    std::vector<std::uint8_t> bytes;  // empty for a datagram too large to be kept
-    Arrival arrival = Arrival::Written;
-  };
-
   void Drain();
   // Moves whatever waits on the socket into the queue. Called by the drain thread and before
   // every look at the queue, so a datagram whose write has returned is always counted; one
@@ -84,9 +79,7 @@ class LinuxServerSlot final : public ServerSlot {
   EventFlag drainStop_;  // ends the drain thread
   EventFlag waitStop_;   // wakes the reader's waits
   mutable std::mutex mutex_;
-  std::deque<Datagram> queue_;
-  std::size_t queuedBytes_ = 0;
-  std::uint64_t dropped_ = 0;
+  SlotQueue queue_;
   bool closed_ = false;
   bool registered_ = false;
   Arrival lastArrival_ = Arrival::Written;  // of the last Read, on the reader's thread

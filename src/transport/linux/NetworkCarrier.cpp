@@ -33,6 +33,7 @@
 #include "transport/HeldSlots.h"
 #include "transport/MachineIdentity.h"
 #include "transport/NetbiosFrame.h"
+#include "transport/RecentValue.h"
 #include "transport/SlotPlatform.h"
 #include "transport/linux/LocalSlot.h"
 
@@ -91,20 +92,10 @@ std::vector<Interface> BroadcastInterfaces() {
 }
 
 // The interface list for sending, read again when it is older than a quarter of a second:
-// getifaddrs costs more than the send itself, and a burst (a group, a workgroup fallback, a
-// script) writes many frames in a row.
+// getifaddrs costs more than the send itself.
 std::vector<Interface> RecentBroadcastInterfaces() {
-  static std::mutex mutex;
-  static std::vector<Interface> cached;
-  static std::chrono::steady_clock::time_point readAt{};
-  std::lock_guard<std::mutex> lock(mutex);
-  const auto now = std::chrono::steady_clock::now();
-  if (readAt == std::chrono::steady_clock::time_point{} ||
-      now - readAt > std::chrono::milliseconds(250)) {
-    cached = BroadcastInterfaces();
-    readAt = now;
-  }
-  return cached;
+  static RecentValue<std::vector<Interface>> recent(std::chrono::milliseconds(250));
+  return recent.Get(BroadcastInterfaces);
 }
 
 // This machine's addresses (network order) and the subnets they lie in.
@@ -143,11 +134,6 @@ std::optional<in_addr> RouteSourceTo(in_addr to) {
       getsockname(probe.get(), reinterpret_cast<sockaddr*>(&local), &localLen) != 0)
     return std::nullopt;
   return local.sin_addr;
-}
-
-std::uint16_t NextDatagramId() {
-  static std::atomic<std::uint16_t> next{static_cast<std::uint16_t>(std::random_device{}())};
-  return next.fetch_add(1, std::memory_order_relaxed);
 }
 
 // ---- the slots this process holds -------------------------------------------------------------
@@ -275,15 +261,9 @@ void UnregisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,
                             const void* data, std::size_t count) {
   const MachineIdentity& me = ThisMachine();
-  MailslotFrame frame;
-  frame.messageType = group ? kDatagramDirectGroup : kDatagramDirectUnique;
-  frame.datagramId = NextDatagramId();
-  // `target` is a wire name already (OpenSlotForWrite made it one).
-  frame.sourceName = NetbiosWireName(me.computerName, me.oem);
-  frame.destinationName = NetbiosNameOf(target);
-  frame.mailslotPath = std::string(kMailslotPrefix) + slot;
-  frame.payload.assign(static_cast<const char*>(data), count);
-  if (frame.destinationName.empty() || slot.empty()) return false;
+  std::optional<MailslotFrame> outgoing = OutgoingMailslotFrame(target, group, slot, data, count);
+  if (!outgoing) return false;
+  MailslotFrame& frame = *outgoing;
 
   const std::vector<Interface> interfaces = RecentBroadcastInterfaces();
   // Beyond the local subnets: the listed addresses, and the machine addressed by name where it

@@ -25,6 +25,7 @@
 #include "transport/HeldSlots.h"
 #include "transport/MachineIdentity.h"
 #include "transport/NetbiosFrame.h"
+#include "transport/RecentValue.h"
 #include "transport/SlotPlatform.h"
 #include "transport/windows/WindowsSlot.h"
 
@@ -94,25 +95,10 @@ std::vector<Interface> BroadcastInterfaces() {
   return out;
 }
 
-// The interface list for sending, read again when it is older than a quarter of a second: a
-// burst (a group, a workgroup fallback, a script) writes many frames in a row.
+// The interface list for sending, read again when it is older than a quarter of a second.
 std::vector<Interface> RecentBroadcastInterfaces() {
-  static std::mutex mutex;
-  static std::vector<Interface> cached;
-  static std::chrono::steady_clock::time_point readAt{};
-  std::lock_guard<std::mutex> lock(mutex);
-  const auto now = std::chrono::steady_clock::now();
-  if (readAt == std::chrono::steady_clock::time_point{} ||
-      now - readAt > std::chrono::milliseconds(250)) {
-    cached = BroadcastInterfaces();
-    readAt = now;
-  }
-  return cached;
-}
-
-std::uint16_t NextDatagramId() {
-  static std::atomic<std::uint16_t> next{static_cast<std::uint16_t>(std::random_device{}())};
-  return next.fetch_add(1, std::memory_order_relaxed);
+  static RecentValue<std::vector<Interface>> recent(std::chrono::milliseconds(250));
+  return recent.Get(BroadcastInterfaces);
 }
 
 class Socket {
@@ -259,15 +245,9 @@ bool BroadcastMailslotWrite(const std::string& target, bool group, const std::st
                             const void* data, std::size_t count) {
   if (!WinsockReady()) return false;
   const MachineIdentity& me = ThisMachine();
-  MailslotFrame frame;
-  frame.messageType = group ? kDatagramDirectGroup : kDatagramDirectUnique;
-  frame.datagramId = NextDatagramId();
-  // `target` is a wire name already (OpenSlotForWrite made it one).
-  frame.sourceName = NetbiosWireName(me.computerName, me.oem);
-  frame.destinationName = NetbiosNameOf(target);
-  frame.mailslotPath = std::string(kMailslotPrefix) + slot;
-  frame.payload.assign(static_cast<const char*>(data), count);
-  if (frame.destinationName.empty() || slot.empty()) return false;
+  std::optional<MailslotFrame> outgoing = OutgoingMailslotFrame(target, group, slot, data, count);
+  if (!outgoing) return false;
+  MailslotFrame& frame = *outgoing;
 
   bool left = false;
   for (const Interface& i : RecentBroadcastInterfaces()) {

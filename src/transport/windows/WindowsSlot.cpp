@@ -11,9 +11,6 @@ namespace pelmora::platform {
 namespace {
 
 constexpr char kPathPrefix[] = "\\\\.\\mailslot\\pelmora\\";
-// A datagram above this is never dispatched (the endpoint drops anything above 65532 bytes), so
-// only its size is kept.
-constexpr std::size_t kLargestKeptDatagram = 65536;
 // The longest name a Linux machine can hold (its socket address has room for 90 characters
 // after the prefix): a longer one is refused here too, so a name means the same on both.
 constexpr std::size_t kLongestSlotName = 90;
@@ -72,8 +69,7 @@ void WindowsServerSlot::Close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     closed_ = true;
-    queue_.clear();
-    queuedBytes_ = 0;
+    queue_.Clear();
   }
   if (mailslot_ != INVALID_HANDLE_VALUE) {
     CloseHandle(mailslot_);  // the name is free again from here
@@ -118,20 +114,9 @@ void WindowsServerSlot::Deliver(const std::uint8_t* data, std::size_t size) {
 }
 
 void WindowsServerSlot::Push(const std::uint8_t* data, std::size_t size, std::size_t fullSize) {
-  const bool kept = fullSize <= kLargestKeptDatagram;
-  const std::size_t cost = (kept ? size : 0) + kSlotDatagramOverhead;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return;
-    if (queuedBytes_ + cost > kSlotMemoryCap) {
-      ++dropped_;
-      return;
-    }
-    Datagram d;
-    d.size = static_cast<std::uint32_t>(std::min<std::size_t>(fullSize, UINT32_MAX));
-    if (kept && size > 0) d.bytes.assign(data, data + size);
-    queue_.push_back(std::move(d));
-    queuedBytes_ += cost;
+    if (closed_ || !queue_.Push(data, size, fullSize)) return;
   }
   changed_.notify_all();
 }
@@ -154,10 +139,10 @@ bool WindowsServerSlot::Peek(bool& waiting, std::uint32_t& nextSize, std::uint32
   std::uint32_t mailslotNext = 0;
   std::uint32_t mailslotCount = 0;
   const bool inMailslot = InMailslot(mailslotNext, mailslotCount);
-  waiting = !queue_.empty() || inMailslot;
-  nextSize = !queue_.empty() ? queue_.front().size : inMailslot ? mailslotNext : 0;
+  waiting = !queue_.Empty() || inMailslot;
+  nextSize = !queue_.Empty() ? queue_.NextSize() : inMailslot ? mailslotNext : 0;
   count = static_cast<std::uint32_t>(
-      std::min<std::size_t>(queue_.size() + (inMailslot ? mailslotCount : 0), UINT32_MAX));
+      std::min<std::size_t>(queue_.Count() + (inMailslot ? mailslotCount : 0), UINT32_MAX));
   return !closed_;
 }
 
@@ -167,27 +152,23 @@ long WindowsServerSlot::Read(std::uint8_t* buffer, std::size_t count) {
   std::uint32_t waiting = 0;
   // Only the drain thread takes datagrams off the mailslot, which keeps them in order; a reader
   // that saw one there waits for the drain to bring it (at once: its read is under way).
-  if (queue_.empty() && InMailslot(next, waiting)) {
+  if (queue_.Empty() && InMailslot(next, waiting)) {
     changed_.wait_for(lock, std::chrono::milliseconds(4 * kDrainReadTimeoutMs),
-                      [&] { return closed_ || !queue_.empty(); });
+                      [&] { return closed_ || !queue_.Empty(); });
   }
-  if (closed_ || queue_.empty()) return -1;
-  Datagram d = std::move(queue_.front());
-  queue_.pop_front();
-  queuedBytes_ -= d.bytes.size() + kSlotDatagramOverhead;
-  const std::size_t n = std::min(count, d.bytes.size());
-  if (n > 0) std::memcpy(buffer, d.bytes.data(), n);
-  return static_cast<long>(d.size);
+  if (closed_) return -1;
+  Arrival arrival = Arrival::Written;
+  return queue_.Pop(buffer, count, arrival);
 }
 
 std::uint64_t WindowsServerSlot::Dropped() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return dropped_;
+  return queue_.Dropped();
 }
 
 WaitResult WindowsServerSlot::Wait() {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return woken_ || closed_ || !queue_.empty(); });
+  changed_.wait(lock, [&] { return woken_ || closed_ || !queue_.Empty(); });
   return woken_ || closed_ ? WaitResult::Woken : WaitResult::Datagram;
 }
 

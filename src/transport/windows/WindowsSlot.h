@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "transport/SlotPlatform.h"
+#include "transport/SlotQueue.h"
 
 namespace pelmora::platform {
 
@@ -51,11 +52,6 @@ class WindowsServerSlot final : public ServerSlot {
   void StartDraining();
 
  private:
-  struct Datagram {
-    std::uint32_t size = 0;           // as written
-    std::vector<std::uint8_t> bytes;  // empty for a datagram too large to be kept
-  };
-
   void Drain();
   // What waits in the mailslot itself, not yet drained; under mutex_.
   bool InMailslot(std::uint32_t& nextSize, std::uint32_t& count) const;
@@ -67,9 +63,7 @@ class WindowsServerSlot final : public ServerSlot {
   bool stopDraining_ = false;  // under mutex_
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<Datagram> queue_;
-  std::size_t queuedBytes_ = 0;
-  std::uint64_t dropped_ = 0;
+  SlotQueue queue_;
   bool closed_ = false;
   bool woken_ = false;
   bool registered_ = false;
