@@ -34,19 +34,6 @@ using pelmora::testing::FakeOptionsHost;
 
 namespace {
 
-// Whether a button's caption shows whole: a check box's own size hint (box, gap, text) fits
-// its width; a push button's text fits inside its frame (a flat one has none).
-bool CaptionFits(const QAbstractButton* b) {
-  if (qobject_cast<const QCheckBox*>(b) != nullptr ||
-      qobject_cast<const QRadioButton*>(b) != nullptr)
-    return b->sizeHint().width() <= b->width();
-  QString text = b->text();
-  text.remove(QLatin1Char('&'));
-  const auto* push = qobject_cast<const QPushButton*>(b);
-  const int frame = push != nullptr && push->isFlat() ? 0 : 4;
-  return b->fontMetrics().horizontalAdvance(text) + 2 * frame <= b->width();
-}
-
 QStringList Names(std::initializer_list<const char*> names) {
   QStringList out;
   for (const char* n : names) out << QString::fromUtf8(n);

@@ -54,14 +54,4 @@ bool LoopbackUp() {
   return up;
 }
 
-bool PumpUntil(const std::function<void()>& pump, const std::function<bool()>& done,
-               int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    pump();
-  }
-  return true;
-}
-
 }  // namespace pelmora::testing

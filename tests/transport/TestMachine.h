@@ -16,8 +16,15 @@ bool NetworkIsolated();
 bool LoopbackUp();
 
 // Calls `pump` until `done` holds or `timeoutMs` passed; returns `done()`.
-bool PumpUntil(const std::function<void()>& pump, const std::function<bool()>& done,
-               int timeoutMs = 3000);
+inline bool PumpUntil(const std::function<void()>& pump, const std::function<bool()>& done,
+                      int timeoutMs = 3000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    pump();
+  }
+  return true;
+}
 
 inline constexpr const char* kTestWorkgroup = "PRUEBAS";
 

@@ -57,16 +57,6 @@ const bool g_isolated = SetUpTestMachine();
 
 bool NetworkIsolated() { return g_isolated; }
 
-bool PumpUntil(const std::function<void()>& pump, const std::function<bool()>& done,
-               int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    pump();
-  }
-  return true;
-}
-
 }  // namespace pelmora::testing
 
 int gethostname(char* name, std::size_t length) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QAbstractButton;
 class QWidget;
 
 namespace pelmora {
@@ -11,5 +12,10 @@ namespace pelmora {
 // variable is unset or the file cannot be written. Meant for tests that leave pictures for a human
 // to look at; works on the offscreen platform.
 QString SaveScreenshot(QWidget* widget, const QString& name);
+
+// Whether a button's caption shows whole in what a picture would show: a check box's own size
+// hint (box, gap, text) fits its width; a push button's text fits inside its frame (a flat one
+// has none).
+bool CaptionFits(const QAbstractButton* b);
 
 }  // namespace pelmora
