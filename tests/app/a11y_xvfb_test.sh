@@ -51,16 +51,11 @@ if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$supp" ]; then
   export LSAN_OPTIONS="suppressions=$supp:print_suppressions=0"
 fi
 # Its own network namespace keeps its slots apart.
-run_here=()
-if unshare --net true 2>/dev/null; then
-  unshare --net "$program" >"$work/program.log" 2>&1 &
-  program_pid=$!
-  wait_for 50 test "$(readlink /proc/$program_pid/ns/net 2>/dev/null)" != "$(readlink /proc/self/ns/net)"
-  run_here=(nsenter --net="/proc/$program_pid/ns/net")
-else
-  "$program" >"$work/program.log" 2>&1 &
-  program_pid=$!
-fi
+desk_require_netns
+unshare --net "$program" >"$work/program.log" 2>&1 &
+program_pid=$!
+wait_for 50 test "$(readlink /proc/$program_pid/ns/net 2>/dev/null)" != "$(readlink /proc/self/ns/net)"
+run_here=(nsenter --net="/proc/$program_pid/ns/net")
 pids+=("$program_pid")
 # The window starts in the tray: a click on the icon brings it; the check opens the icon's menu.
 program_windows() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null; }

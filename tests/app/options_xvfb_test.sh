@@ -5,9 +5,9 @@
 # (reachable while the dialog is open) cancels it and ends the process with status 0.
 #
 # Usage: options_xvfb_test.sh PELMORA_EXECUTABLE [SCREENSHOT_DIR]
-# Exits 77 when the display cannot be had. The program runs in a network namespace of its own
-# when possible, so its slots meet nobody else's; its machine configuration is a file of the
-# test's own, and nothing is ever written to another machine.
+# Exits 77 when the display or a network namespace cannot be had. The program runs in a network
+# namespace of its own (it broadcasts at start), so its slots meet nobody else's; its machine
+# configuration is a file of the test's own, and nothing is ever written to another machine.
 set -u
 
 program=${1:?usage: $0 PELMORA_EXECUTABLE [SCREENSHOT_DIR]}
@@ -43,11 +43,8 @@ if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$supp" ]; then
   export LSAN_OPTIONS="suppressions=$supp:print_suppressions=0"
 fi
 
-if unshare --net true 2>/dev/null; then
-  unshare --net "$program" >"$work/program.log" 2>&1 &
-else
-  "$program" >"$work/program.log" 2>&1 &
-fi
+desk_require_netns
+unshare --net "$program" >"$work/program.log" 2>&1 &
 program_pid=$!
 # With unshare the program is the child of the unshare process, which execs it: same pid.
 

@@ -9,9 +9,9 @@
 # the process with status 0.
 #
 # Usage: tray_xvfb_test.sh PELMORA_EXECUTABLE [SCREENSHOT_DIR [PELMORA_CLI]]
-# Exits 77 when the display cannot be had. The program runs in a network namespace of its own
-# when possible, so its slots meet nobody else's; its machine configuration is a file of the
-# test's own, and nothing is ever written to another machine.
+# Exits 77 when the display or a network namespace cannot be had. The program runs in a network
+# namespace of its own (it broadcasts at start), so its slots meet nobody else's; its machine
+# configuration is a file of the test's own, and nothing is ever written to another machine.
 set -u
 
 program=${1:?usage: $0 PELMORA_EXECUTABLE [SCREENSHOT_DIR]}
@@ -73,11 +73,8 @@ if [ -z "${LSAN_OPTIONS:-}" ] && [ -f "$supp" ]; then
   export LSAN_OPTIONS="suppressions=$supp:print_suppressions=0"
 fi
 
-if unshare --net true 2>/dev/null; then
-  unshare --net env "${private_files[@]}" "$program" >"$work/program.log" 2>&1 &
-else
-  env "${private_files[@]}" "$program" >"$work/program.log" 2>&1 &
-fi
+desk_require_netns
+unshare --net env "${private_files[@]}" "$program" >"$work/program.log" 2>&1 &
 program_pid=$!
 # With unshare the program is the child of the unshare process, which execs it: same pid.
 
@@ -127,10 +124,9 @@ kill -0 "$program_pid" 2>/dev/null || fail "closing the window ended the program
 echo "window hidden by the close request"
 
 own=$(hostname | cut -d. -f1 | tr '[:lower:]' '[:upper:]' | cut -c1-15)
-run_here=()
-if [ "$(readlink /proc/$program_pid/ns/net)" != "$(readlink /proc/self/ns/net)" ]; then
-  run_here=(nsenter --net="/proc/$program_pid/ns/net")
-fi
+own_netns() { [ "$(readlink /proc/$program_pid/ns/net 2>/dev/null)" != "$(readlink /proc/self/ns/net)" ]; }
+wait_for 50 own_netns || fail "the program has no network namespace of its own"
+run_here=(nsenter --net="/proc/$program_pid/ns/net")
 
 # A message while the window is in the tray: one notification, and its click shows the window.
 if [ -n "$notify_py" ]; then

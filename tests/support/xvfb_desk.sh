@@ -6,6 +6,8 @@
 # first.
 #
 #   desk_require TOOL...      exit 77 (skipped) when a tool is missing
+#   desk_require_netns        exit 77 (skipped) when no network namespace can be made: the
+#                             program broadcasts at start and runs only in one of its own
 #   desk_start_xvfb [WxH]     a display nobody else uses (1024x768 unless given); exports DISPLAY
 #   desk_start_openbox        the window manager, waited for
 #   desk_start_tray [EDGE]    the tray host (trayer) at the top edge or EDGE, waited for
@@ -44,6 +46,12 @@ desk_require() {
   for tool in "$@"; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
   done
+}
+
+desk_require_netns() {
+  unshare --net true 2>/dev/null && return 0
+  echo "SKIP: no network namespace of its own (unshare --net)"
+  exit 77
 }
 
 # Xvfb picks a display number nobody uses and writes it to the descriptor it is given: a number
