@@ -269,13 +269,14 @@ void TCoolTrayIcon::DoMinimizeToTray() {
   SetIconVisible(true);
 }
 
+void TCoolTrayIcon::SetPopupMenu(QMenu* menu) {
+  if (popupMenu_) disconnect(popupMenu_, &QMenu::aboutToHide, this, nullptr);
+  popupMenu_ = menu;
+  if (menu) connect(menu, &QMenu::aboutToHide, this, &TCoolTrayIcon::MenuHidden);
+}
+
 void TCoolTrayIcon::PopupAtCursor() {
   if (!popupMenu_) return;
-  if (watchedMenu_ != popupMenu_) {
-    if (watchedMenu_) disconnect(watchedMenu_, &QMenu::aboutToHide, this, nullptr);
-    watchedMenu_ = popupMenu_;
-    connect(popupMenu_, &QMenu::aboutToHide, this, &TCoolTrayIcon::MenuHidden);
-  }
   popupAt_ = QCursor::pos();
   popupWhileActive_ = QGuiApplication::applicationState() == Qt::ApplicationActive;
   popupClock_.start();

@@ -122,7 +122,7 @@ class TCoolTrayIcon : public QObject {
   // is destroyed the reference clears itself. The component opens it itself, so that Enabled
   // false keeps it shut: it is not handed to QSystemTrayIcon::setContextMenu.
   QMenu* PopupMenu() const { return popupMenu_; }
-  void SetPopupMenu(QMenu* menu) { popupMenu_ = menu; }
+  void SetPopupMenu(QMenu* menu);
   bool LeftPopup() const { return leftPopup_; }
   void SetLeftPopup(bool leftPopup) { leftPopup_ = leftPopup; }
 
@@ -209,7 +209,6 @@ class TCoolTrayIcon : public QObject {
   QPoint popupAt_;
   QElapsedTimer popupClock_;
   bool popupWhileActive_ = false;
-  QPointer<QMenu> watchedMenu_;
   bool leftPopup_ = false;
   bool startMinimized_ = false;
   bool minimizeToTray_ = false;
