@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
+#include <net/if.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include "TestMachine.h"
 #include "transport/CarrierMemory.h"
+#include "transport/RecentValue.h"
+#include "transport/linux/LocalSlot.h"
 
 namespace pelmora {
 namespace {
@@ -50,6 +57,34 @@ TEST(FarSources, RemembersByNameForAQuarterOfAnHour) {
     far.Heard("N" + std::to_string(i), 1, t0 + milliseconds(i));
   EXPECT_FALSE(far.AddressOf("N0", t0));
   EXPECT_TRUE(far.AddressOf("N1", t0));
+}
+
+// The interface lists are read again when the machine's addresses change, and only then.
+TEST(AddressLists, ReadAgainWhenTheKernelReportsAChange) {
+  RecentValue<int> list(std::chrono::seconds(30));
+  int reads = 0;
+  const auto read = [&] { return ++reads; };
+  EXPECT_EQ(list.Get(read, 1), 1);
+  EXPECT_EQ(list.Get(read, 1), 1);
+  EXPECT_EQ(list.Get(read, 2), 2);
+
+  if (!testing::NetworkIsolated()) GTEST_SKIP() << "no network namespace of our own";
+  const auto before = platform::AddressChangeCount();
+  ASSERT_TRUE(before.has_value());
+  EXPECT_EQ(platform::AddressChangeCount(), before);
+  // The loopback taken down and up again: its link and its address come and go.
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(fd, 0);
+  ifreq request{};
+  std::snprintf(request.ifr_name, sizeof request.ifr_name, "lo");
+  ASSERT_EQ(ioctl(fd, SIOCGIFFLAGS, &request), 0);
+  request.ifr_flags = static_cast<short>(request.ifr_flags & ~IFF_UP);
+  ASSERT_EQ(ioctl(fd, SIOCSIFFLAGS, &request), 0);
+  close(fd);
+  ASSERT_TRUE(testing::LoopbackUp());
+  const auto after = platform::AddressChangeCount();
+  EXPECT_NE(after, before);
+  EXPECT_EQ(platform::AddressChangeCount(), after);
 }
 
 }  // namespace

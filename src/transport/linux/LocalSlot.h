@@ -16,6 +16,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -90,5 +91,9 @@ class LinuxServerSlot final : public ServerSlot {
 // The slots this process holds, for the network receiver; the receiver runs while one is held.
 void RegisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot);
 void UnregisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot);
+
+// A count that moves whenever the kernel reports a change of this machine's addresses or links;
+// none where it cannot report them. The carrier reads its address lists again when it moves.
+std::optional<std::uint64_t> AddressChangeCount();
 
 }  // namespace pelmora::platform

@@ -9,6 +9,8 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -91,11 +93,62 @@ std::vector<Interface> BroadcastInterfaces() {
   return out;
 }
 
-// The interface list for sending, read again when it is older than a quarter of a second:
-// getifaddrs costs more than the send itself.
+// Counts the kernel's reports of address and link changes, so that the address lists are read
+// again only when something changed: getifaddrs costs more than the send itself, and a first
+// message after a pause would otherwise pay for it on every hop.
+class AddressChanges {
+ public:
+  AddressChanges() {
+    fd_.reset(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE));
+    if (!fd_) return;
+    sockaddr_nl local{};
+    local.nl_family = AF_NETLINK;
+    local.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR;
+    if (bind(fd_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) fd_.reset();
+  }
+
+  // The count so far; none when the kernel cannot be asked, and then the lists go by age alone.
+  std::optional<std::uint64_t> Count() {
+    if (!fd_) return std::nullopt;
+    std::lock_guard<std::mutex> lock(mutex_);
+    char buffer[4096];
+    bool changed = false;
+    for (;;) {
+      const ssize_t n = recv(fd_.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+      if (n > 0) {
+        changed = true;
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else if (n < 0 && errno == ENOBUFS) {
+        changed = true;  // reports were lost: something changed
+      } else {
+        break;  // EAGAIN: all read
+      }
+    }
+    if (changed) ++count_;
+    return count_;
+  }
+
+ private:
+  UniqueFd fd_;
+  std::mutex mutex_;
+  std::uint64_t count_ = 1;
+};
+
+AddressChanges& WatchedAddresses() {
+  static AddressChanges changes;
+  return changes;
+}
+
+// The interface list for sending: read again when an address or link changed, or, where the
+// kernel does not report changes, when it is older than a quarter of a second. The long age with
+// reports is only a safety net.
 std::vector<Interface> RecentBroadcastInterfaces() {
-  static RecentValue<std::vector<Interface>> recent(std::chrono::milliseconds(250));
-  return recent.Get(BroadcastInterfaces);
+  static RecentValue<std::vector<Interface>> reported(std::chrono::seconds(30));
+  static RecentValue<std::vector<Interface>> aged(std::chrono::milliseconds(250));
+  if (const auto count = WatchedAddresses().Count())
+    return reported.Get(BroadcastInterfaces, *count);
+  return aged.Get(BroadcastInterfaces);
 }
 
 // This machine's addresses (network order) and the subnets they lie in.
@@ -134,6 +187,43 @@ std::optional<in_addr> RouteSourceTo(in_addr to) {
       getsockname(probe.get(), reinterpret_cast<sockaddr*>(&local), &localLen) != 0)
     return std::nullopt;
   return local.sin_addr;
+}
+
+// One socket for every frame this process sends: making, binding and closing one per frame cost
+// more than the send itself. Its port is the frames' source port; the receivers still tell frames
+// apart, by the id that counts up with every write. Nothing is read from it.
+struct SendSocket {
+  UniqueFd fd;
+  std::uint16_t port = 0;
+};
+
+std::unique_ptr<SendSocket> OpenSendSocket() {
+  auto s = std::make_unique<SendSocket>();
+  s->fd.reset(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (!s->fd) return nullptr;
+  const int fd = s->fd.get();
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  const int smallest = 1;  // the kernel rounds it up to its minimum
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  socklen_t localLen = sizeof local;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLen) != 0)
+    return nullptr;
+  s->port = ntohs(local.sin_port);
+  return s;
+}
+
+// Opened at the first write; a failed opening is tried again at the next.
+const SendSocket* SharedSendSocket() {
+  static std::mutex mutex;
+  static std::unique_ptr<SendSocket> shared;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (!shared) shared = OpenSendSocket();
+  return shared.get();
 }
 
 // ---- the slots this process holds -------------------------------------------------------------
@@ -215,8 +305,9 @@ class Receiver {
   }
 
   // A broadcast also reaches the sender's own receivers; those copies went through the local
-  // socket already. The address list is re-read when an unknown sender shows up and the list is
-  // older than a second, so a new address of this machine is learnt quickly.
+  // socket already. The address list is re-read when an unknown sender shows up and an address
+  // changed since it was read (without the kernel's reports: the list is older than a second), so
+  // a new address of this machine is learnt quickly.
   bool FromThisMachine(std::uint32_t sourceAddress) {
     if (own_.count(sourceAddress) != 0) return true;
     RereadOwnAddresses();
@@ -232,9 +323,13 @@ class Receiver {
 
   void RereadOwnAddresses() {
     const auto now = std::chrono::steady_clock::now();
-    if (now - ownRead_ <= std::chrono::seconds(1)) return;
+    const auto count = WatchedAddresses().Count();
+    if (count ? *count == ownCount_ && now - ownRead_ <= std::chrono::seconds(30)
+              : now - ownRead_ <= std::chrono::seconds(1))
+      return;
     OwnAddresses(own_, subnets_);
     ownRead_ = now;
+    ownCount_ = count.value_or(0);
   }
 
   std::string computerName_;
@@ -244,6 +339,7 @@ class Receiver {
   std::set<std::uint32_t> own_;
   Subnets subnets_;
   std::chrono::steady_clock::time_point ownRead_{};
+  std::uint64_t ownCount_ = 0;  // the count of address changes when the lists were read
   RecentFrames recent_;
   std::thread thread_;
 };
@@ -257,6 +353,8 @@ void RegisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
 void UnregisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
   Held::Unregister(lowerName, slot);
 }
+
+std::optional<std::uint64_t> AddressChangeCount() { return WatchedAddresses().Count(); }
 
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,
                             const void* data, std::size_t count) {
@@ -283,19 +381,10 @@ bool BroadcastMailslotWrite(const std::string& target, bool group, const std::st
       add(*far);
   }
   if (interfaces.empty() && further.empty()) return false;
-  const UniqueFd socketFd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-  if (!socketFd) return false;
-  const int fd = socketFd.get();
-  const int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  socklen_t localLen = sizeof local;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLen) != 0)
-    return false;
-  frame.sourcePort = ntohs(local.sin_port);
+  const SendSocket* sender = SharedSendSocket();
+  if (sender == nullptr) return false;
+  const int fd = sender->fd.get();
+  frame.sourcePort = sender->port;
 
   bool left = false;
   for (const Interface& i : interfaces) {
