@@ -19,6 +19,7 @@
 #include "app/OwnNameEditor.h"
 #include "app/PreviewBanner.h"
 #include "app/QtDispatcher.h"
+#include "app/RepaintHold.h"
 #include "app/SettingsIO.h"
 #include "app/StatusPanels.h"
 #include "app/TimeText.h"
@@ -154,6 +155,7 @@ void TDOzuZe::CreateParts() {
   answerTimer_ = new AnswerTimer([this] { core_->TimerTimer(); },
                                  [this] { return core_->AnswerDeadlinePending(); }, this);
   ui_.Timer = &answerTimer_->Timer();
+  repaintHold_ = new RepaintHold(this);
 
   viewActions_ = std::make_unique<ViewActionRunner>(*this, vars_, viewModes_, *tray_, *arrival_,
                                                     *destination_, *desktop_, *options_);
@@ -406,13 +408,18 @@ void TDOzuZe::BBorrarClick() { view_->Clear(); }
 
 bool TDOzuZe::EReceptorKeyPress(int key) { return destination_->EReceptorKeyPress(key); }
 
-void TDOzuZe::AnswerDeadlineSet() { answerTimer_->Arm(); }
+void TDOzuZe::AnswerDeadlineSet() {
+  answerTimer_->Arm();
+  repaintHold_->Hold();
+}
 
 void TDOzuZe::SetStatusText(int panel, const std::string& text) {
   ui_.StatusBar->SetPanelText(panel, ToQ(text));
 }
 
 QString TDOzuZe::StatusText(int panel) const { return ui_.StatusBar->PanelText(panel); }
+
+bool TDOzuZe::RepaintHeld() const { return repaintHold_->Holding(); }
 
 std::string TDOzuZe::LongTimeText(DateTime when) {
   return FromQ(FormatTimeOfDay(when, timeFormat_));
@@ -436,6 +443,7 @@ void TDOzuZe::DeliveryStarted(DeliveryId id, const std::string& label,
 void TDOzuZe::DeliveryResult(DeliveryId id, const std::string& target, DeliveryOutcome outcome) {
   const std::string summary = view_->RecordDelivery(id, target, outcome);
   if (!summary.empty()) ui_.StatusBar->ShowMessage(ToQ(summary));
+  if (!core_->AnswerDeadlinePending()) repaintHold_->Release();
 }
 
 void TDOzuZe::NotifyArrival(std::string& sender, const std::string& receiver,

@@ -36,6 +36,7 @@ class QTimer;
 namespace pelmora {
 
 class AnswerTimer;
+class RepaintHold;
 class ArrivalNotification;
 class ArrivalNotifier;
 class ConversationView;
@@ -150,6 +151,8 @@ class TDOzuZe : public QWidget, public MessagingHost {
 
   // Status panel text, for the tests.
   QString StatusText(int panel) const;
+  // Whether the window's repaint waits for the answers of a send, for the tests.
+  bool RepaintHeld() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -193,6 +196,7 @@ class TDOzuZe : public QWidget, public MessagingHost {
   TrayMenu* tray_ = nullptr;
   ArrivalNotification* arrival_ = nullptr;
   AnswerTimer* answerTimer_ = nullptr;
+  RepaintHold* repaintHold_ = nullptr;
   std::unique_ptr<WindowOptions> options_;
   std::unique_ptr<SettingsIO> settingsIO_;
   OwnNameEditor* ownNameEditor_ = nullptr;

@@ -272,18 +272,22 @@ void DestinationCompose::SelectQuickDestination(int index) {
   }
 }
 
+// The rest comes right after a send, while the channel answer is on its way, and the answer waits
+// for it: the button takes the focus before the box goes, so that hiding the box does not make the
+// window look for the next widget to focus, and the box is emptied once hidden, with nothing left
+// to lay out or repaint.
 void DestinationCompose::RestNormalCompose() {
-  ui_.MTexto->clear();
-  ui_.MTexto->hide();
   ui_.BTexto->show();
   ui_.BTexto->setFocus();
+  ui_.MTexto->hide();
+  ui_.MTexto->clear();
 }
 
 void DestinationCompose::RestHardwayCompose() {
-  ui_.MTexto_hardway->clear();
-  ui_.MTexto_hardway->hide();
   ui_.BReceptor_hardway->show();
   ui_.BReceptor_hardway->setFocus();
+  ui_.MTexto_hardway->hide();
+  ui_.MTexto_hardway->clear();
 }
 
 void DestinationCompose::GiveRestFocus(const QWidget* window) {

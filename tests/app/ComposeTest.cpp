@@ -15,6 +15,7 @@
 
 #include "AppTestSupport.h"
 #include "app/ComposeMemo.h"
+#include "app/RepaintHold.h"
 #include "app/StatusPanels.h"
 #include "widgets/Screenshot.h"
 #include "widgets/ScrollRichEdit.h"
@@ -539,6 +540,57 @@ class ComposeTest : public QObject {
     w.clock.now += 1.5 / 86400.0;
     QTRY_VERIFY_WITH_TIMEOUT(!ui.Timer->isActive(), 1000);
     QCOMPARE(w.transport.messenger.size(), std::size_t{2});
+  }
+
+  // A send's answers go before the window's repaint: the repaint waits while they are on their
+  // way and comes once they are in, or after a moment when they are slow.
+  void repaintWaitsForTheAnswersOfASend() {
+    QWidget plain;
+    plain.resize(40, 40);
+    int paints = 0;
+    struct Counter : QObject {
+      int& n;
+      explicit Counter(int& count) : n(count) {}
+      bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++n;
+        return false;
+      }
+    } counter(paints);
+    plain.installEventFilter(&counter);
+    plain.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plain));
+    RepaintHold hold(&plain, 60000);
+    hold.Hold();
+    paints = 0;
+    plain.update();
+    QTest::qWait(50);
+    QCOMPARE(paints, 0);
+    hold.Release();
+    QTRY_VERIFY(paints > 0);
+    RepaintHold brief(&plain, 20);
+    brief.Hold();
+    paints = 0;
+    plain.update();
+    QTRY_VERIFY_WITH_TIMEOUT(paints > 0, 2000);
+    QVERIFY(!brief.Holding());
+
+    TestWindow w(AddressBook);
+    ShowAndActivate(w);
+    const auto& ui = w.ui();
+    const auto send = [&] {
+      ui.Destination->BTexto->click();
+      QTest::keyClicks(ui.Destination->MTexto, QStringLiteral("hola"));
+      Key(w.window.get(), Qt::Key_Return);
+    };
+    send();
+    QVERIFY(w->RepaintHeld());
+    w->Core().MSUtilsMessageAvail("21&ALAMO&ANS_WINPOPUP&YES");
+    QCOMPARE(w.transport.messenger.size(), std::size_t{1});
+    QVERIFY(!w->RepaintHeld());
+    send();  // nobody answers: the window is drawn all the same, long before the deadline
+    QVERIFY(w->RepaintHeld());
+    QTRY_VERIFY_WITH_TIMEOUT(!w->RepaintHeld(), 1000);
+    QVERIFY(ui.Timer->isActive());
   }
 
   // The release of an Esc that sends the window away goes to another window, and Qt builds the
