@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -179,6 +180,14 @@ void TScrollRichEdit::SplitParagraph(const std::string& paragraph, qreal width) 
     return;
   }
   const QFont font = document()->defaultFont();
+  // Most lines are short: one of printable ASCII that would fit even if each of its characters
+  // were as wide as the widest the font has is one row, without laying it out to learn so.
+  const bool plain = std::all_of(paragraph.begin(), paragraph.end(),
+                                 [](char c) { return c >= 0x20 && c <= 0x7e; });
+  if (plain && static_cast<qreal>(paragraph.size() + 1) * QFontMetricsF(font).maxWidth() <= width) {
+    storedLines_.push_back(paragraph);
+    return;
+  }
   QTextOption option = document()->defaultTextOption();
   LastSplit& last = lastSplit_;
   if (last.paragraph != paragraph || last.width != width || last.wrapMode != option.wrapMode() ||
