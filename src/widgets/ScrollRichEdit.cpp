@@ -265,7 +265,7 @@ void TScrollRichEdit::BeginUpdate() { ++updateDepth_; }
 
 void TScrollRichEdit::EndUpdate() {
   if (updateDepth_ == 0) return;
-  if (--updateDepth_ == 0 && redrawPending_) SyncDisplay();
+  if (--updateDepth_ == 0 && redrawPending_) Redraw();
 }
 
 void TScrollRichEdit::SetAlwaysRefill(bool on) {
@@ -274,11 +274,19 @@ void TScrollRichEdit::SetAlwaysRefill(bool on) {
 }
 
 void TScrollRichEdit::Redraw() {
-  if (updateDepth_ > 0 && !alwaysRefill_) {
+  // A pane nobody sees (its window in the tray) leaves its display as it is until it is shown,
+  // painted or read: laying lines out costs more than anything else an arrival does.
+  if ((updateDepth_ > 0 || !isVisible()) && !alwaysRefill_) {
     redrawPending_ = true;
     return;
   }
   SyncDisplay();
+}
+
+void TScrollRichEdit::SyncPendingDisplay() const {
+  // The display is what the store looks like on screen; bringing it up to date changes nothing
+  // the pane's users can see, so readers may ask for it.
+  if (redrawPending_ && updateDepth_ == 0) const_cast<TScrollRichEdit*>(this)->SyncDisplay();
 }
 
 void TScrollRichEdit::SyncDisplay() {
@@ -381,7 +389,13 @@ bool TScrollRichEdit::Shift(const pane::LineWindow& window) {
   return true;
 }
 
+int TScrollRichEdit::DisplayedLineCount() const {
+  SyncPendingDisplay();
+  return shown_.count;
+}
+
 QStringList TScrollRichEdit::DisplayedLines() const {
+  SyncPendingDisplay();
   QStringList lines;
   if (shown_.count == 0) return lines;
   for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) lines.push_back(b.text());
@@ -389,6 +403,7 @@ QStringList TScrollRichEdit::DisplayedLines() const {
 }
 
 int TScrollRichEdit::StoredLineAt(QPoint pos) const {
+  SyncPendingDisplay();
   if (shown_.count == 0) return -1;
   const QTextBlock block = cursorForPosition(pos).block();
   if (!block.isValid()) return -1;
@@ -400,6 +415,7 @@ int TScrollRichEdit::StoredLineAt(QPoint pos) const {
 }
 
 int TScrollRichEdit::DisplayedRowCount() const {
+  SyncPendingDisplay();
   if (shown_.count == 0) return 0;
   int rows = 0;
   QAbstractTextDocumentLayout* layout = document()->documentLayout();
@@ -408,6 +424,16 @@ int TScrollRichEdit::DisplayedRowCount() const {
     rows += b.layout() != nullptr ? b.layout()->lineCount() : 0;
   }
   return rows;
+}
+
+void TScrollRichEdit::showEvent(QShowEvent* event) {
+  QTextEdit::showEvent(event);
+  SyncPendingDisplay();
+}
+
+void TScrollRichEdit::paintEvent(QPaintEvent* event) {
+  SyncPendingDisplay();  // a grab of a window that was never shown
+  QTextEdit::paintEvent(event);
 }
 
 void TScrollRichEdit::resizeEvent(QResizeEvent* event) {

@@ -14,7 +14,8 @@
 // append, or scrolling down within reach), the lines that leave it are taken off the top and the
 // new ones added at the bottom, and the lines that stay are neither rebuilt nor laid out again.
 // Anything else (scrolling back, a jump, a resize, a font or colour change, clearing) empties the
-// display and fills it again. Both ways give the same document, so the same pixels.
+// display and fills it again. Both ways give the same document, so the same pixels. A pane that
+// is not visible (its window in the tray) redraws when it is shown, painted or its display read.
 
 #include <QFont>
 #include <QTextEdit>
@@ -132,7 +133,7 @@ class TScrollRichEdit : public QTextEdit {
 
   // Lines the display control holds right now (at most VisibleLines + 1), and their texts as
   // shown; for the owner's tests and for debugging.
-  int DisplayedLineCount() const { return shown_.count; }
+  int DisplayedLineCount() const;
   QStringList DisplayedLines() const;
   // The stored line shown at `pos` (in the viewport), or -1 where no line is shown.
   int StoredLineAt(QPoint pos) const;
@@ -152,6 +153,8 @@ class TScrollRichEdit : public QTextEdit {
   void WheelScrolled(int lines);
 
  protected:
+  void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
@@ -169,6 +172,7 @@ class TScrollRichEdit : public QTextEdit {
 
   void Redraw();
   void SyncDisplay();
+  void SyncPendingDisplay() const;
   void Refill(const pane::LineWindow& window);
   bool Shift(const pane::LineWindow& window);
   void AppendShownLines(QTextCursor& cursor, int from, int to, bool firstInDocument);

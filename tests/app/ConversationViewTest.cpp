@@ -186,6 +186,7 @@ class ConversationViewTest : public QObject {
 
   void altCCopiesTheTextColumnAsOneLine() {
     TestWindow w;
+    w->show();  // the panes of a window in the tray draw nothing until it shows
     w->AppendLine("MIRLO", "TEJO", kLong, kPaletteReceived);
     TScrollRichEdit* chat = w.ui().SRChat;
     QTextCursor c(chat->document());
@@ -280,6 +281,7 @@ class ConversationViewTest : public QObject {
     TestWindow w([](Variables& v) {
       v.GroupList.SetGroup("VENTAS", std::vector<std::string>{"MIRLO", "<b>SAUCE</b>"});
     });
+    w->show();
     const auto& ui = w.ui();
     MessagingCore& core = w->Core();
     StatusPanels& bar = *ui.StatusBar;
@@ -325,7 +327,6 @@ class ConversationViewTest : public QObject {
         "taken by Pelmora on MIRLO on the secure slot";
 
     // The tool tip over the heading, as the mouse asks for it: plain text, every line.
-    w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
     QWidget* viewport = ui.SRCab->viewport();
     const int row = group - ui.SRCab->TopLine();
@@ -365,6 +366,8 @@ class ConversationViewTest : public QObject {
     // same pixels.
     TestWindow fast;
     TestWindow reference;
+    fast->show();
+    reference->show();
     for (TScrollRichEdit* p :
          {reference.ui().SRTime, reference.ui().SRCab, reference.ui().SRChat}) {
       p->SetAlwaysRefill(true);
@@ -489,6 +492,10 @@ class ConversationViewTest : public QObject {
     }
     QCOMPARE(ui.SRChat->LineCount(), 2000);
     CheckAligned(w);
+    // In the tray nothing was laid out; shown, the window draws the newest entries at once.
+    for (TScrollRichEdit* p : {ui.SRTime, ui.SRCab, ui.SRChat})
+      QCOMPARE(p->document()->isEmpty(), true);
+    w->show();
     for (TScrollRichEdit* p : {ui.SRTime, ui.SRCab, ui.SRChat}) {
       QCOMPARE(p->document()->blockCount(), p->VisibleLines());
       QCOMPARE(p->TopLine(), 2000 - p->VisibleLines());
