@@ -16,7 +16,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -92,8 +91,9 @@ class LinuxServerSlot final : public ServerSlot {
 void RegisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot);
 void UnregisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot);
 
-// A count that moves whenever the kernel reports a change of this machine's addresses or links;
-// none where it cannot report them. The carrier reads its address lists again when it moves.
-std::optional<std::uint64_t> AddressChangeCount();
+// A count that moves whenever the kernel reports a change of this machine's addresses or links
+// (where it cannot report them, every quarter of a second). The carrier reads its address lists
+// again when it moves.
+std::uint64_t AddressChangeCount();
 
 }  // namespace pelmora::platform

@@ -107,9 +107,13 @@ class AddressChanges {
     if (bind(fd_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) fd_.reset();
   }
 
-  // The count so far; none when the kernel cannot be asked, and then the lists go by age alone.
-  std::optional<std::uint64_t> Count() {
-    if (!fd_) return std::nullopt;
+  // The count so far. Where the kernel cannot be asked, it moves every quarter of a second
+  // instead, so the lists go by age.
+  std::uint64_t Count() {
+    if (!fd_) {
+      const auto now = std::chrono::steady_clock::now().time_since_epoch();
+      return static_cast<std::uint64_t>(now / std::chrono::milliseconds(250));
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     char buffer[4096];
     bool changed = false;
@@ -135,20 +139,20 @@ class AddressChanges {
   std::uint64_t count_ = 1;
 };
 
-AddressChanges& WatchedAddresses() {
+}  // namespace
+
+std::uint64_t AddressChangeCount() {
   static AddressChanges changes;
-  return changes;
+  return changes.Count();
 }
 
-// The interface list for sending: read again when an address or link changed, or, where the
-// kernel does not report changes, when it is older than a quarter of a second. The long age with
-// reports is only a safety net.
+namespace {
+
+// The interface list for sending: read again when the count of address changes moved. The age is
+// only a safety net.
 std::vector<Interface> RecentBroadcastInterfaces() {
-  static RecentValue<std::vector<Interface>> reported(std::chrono::seconds(30));
-  static RecentValue<std::vector<Interface>> aged(std::chrono::milliseconds(250));
-  if (const auto count = WatchedAddresses().Count())
-    return reported.Get(BroadcastInterfaces, *count);
-  return aged.Get(BroadcastInterfaces);
+  static RecentValue<std::vector<Interface>> recent(std::chrono::seconds(30));
+  return recent.Get(BroadcastInterfaces, AddressChangeCount());
 }
 
 // This machine's addresses (network order) and the subnets they lie in.
@@ -306,8 +310,7 @@ class Receiver {
 
   // A broadcast also reaches the sender's own receivers; those copies went through the local
   // socket already. The address list is re-read when an unknown sender shows up and an address
-  // changed since it was read (without the kernel's reports: the list is older than a second), so
-  // a new address of this machine is learnt quickly.
+  // changed since it was read, so a new address of this machine is learnt quickly.
   bool FromThisMachine(std::uint32_t sourceAddress) {
     if (own_.count(sourceAddress) != 0) return true;
     RereadOwnAddresses();
@@ -323,13 +326,11 @@ class Receiver {
 
   void RereadOwnAddresses() {
     const auto now = std::chrono::steady_clock::now();
-    const auto count = WatchedAddresses().Count();
-    if (count ? *count == ownCount_ && now - ownRead_ <= std::chrono::seconds(30)
-              : now - ownRead_ <= std::chrono::seconds(1))
-      return;
+    const std::uint64_t count = AddressChangeCount();
+    if (count == ownCount_ && now - ownRead_ <= std::chrono::seconds(30)) return;
     OwnAddresses(own_, subnets_);
     ownRead_ = now;
-    ownCount_ = count.value_or(0);
+    ownCount_ = count;
   }
 
   std::string computerName_;
@@ -353,8 +354,6 @@ void RegisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
 void UnregisterHeldSlot(const std::string& lowerName, LinuxServerSlot* slot) {
   Held::Unregister(lowerName, slot);
 }
-
-std::optional<std::uint64_t> AddressChangeCount() { return WatchedAddresses().Count(); }
 
 bool BroadcastMailslotWrite(const std::string& target, bool group, const std::string& slot,
                             const void* data, std::size_t count) {
