@@ -543,8 +543,10 @@ def session(rig):
            "heading %r a %r, expected PEPE a TEJO" % (got.first, got.second))
     settle(0.5)
     expect(count_text(tejo, text) == 1, "arrived more than once on TEJO")
+    # New senders are saved together a moment after they arrive, so the file may not exist yet.
     ini = os.path.join(rig.home("TEJO"), ".config", "pelmora", "pelmora.ini")
-    expect("PEPE" in settings_file_names(ini), "the sender did not join the address book")
+    lanrig.wait_until(lambda: os.path.exists(ini) and "PEPE" in settings_file_names(ini), 5,
+                      0.05, "the sender in the address book")
 
 
 # The Windows program's ini file as it wrote it: CR LF, Windows-1252, and the hand edits its
